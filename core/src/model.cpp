@@ -1,0 +1,110 @@
+#include "model.h"
+
+#include <utility>
+
+namespace adsieve {
+
+namespace {
+
+// Moves every descendant of `children` into a flat list so that each node is
+// destroyed with no children of its own.
+void release(std::vector<Node>& children) {
+    if (children.empty()) return;
+    std::vector<Node> pending = std::move(children);
+    children.clear();
+    while (!pending.empty()) {
+        Node n = std::move(pending.back());
+        pending.pop_back();
+        for (Node& c : n.children) pending.push_back(std::move(c));
+        n.children.clear();
+    }
+}
+
+}  // namespace
+
+Node::~Node() { release(children); }
+
+Node& Node::operator=(Node&& other) noexcept {
+    if (this != &other) {
+        release(children);
+        name = std::move(other.name);
+        attrs = std::move(other.attrs);
+        text = std::move(other.text);
+        children = std::move(other.children);
+        line = other.line;
+        col = other.col;
+        has_cdata = other.has_cdata;
+    }
+    return *this;
+}
+
+std::optional<std::string_view> Node::attr(std::string_view n) const noexcept {
+    for (const Attr& a : attrs)
+        if (a.name == n) return std::string_view(a.value);
+    return std::nullopt;
+}
+
+const Node* Node::child(std::string_view n) const noexcept {
+    for (const Node& c : children)
+        if (c.name == n) return &c;
+    return nullptr;
+}
+
+const Node* Node::find_descendant(std::string_view n) const {
+    // Explicit stack of (parent, next child index) frames: pre-order.
+    struct Frame {
+        const Node* node;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({this, 0});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next >= f.node->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const Node& c = f.node->children[f.next++];
+        if (c.name == n) return &c;
+        if (!c.children.empty()) stack.push_back({&c, 0});
+    }
+    return nullptr;
+}
+
+Node deep_copy(const Node& src) {
+    auto shallow = [](const Node& s) {
+        Node d;
+        d.name = s.name;
+        d.attrs = s.attrs;
+        d.text = s.text;
+        d.line = s.line;
+        d.col = s.col;
+        d.has_cdata = s.has_cdata;
+        d.children.reserve(s.children.size());
+        return d;
+    };
+    Node out = shallow(src);
+    // Children vectors are reserved up front, so pointers into them stay valid.
+    struct Frame {
+        const Node* from;
+        Node* to;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({&src, &out, 0});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next >= f.from->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const Node& c = f.from->children[f.next++];
+        Node* to = f.to;
+        to->children.push_back(shallow(c));
+        Node* made = &to->children.back();
+        if (!c.children.empty()) stack.push_back({&c, made, 0});
+    }
+    return out;
+}
+
+}  // namespace adsieve

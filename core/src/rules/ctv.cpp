@@ -1,0 +1,7 @@
+#include "rules/ctv.h"
+
+namespace adsieve::rules::ctv {
+
+void check(const VastDocument&, const DetectedVersion&, const ValidationContext&, Issues&) {}
+
+}  // namespace adsieve::rules::ctv

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "rules/rules.h"
+
+namespace adsieve::rules::values {
+
+void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
+           Issues& issues);
+
+}  // namespace adsieve::rules::values

@@ -1,0 +1,7 @@
+#include "rules/vmap.h"
+
+namespace adsieve::rules::vmap {
+
+void check(const VastDocument&, const ValidationContext&, Issues&) {}
+
+}  // namespace adsieve::rules::vmap

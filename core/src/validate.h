@@ -1,0 +1,64 @@
+// Per-call settings, findings and the validation entry points.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model.h"
+#include "version.h"
+
+namespace adsieve {
+
+// Issue severity, ordered by gravity.
+inline constexpr std::uint8_t kInfo = 0;
+inline constexpr std::uint8_t kWarning = 1;
+inline constexpr std::uint8_t kError = 2;
+// What resolve returns for a rule switched off.
+inline constexpr std::uint8_t kOff = 3;
+
+// Override levels a caller may ask for (note the order differs from severity).
+enum class Level : std::uint8_t { Error = 0, Warning = 1, Info = 2, Off = 3 };
+
+struct ValidationContext {
+    std::optional<std::map<std::string, Level, std::less<>>> rule_overrides;
+    std::uint8_t wrapper_depth = 0;
+    std::uint8_t max_wrapper_depth = 5;
+    std::optional<VastVersion> forced_version;
+
+    // Effective issue severity of a rule, or kOff.
+    static std::uint8_t resolve(const ValidationContext& ctx, std::string_view id,
+                                std::uint8_t default_severity);
+};
+
+struct Issue {
+    std::optional<std::string> path;
+    std::optional<std::uint32_t> line;
+    std::optional<std::uint32_t> col;
+    std::string_view id;
+    std::string_view message;
+    std::string_view spec_ref;
+    std::uint8_t severity = kError;
+};
+
+using Issues = std::vector<Issue>;
+
+enum class DocumentKind : std::uint8_t { Vast, Vmap, Daast };
+
+struct ValidationResult {
+    Issues issues;
+    std::size_t errors = 0;
+    std::size_t warnings = 0;
+    std::size_t infos = 0;
+    DocumentKind kind = DocumentKind::Vast;
+    DetectedVersion version;
+};
+
+ValidationResult validate(std::string_view text);
+ValidationResult validate_with_context(std::string_view text, ValidationContext context);
+
+}  // namespace adsieve

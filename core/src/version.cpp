@@ -1,0 +1,91 @@
+#include "version.h"
+
+#include "text.h"
+
+namespace adsieve {
+
+std::optional<VastVersion> DetectedVersion::effective() const noexcept {
+    switch (state) {
+        case VersionState::Mismatch:
+        case VersionState::Consistent:
+        case VersionState::Declared: return declared;
+        case VersionState::Inferred: return inferred;
+        case VersionState::Unknown: break;
+    }
+    return std::nullopt;
+}
+
+std::string_view version_text(VastVersion v) noexcept {
+    switch (v) {
+        case VastVersion::V2_0: return "2.0";
+        case VastVersion::V3_0: return "3.0";
+        case VastVersion::V4_0: return "4.0";
+        case VastVersion::V4_1: return "4.1";
+        case VastVersion::V4_2: return "4.2";
+        case VastVersion::V4_3: return "4.3";
+    }
+    return "";
+}
+
+namespace {
+
+struct Signal {
+    std::string_view element;
+    VastVersion implies;
+};
+
+// Newest signal first: the first element found decides.
+constexpr Signal kSignals[] = {
+    {"AdServingId", VastVersion::V4_1},
+    {"UniversalAdId", VastVersion::V4_0},
+    {"Verification", VastVersion::V4_0},
+    {"AdVerifications", VastVersion::V4_0},
+    {"InteractiveCreativeFile", VastVersion::V4_0},
+    {"Pricing", VastVersion::V3_0},
+    {"Icons", VastVersion::V3_0},
+    {"ViewableImpression", VastVersion::V3_0},
+    {"MediaFile", VastVersion::V2_0},
+};
+
+std::optional<VastVersion> declared_version(std::string_view v) {
+    v = text::trim(v);
+    if (v == "2.0" || v == "2.0.1") return VastVersion::V2_0;
+    if (v == "3.0") return VastVersion::V3_0;
+    if (v == "4.0") return VastVersion::V4_0;
+    if (v == "4.1") return VastVersion::V4_1;
+    if (v == "4.2") return VastVersion::V4_2;
+    if (v == "4.3") return VastVersion::V4_3;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<VastVersion> infer_version(const Node& root) {
+    if (root.name != "VAST") return std::nullopt;
+    for (const Signal& s : kSignals)
+        if (root.find_descendant(s.element)) return s.implies;
+    return std::nullopt;
+}
+
+DetectedVersion detect_version(const Node& root) {
+    DetectedVersion out;
+    std::optional<VastVersion> declared;
+    if (root.name == "VAST")
+        if (auto v = root.attr("version")) declared = declared_version(*v);
+    std::optional<VastVersion> inferred = infer_version(root);
+    if (declared) {
+        out.declared = *declared;
+        if (!inferred) {
+            out.state = VersionState::Declared;
+        } else {
+            out.inferred = *inferred;
+            out.state = *declared >= *inferred ? VersionState::Consistent : VersionState::Mismatch;
+        }
+    } else if (inferred) {
+        out.inferred = *inferred;
+        out.state = VersionState::Inferred;
+    }
+    return out;
+}
+
+}  // namespace adsieve

@@ -1,0 +1,18 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "validate.h"
+
+namespace adsieve::testing {
+
+std::string read_file(const std::string& path);
+std::string shared_dir();
+std::string source_dir();
+
+// One line per issue: "id|severity|path|line|col" ("-" for an absent value).
+std::vector<std::string> issue_lines(const ValidationResult& result);
+
+}  // namespace adsieve::testing
