@@ -1,7 +1,269 @@
+// Macro checks: finds the [MACRO] names in the content of URL-bearing
+// elements and reports unknown, mis-cased, deprecated and misplaced macros,
+// and URLs that will break once the macros are substituted.
 #include "rules/macros.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace adsieve::rules::macros {
 
-void check(const VastDocument&, const DetectedVersion&, const ValidationContext&, Issues&) {}
+namespace {
+
+// Sorted, so lookups are a binary search.
+constexpr std::array<std::string_view, 51> KNOWN_MACROS = {
+    "ADCATEGORIES",      "ADCOUNT",          "ADPLAYHEAD",         "ADSERVINGID",
+    "ADTYPE",            "APIFRAMEWORKS",    "APPBUNDLE",          "ASSETURI",
+    "BLOCKEDADCATEGORIES", "BREAKMAXADLENGTH", "BREAKMAXADS",      "BREAKMAXDURATION",
+    "BREAKMINADLENGTH",  "BREAKMINDURATION", "BREAKPOSITION",      "CACHEBUSTING",
+    "CLICKPOS",          "CLIENTUA",         "CONTENTID",          "CONTENTPLAYHEAD",
+    "CONTENTURI",        "DEVICEIP",         "DEVICEUA",           "DOMAIN",
+    "ERRORCODE",         "EXTENSIONS",       "GDPR",               "GDPRCONSENT",
+    "IFA",               "IFATYPE",          "INVENTORYSTATE",     "LATLONG",
+    "LIMITADTRACKING",   "MEDIAMIME",        "MEDIAPLAYHEAD",      "OMIDPARTNER",
+    "PAGEURL",           "PLACEMENTTYPE",    "PLAYERCAPABILITIES", "PLAYERSIZE",
+    "PLAYERSTATE",       "PODSEQUENCE",      "REASON",             "REGULATIONS",
+    "SERVERSIDE",        "SERVERUA",         "TIMESTAMP",          "TRANSACTIONID",
+    "UNIVERSALADID",     "VASTVERSIONS",     "VERIFICATIONVENDORS",
+};
+static_assert(std::ranges::is_sorted(KNOWN_MACROS));
+
+// Elements whose content may carry macros.
+constexpr std::array<std::string_view, 25> kMacroElements = {
+    "Impression",
+    "Error",
+    "ClickThrough",
+    "ClickTracking",
+    "CustomClick",
+    "IconClickThrough",
+    "IconClickTracking",
+    "IconViewTracking",
+    "NonLinearClickThrough",
+    "NonLinearClickTracking",
+    "CompanionClickThrough",
+    "CompanionClickTracking",
+    "Viewable",
+    "NotViewable",
+    "ViewUndetermined",
+    "VASTAdTagURI",
+    "MediaFile",
+    "Tracking",
+    "Mezzanine",
+    "JavaScriptResource",
+    "ExecutableResource",
+    "InteractiveCreativeFile",
+    "StaticResource",
+    "IFrameResource",
+    "ClosedCaptionFile",
+};
+
+constexpr std::size_t kMaxNameBytes = 48;
+
+constexpr std::string_view kMacroRef = "IAB VAST 4.2 §6";
+constexpr std::string_view kUnknownMessage =
+    "URL contains a [MACRO] that is not a recognised IAB VAST macro — check for a typo, or "
+    "disable this rule if it is a vendor-specific macro";
+constexpr std::string_view kLowercaseMessage =
+    "Recognised macro is not uppercase — players match macro names case-sensitively and will "
+    "not substitute it";
+constexpr std::string_view kDeprecatedMessage =
+    "[CONTENTPLAYHEAD] and [MEDIAPLAYHEAD] are deprecated as of VAST 4.1 — use [ADPLAYHEAD]";
+constexpr std::string_view kWrongContextMessage =
+    "Context-restricted macro used where it has no defined value ([ERRORCODE] only in <Error>, "
+    "[REASON] only in verificationNotExecuted tracking)";
+constexpr std::string_view kUnencodedMessage =
+    "Macro-bearing URL contains characters that must be percent-encoded per RFC 3986 — "
+    "substitution may produce a malformed URL";
+
+bool is_macro_element(std::string_view name) noexcept {
+    return std::ranges::find(kMacroElements, name) != kMacroElements.end();
+}
+
+bool is_known_macro(std::string_view upper) noexcept {
+    return std::ranges::binary_search(KNOWN_MACROS, upper);
+}
+
+bool is_ascii_letter(unsigned char c) noexcept { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+bool is_ascii_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
+
+// A macro name is non-empty, made of ASCII letters, digits and "_", with at least one letter.
+bool is_macro_name(std::string_view s) noexcept {
+    bool letter = false;
+    for (unsigned char c : s) {
+        if (is_ascii_letter(c))
+            letter = true;
+        else if (!is_ascii_digit(c) && c != '_')
+            return false;
+    }
+    return letter;
+}
+
+// True when the text holds a character that must be percent-encoded in a URL:
+// a C0 or C1 control, space, '"', '\\', '`', '<', '>', '^', '{', '|' or '}'.
+// In UTF-8 every such character but the C1 controls is one ASCII byte, and the
+// C1 controls U+0080..U+009F are exactly the pairs C2 80..C2 9F; ASCII bytes
+// and the lead byte C2 never occur inside another character's encoding, so the
+// byte test matches the test on characters.
+bool has_unencoded_character(std::string_view s) noexcept {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) return true;
+        switch (c) {
+            case ' ': case '"': case '\\': case '`': case '<': case '>': case '^': case '{':
+            case '|': case '}':
+                return true;
+            default:
+                break;
+        }
+        if (c == 0xC2 && i + 1 < s.size()) {
+            const unsigned char next = static_cast<unsigned char>(s[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) return true;
+        }
+    }
+    return false;
+}
+
+void append_segment(std::string& path, std::string_view name, std::size_t index) {
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
+    (void)ec;
+    path.push_back('/');
+    path.append(name);
+    path.push_back('[');
+    path.append(digits, end);
+    path.push_back(']');
+}
+
+}  // namespace
+
+// Scans one text for macros and emits its issues, each at most once, in a
+// fixed order. Positions are those of `node`, the element whose text this is.
+void scan_text(std::string_view text, const std::string& path, const Node& node,
+               bool deprecation_enabled, bool error_context, bool reason_context,
+               const ValidationContext& ctx, Issues& issues) {
+    bool unknown = false, lowercase = false, deprecated = false, wrong_context = false;
+    bool macro_seen = false;
+
+    std::size_t p = 0;
+    while (p < text.size()) {
+        if (text[p] != '[') {
+            ++p;
+            continue;
+        }
+        if (p + 1 == text.size()) break;
+        const std::size_t window_end = std::min(text.size(), p + 2 + kMaxNameBytes);
+        const std::size_t close = text.substr(0, window_end).find(']', p + 1);
+        if (close == std::string_view::npos) {
+            ++p;
+            continue;
+        }
+        const std::string_view name = text.substr(p + 1, close - p - 1);
+        if (!is_macro_name(name)) {
+            ++p;
+            continue;
+        }
+        macro_seen = true;
+        std::array<char, kMaxNameBytes> buffer;
+        for (std::size_t j = 0; j < name.size(); ++j) {
+            const char c = name[j];
+            buffer[j] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        const std::string_view upper(buffer.data(), name.size());
+        if (!is_known_macro(upper)) {
+            unknown = true;
+        } else if (name != upper) {
+            lowercase = true;
+        } else {
+            if (deprecation_enabled && (upper == "MEDIAPLAYHEAD" || upper == "CONTENTPLAYHEAD"))
+                deprecated = true;
+            if (upper == "REASON" && !reason_context) wrong_context = true;
+            if (upper == "ERRORCODE" && !error_context) wrong_context = true;
+        }
+        p = close + 1;
+    }
+
+    if (unknown)
+        emit(ctx, issues, "VAST-2.0-macro-unknown", kWarning, kUnknownMessage, path, kMacroRef, &node);
+    if (lowercase)
+        emit(ctx, issues, "VAST-2.0-macro-lowercase", kWarning, kLowercaseMessage, path, kMacroRef,
+             &node);
+    if (deprecated)
+        emit(ctx, issues, "VAST-4.1-macro-deprecated", kInfo, kDeprecatedMessage, path,
+             "IAB VAST 4.1 §6", &node);
+    if (wrong_context)
+        emit(ctx, issues, "VAST-2.0-macro-wrong-context", kInfo, kWrongContextMessage, path,
+             kMacroRef, &node);
+    if (macro_seen && has_unencoded_character(text))
+        emit(ctx, issues, "VAST-2.0-macro-uri-unencoded", kWarning, kUnencodedMessage, path,
+             "RFC 3986 §2.1", &node);
+}
+
+// Scans one element's own text when it is a macro-bearing element.
+void check_macro_element(const Node& node, const std::string& path, bool deprecation_enabled,
+                         const ValidationContext& ctx, Issues& issues) {
+    if (node.text.empty() || !is_macro_element(node.name)) return;
+    const bool error_context = node.name == "Error";
+    const bool reason_context =
+        node.name == "Tracking" && node.attr("event") == std::string_view("verificationNotExecuted");
+    scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, ctx, issues);
+}
+
+// Visits `node` and its subtree in pre-order; child paths index each child
+// among all children of its parent. Uses an explicit stack and one path
+// buffer, cut back to the parent's length before each child's segment.
+void walk(const Node& node, std::string path, bool deprecation_enabled,
+          const ValidationContext& ctx, Issues& issues) {
+    struct Frame {
+        const Node* node;
+        std::size_t next;
+        std::size_t path_len;
+    };
+    check_macro_element(node, path, deprecation_enabled, ctx, issues);
+    std::vector<Frame> stack;
+    stack.push_back({&node, 0, path.size()});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.node->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::size_t k = top.next++;
+        const Node& child = top.node->children[k];
+        path.resize(top.path_len);
+        append_segment(path, child.name, k);
+        check_macro_element(child, path, deprecation_enabled, ctx, issues);
+        if (!child.children.empty()) stack.push_back({&child, 0, path.size()});
+    }
+}
+
+void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
+           Issues& issues) {
+    const Node& root = doc.root;
+    if (root.name != "VAST") return;
+    const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
+
+    std::size_t i = 0;
+    for (const Node& ad : root.children) {
+        if (ad.name != "Ad") continue;
+        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        if (const Node* inline_ad = ad.child("InLine"))
+            walk(*inline_ad, ad_path + "/InLine", deprecation_enabled, ctx, issues);
+        if (const Node* wrapper = ad.child("Wrapper"))
+            walk(*wrapper, ad_path + "/Wrapper", deprecation_enabled, ctx, issues);
+    }
+
+    std::size_t n = 0;
+    for (const Node& error : root.children) {
+        if (error.name != "Error") continue;
+        const std::size_t index = n++;
+        if (!error.text.empty())
+            scan_text(error.text, indexed("/VAST", "Error", index), error, deprecation_enabled,
+                      true, false, ctx, issues);
+    }
+}
 
 }  // namespace adsieve::rules::macros

@@ -1,7 +1,157 @@
+// URL security and validity: walks everything below each ad's InLine and
+// Wrapper and checks the URLs a player will fetch.
 #include "rules/security.h"
+
+#include <array>
+#include <charconv>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text.h"
+#include "url/url.h"
 
 namespace adsieve::rules::security {
 
-void check(const VastDocument&, const DetectedVersion&, const ValidationContext&, Issues&) {}
+namespace {
+
+constexpr std::string_view kRef = "IAB VAST 2.0 §2";
+constexpr std::string_view kMediaFileRef = "IAB VAST 2.0 §2.3.5.2";
+
+constexpr std::string_view kCdataMessage = "URI value is not wrapped in CDATA";
+constexpr std::string_view kEmptyMessage = "URL field is empty — expected a URI";
+constexpr std::string_view kInvalidMessage = "URL field does not appear to be a valid URI";
+constexpr std::string_view kTrackingHttpMessage =
+    "Tracking URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
+constexpr std::string_view kMediaFileHttpMessage =
+    "<MediaFile> URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
+constexpr std::string_view kClickHttpMessage =
+    "Tracking/click URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
+
+// Tracker and click elements other than Tracking and MediaFile whose content is a URL.
+constexpr std::array<std::string_view, 16> kTrackerAndClickElements = {
+    "Error",
+    "Impression",
+    "ClickThrough",
+    "ClickTracking",
+    "CustomClick",
+    "Viewable",
+    "NotViewable",
+    "ViewUndetermined",
+    "IconClickThrough",
+    "IconClickTracking",
+    "IconViewTracking",
+    "NonLinearClickThrough",
+    "NonLinearClickTracking",
+    "CompanionClickThrough",
+    "CompanionClickTracking",
+    "VASTAdTagURI",
+};
+
+bool is_tracker_or_click(std::string_view name) noexcept {
+    for (std::string_view n : kTrackerAndClickElements)
+        if (n == name) return true;
+    return false;
+}
+
+bool is_valid_url(std::string_view s) {
+    return text::starts_with(s, "data:") || s == "about:blank" || url::is_absolute_url(s);
+}
+
+bool is_plain_http(std::string_view s) noexcept { return text::starts_with(s, "http://"); }
+
+void append_segment(std::string& path, std::string_view name, std::size_t index) {
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
+    (void)ec;
+    path.push_back('/');
+    path.append(name);
+    path.push_back('[');
+    path.append(digits, end);
+    path.push_back(']');
+}
+
+}  // namespace
+
+void check_url_value(std::string_view value, const std::string& path, const ValidationContext& ctx,
+                     Issues& issues) {
+    if (value.empty())
+        emit(ctx, issues, "VAST-2.0-url-empty", kError, kEmptyMessage, path, kRef, nullptr);
+    else if (!is_valid_url(value))
+        emit(ctx, issues, "VAST-2.0-url-invalid", kWarning, kInvalidMessage, path, kRef, nullptr);
+}
+
+// The issues of one element of the walk, before those of its children.
+void check_url_element(const Node& node, const std::string& path, const ValidationContext& ctx,
+                       Issues& issues) {
+    const std::string_view value = node.text;
+    if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid_url(value))
+        emit(ctx, issues, "VAST-2.0-url-cdata", kWarning, kCdataMessage, path, kRef, &node);
+
+    if (node.name == "Tracking") {
+        check_url_value(value, path, ctx, issues);
+        if (is_plain_http(value))
+            emit(ctx, issues, "VAST-2.0-tracking-https", kWarning, kTrackingHttpMessage, path, kRef,
+                 &node);
+    } else if (node.name == "MediaFile") {
+        check_url_value(value, path, ctx, issues);
+        if (is_plain_http(value))
+            emit(ctx, issues, "VAST-2.0-mediafile-https", kWarning, kMediaFileHttpMessage, path,
+                 kMediaFileRef, &node);
+    } else if (is_tracker_or_click(node.name)) {
+        check_url_value(value, path, ctx, issues);
+        if (is_plain_http(value))
+            emit(ctx, issues, "VAST-2.0-tracking-https", kWarning, kClickHttpMessage, path, kRef,
+                 &node);
+    }
+}
+
+// Checks `node` and its whole subtree in pre-order. Child paths index each
+// child among all children of its parent. An explicit stack keeps the walk
+// independent of the document's depth; `path` is one buffer that is cut back
+// to the parent's length before each child's segment is appended.
+void check_url_elements(const Node& node, std::string path, const ValidationContext& ctx,
+                        Issues& issues) {
+    struct Frame {
+        const Node* node;
+        std::size_t next;      // next child to visit
+        std::size_t path_len;  // length of this node's path in `path`
+    };
+    check_url_element(node, path, ctx, issues);
+    std::vector<Frame> stack;
+    stack.push_back({&node, 0, path.size()});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.node->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::size_t k = top.next++;
+        const Node& child = top.node->children[k];
+        path.resize(top.path_len);
+        append_segment(path, child.name, k);
+        check_url_element(child, path, ctx, issues);
+        if (!child.children.empty()) stack.push_back({&child, 0, path.size()});
+    }
+}
+
+void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx,
+           Issues& issues) {
+    const Node& root = doc.root;
+    if (root.name != "VAST") return;
+    std::size_t i = 0;
+    for (const Node& ad : root.children) {
+        if (ad.name != "Ad") continue;
+        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        if (const Node* inline_ad = ad.child("InLine"))
+            check_url_elements(*inline_ad, ad_path + "/InLine", ctx, issues);
+        if (const Node* wrapper = ad.child("Wrapper")) {
+            check_url_elements(*wrapper, ad_path + "/Wrapper", ctx, issues);
+            // The tag URI is checked once more under its plain path.
+            if (const Node* tag = wrapper->child("VASTAdTagURI"))
+                check_url_value(tag->text, ad_path + "/Wrapper/VASTAdTagURI", ctx, issues);
+        }
+    }
+}
 
 }  // namespace adsieve::rules::security
