@@ -1,0 +1,180 @@
+// URL security family: emptiness, validity, plain HTTP and CDATA advice.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "rules/security.h"
+#include "support.h"
+
+namespace {
+
+using adsieve::testing::issue_lines;
+using Lines = std::vector<std::string>;
+
+const std::set<std::string_view> kIds = {
+    "VAST-2.0-url-cdata",      "VAST-2.0-url-empty",       "VAST-2.0-url-invalid",
+    "VAST-2.0-tracking-https", "VAST-2.0-mediafile-https",
+};
+
+Lines family_lines(const adsieve::ValidationResult& r) {
+    Lines out;
+    for (std::string& line : issue_lines(r))
+        if (kIds.count(line.substr(0, line.find('|')))) out.push_back(std::move(line));
+    return out;
+}
+
+Lines check(std::string_view xml) { return family_lines(adsieve::validate(xml)); }
+
+// One InLine whose children are each on their own line, at column 1.
+constexpr std::string_view kElements = R"(<VAST version="4.2">
+<Ad><InLine>
+<Impression/>
+<Impression>http://t.example/i</Impression>
+<Impression><![CDATA[http://t.example/i]]></Impression>
+<Impression>HTTP://t.example/i</Impression>
+<ClickThrough>not a url</ClickThrough>
+<MediaFile><![CDATA[data:video/mp4;base64,AAAA]]></MediaFile>
+<AdTitle>urn:x</AdTitle>
+<MediaFile>http://m.example/a.mp4</MediaFile>
+<Tracking event="start">  http://t.example/s  </Tracking>
+<Impression>//ads.example.com/i</Impression>
+<Viewable><![CDATA[ https://v.example/ ]]></Viewable>
+<Duration>00:00:05</Duration>
+</InLine></Ad>
+</VAST>)";
+
+TEST(Security, ElementChecks) {
+    const std::string p = "/VAST/Ad[0]/InLine/";
+    EXPECT_EQ(check(kElements), (Lines{
+        "VAST-2.0-url-empty|2|" + p + "Impression[0]|-|-",
+        "VAST-2.0-url-cdata|1|" + p + "Impression[1]|4|1",
+        "VAST-2.0-tracking-https|1|" + p + "Impression[1]|4|1",
+        "VAST-2.0-tracking-https|1|" + p + "Impression[2]|5|1",
+        "VAST-2.0-url-cdata|1|" + p + "Impression[3]|6|1",
+        "VAST-2.0-url-invalid|1|" + p + "ClickThrough[4]|-|-",
+        "VAST-2.0-url-cdata|1|" + p + "AdTitle[6]|9|1",
+        "VAST-2.0-url-cdata|1|" + p + "MediaFile[7]|10|1",
+        "VAST-2.0-mediafile-https|1|" + p + "MediaFile[7]|10|1",
+        "VAST-2.0-url-cdata|1|" + p + "Tracking[8]|11|1",
+        "VAST-2.0-tracking-https|1|" + p + "Tracking[8]|11|1",
+        "VAST-2.0-url-invalid|1|" + p + "Impression[9]|-|-",
+    }));
+
+    // The three HTTP warnings carry their own texts.
+    adsieve::ValidationResult r = adsieve::validate(kElements);
+    std::vector<const adsieve::Issue*> http;
+    for (const adsieve::Issue& is : r.issues)
+        if (is.id == "VAST-2.0-tracking-https" || is.id == "VAST-2.0-mediafile-https") http.push_back(&is);
+    ASSERT_EQ(http.size(), 4u);
+    EXPECT_EQ(http[0]->message,
+              "Tracking/click URL uses HTTP instead of HTTPS — may be blocked in secure contexts");
+    EXPECT_EQ(http[0]->spec_ref, "IAB VAST 2.0 §2");
+    EXPECT_EQ(http[2]->message,
+              "<MediaFile> URL uses HTTP instead of HTTPS — may be blocked in secure contexts");
+    EXPECT_EQ(http[2]->spec_ref, "IAB VAST 2.0 §2.3.5.2");
+    EXPECT_EQ(http[3]->message,
+              "Tracking URL uses HTTP instead of HTTPS — may be blocked in secure contexts");
+}
+
+TEST(Security, WalkOrderPathsAndTagUri) {
+    constexpr std::string_view xml = R"(<VAST version="4.2">
+<Error>http://e.example/</Error>
+<Ad id="1"><Wrapper>
+<AdSystem>x</AdSystem>
+<Error><![CDATA[https://e.example/]]></Error>
+<VASTAdTagURI></VASTAdTagURI>
+</Wrapper></Ad>
+<Ad id="2">
+<InLine>
+<Impression>http://i.example/
+<Extra>urn:y</Extra></Impression>
+<Creatives>
+<Creative/>
+<Creative>
+<Linear>
+<Duration>00:00:05</Duration>
+<MediaFiles>
+<MediaFile>http://m.example/a.mp4<X/></MediaFile>
+</MediaFiles>
+</Linear>
+</Creative>
+</Creatives>
+</InLine>
+<InLine><Impression/></InLine>
+<Wrapper><VASTAdTagURI>bad tag</VASTAdTagURI></Wrapper>
+</Ad>
+<Foo><Ad><InLine><Impression/></InLine></Ad></Foo>
+</VAST>)";
+    EXPECT_EQ(check(xml), (Lines{
+        // The tag URI is reported under its walk path, then under its plain path.
+        "VAST-2.0-url-empty|2|/VAST/Ad[0]/Wrapper/VASTAdTagURI[2]|-|-",
+        "VAST-2.0-url-empty|2|/VAST/Ad[0]/Wrapper/VASTAdTagURI|-|-",
+        // An element's own issues come before its children's; no CDATA advice
+        // for an element that has children.
+        "VAST-2.0-tracking-https|1|/VAST/Ad[1]/InLine/Impression[0]|10|1",
+        "VAST-2.0-url-cdata|1|/VAST/Ad[1]/InLine/Impression[0]/Extra[0]|11|1",
+        "VAST-2.0-mediafile-https|1|/VAST/Ad[1]/InLine/Creatives[1]/Creative[1]/Linear[0]/MediaFiles[1]/MediaFile[0]|18|1",
+        // Only the first InLine is walked; the Wrapper walk follows the InLine walk.
+        "VAST-2.0-url-invalid|1|/VAST/Ad[1]/Wrapper/VASTAdTagURI[0]|-|-",
+        "VAST-2.0-url-invalid|1|/VAST/Ad[1]/Wrapper/VASTAdTagURI|-|-",
+    }));
+}
+
+TEST(Security, OverridesAndRoots) {
+    adsieve::ValidationContext ctx;
+    ctx.rule_overrides.emplace();
+    (*ctx.rule_overrides)["VAST-2.0-url-cdata"] = adsieve::Level::Off;
+    (*ctx.rule_overrides)["VAST-2.0-tracking-https"] = adsieve::Level::Error;
+    (*ctx.rule_overrides)["VAST-2.0-url-empty"] = adsieve::Level::Info;
+    const std::string p = "/VAST/Ad[0]/InLine/";
+    EXPECT_EQ(family_lines(adsieve::validate_with_context(kElements, ctx)), (Lines{
+        "VAST-2.0-url-empty|0|" + p + "Impression[0]|-|-",
+        "VAST-2.0-tracking-https|2|" + p + "Impression[1]|4|1",
+        "VAST-2.0-tracking-https|2|" + p + "Impression[2]|5|1",
+        "VAST-2.0-url-invalid|1|" + p + "ClickThrough[4]|-|-",
+        "VAST-2.0-mediafile-https|1|" + p + "MediaFile[7]|10|1",
+        "VAST-2.0-tracking-https|2|" + p + "Tracking[8]|11|1",
+        "VAST-2.0-url-invalid|1|" + p + "Impression[9]|-|-",
+    }));
+
+    EXPECT_EQ(check("<vast><Ad><InLine><Impression/></InLine></Ad></vast>"), Lines{});
+    EXPECT_EQ(check("<VAST><Ad><Inline><Impression/></Inline></Ad></VAST>"), Lines{});
+}
+
+TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
+    constexpr std::size_t kDepth = 1'000'000;
+    adsieve::VastDocument doc;
+    adsieve::Node cur;
+    cur.name = "AdTitle";
+    cur.text = "urn:x";
+    cur.line = 7;
+    cur.col = 3;
+    for (std::size_t i = 0; i < kDepth; ++i) {
+        adsieve::Node parent;
+        parent.name = "a";
+        parent.children.push_back(std::move(cur));
+        cur = std::move(parent);
+    }
+    adsieve::Node inline_ad, ad;
+    inline_ad.name = "InLine";
+    inline_ad.children.push_back(std::move(cur));
+    ad.name = "Ad";
+    ad.children.push_back(std::move(inline_ad));
+    doc.root.name = "VAST";
+    doc.root.children.push_back(std::move(ad));
+
+    adsieve::Issues issues;
+    adsieve::rules::security::check(doc, adsieve::DetectedVersion{}, adsieve::ValidationContext{}, issues);
+    ASSERT_EQ(issues.size(), 1u);
+    std::string expected = "/VAST/Ad[0]/InLine";
+    for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";
+    expected += "/AdTitle[0]";
+    EXPECT_EQ(issues[0].id, "VAST-2.0-url-cdata");
+    EXPECT_TRUE(issues[0].path == expected);
+    EXPECT_EQ(issues[0].line, 7u);
+    EXPECT_EQ(issues[0].col, 3u);
+}
+
+}  // namespace
