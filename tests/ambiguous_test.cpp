@@ -176,7 +176,7 @@ TEST(Ambiguous, WrapperClickThroughOnlyIn40And41) {
     EXPECT_TRUE(run(kWrapper, VastVersion::V3_0).empty());
     EXPECT_TRUE(run(kWrapper, VastVersion::V4_2).empty());
     std::string unknown = kWrapper;
-    unknown.replace(unknown.find("4.0"), 3, "4");
+    unknown.replace(unknown.find("4.0"), 3, "4.x");
     EXPECT_TRUE(run(unknown).empty());
 
     // Switched off, the rule reports nothing.

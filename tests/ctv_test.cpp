@@ -114,7 +114,7 @@ TEST(Ctv, GatedOn41AndVastRoot) {
     EXPECT_TRUE(run(kDoc, VastVersion::V4_0).empty());
     // Without a usable declaration the AdServingId infers 4.1.
     std::string inferred = kDoc;
-    inferred.replace(inferred.find("4.2"), 3, "5");
+    inferred.replace(inferred.find("4.2"), 3, "5.0");
     EXPECT_EQ(run(inferred), run(kDoc));
     adsieve::VastDocument doc = adsieve::parse(kDoc);
     adsieve::Issues issues;
