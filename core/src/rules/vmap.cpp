@@ -97,7 +97,6 @@ void check_embedded_vast(const Node& vast, const std::string& data_path, const V
     DetectedVersion version = detect_version(embedded.root);
     Issues found;
     run(embedded, version, ctx, found);
-    issues.reserve(issues.size() + found.size());
     for (Issue& is : found) {
         is.path = is.path ? join(data_path, *is.path) : data_path;
         issues.push_back(std::move(is));
