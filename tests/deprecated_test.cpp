@@ -135,7 +135,7 @@ TEST(Deprecated, OverridesAndOtherRoots) {
     (*ctx.rule_overrides)["VAST-2.0-flash-mediafile"] = adsieve::Level::Error;
     Lines got = family(adsieve::validate_with_context(kDoc, ctx));
     // Switching the VPAID rule off does not turn it into the info finding.
-    ASSERT_EQ(got.size(), 6u);
+    ASSERT_EQ(got.size(), 7u);
     EXPECT_EQ(got[2], "VAST-2.0-flash-mediafile|2|" + kCreatives + "Creative[0]/Linear/MediaFiles/MediaFile[0]|11|1");
     EXPECT_EQ(got[3], "VAST-4.0-mediafile-apiframework|0|" + kCreatives + "Creative[0]/Linear/MediaFiles/MediaFile[1]|12|1");
 
