@@ -95,11 +95,11 @@ TEST(SchemaRoot, RootAdSelectionAndAdBodies) {
               (Lines{"VAST-2.0-unknown-attribute|1|/VAST/Ad[0][@foo]|3|1",
                      "VAST-2.0-inline-unknown-child|2|/VAST/Ad[0]/InLine/Expires|5|9",
                      "VAST-2.0-unknown-attribute|1|/VAST/Ad[0]/Wrapper[@bad]|4|1",
-                     "VAST-2.0-wrapper-unknown-child|2|/VAST/Ad[0]/Wrapper/Pricing|4|41",
-                     "VAST-2.0-wrapper-unknown-child|2|/VAST/Ad[0]/Wrapper/Survey|4|51",
-                     "VAST-2.0-wrapper-unknown-child|2|/VAST/Ad[0]/Wrapper/Category|4|60",
+                     "VAST-2.0-wrapper-unknown-child|2|/VAST/Ad[0]/Wrapper/Pricing|4|40",
+                     "VAST-2.0-wrapper-unknown-child|2|/VAST/Ad[0]/Wrapper/Survey|4|50",
+                     "VAST-2.0-wrapper-unknown-child|2|/VAST/Ad[0]/Wrapper/Category|4|59",
                      "VAST-2.0-unknown-attribute|1|/VAST/Ad[1]/InLine[@a]|9|5",
-                     "VAST-2.0-inline-unknown-child|2|/VAST/Ad[1]/InLine/adTitle|9|18"}));
+                     "VAST-2.0-inline-unknown-child|2|/VAST/Ad[1]/InLine/adTitle|9|19"}));
 
     // The vocabulary ignores the version: Mezzanine and ClosedCaptionFiles in
     // 2.0; accepted elements are not looked into, whatever they hold.
@@ -134,16 +134,16 @@ TEST(SchemaPaths, IndicesCountAllChildrenWhereTheyApply) {
               (Lines{"VAST-2.0-unknown-attribute|1|" + L + "/MediaFiles/MediaFile[1][@foo]|7|25",
                      "VAST-2.0-mediafiles-unknown-child|2|" + L + "/MediaFiles/X|7|57",
                      "VAST-4.2-closedcaptionfiles-unknown-child|2|" + L +
-                         "/MediaFiles/ClosedCaptionFiles/Cc[1]|7|102",
-                     "VAST-2.0-unknown-attribute|1|" + L + "/MediaFiles/InteractiveCreativeFile[4][@id]|7|129",
-                     "VAST-2.0-text-only-element|2|" + L + "/VideoClicks/ClickThrough[1]/b|8|44",
-                     "VAST-2.0-videoclicks-unknown-child|2|" + L + "/VideoClicks/Other|8|63",
-                     "VAST-2.0-unknown-attribute|1|" + L + "/VideoClicks/CustomClick[3][@name]|8|71",
+                         "/MediaFiles/ClosedCaptionFiles/Cc[1]|7|101",
+                     "VAST-2.0-unknown-attribute|1|" + L + "/MediaFiles/InteractiveCreativeFile[4][@id]|7|127",
+                     "VAST-2.0-text-only-element|2|" + L + "/VideoClicks/ClickThrough[1]/b|8|45",
+                     "VAST-2.0-videoclicks-unknown-child|2|" + L + "/VideoClicks/Other|8|64",
+                     "VAST-2.0-unknown-attribute|1|" + L + "/VideoClicks/CustomClick[3][@name]|8|72",
                      "VAST-3.0-icons-unknown-child|2|" + L + "/Icons/Junk|9|8",
                      "VAST-2.0-unknown-attribute|1|" + L + "/Icons/Icon[1][@bad]|9|15",
-                     "VAST-3.0-iconclicks-unknown-child|2|" + L + "/Icons/Icon[2]/IconClicks/Q|9|94",
-                     "VAST-2.0-unknown-attribute|1|" + L + "/TrackingEvents/Tracking[2][@foo]|10|46",
-                     "VAST-2.0-trackingevents-unknown-child|2|" + L + "/TrackingEvents/Tracking[1]|10|37"}));
+                     "VAST-3.0-iconclicks-unknown-child|2|" + L + "/Icons/Icon[2]/IconClicks/Q|9|105",
+                     "VAST-2.0-trackingevents-unknown-child|2|" + L + "/TrackingEvents/Tracking[1]|10|36",
+                     "VAST-2.0-unknown-attribute|1|" + L + "/TrackingEvents/Tracking[2][@foo]|10|44"}));
 }
 
 TEST(SchemaOrder, ContainersAttributesFirstTextOnlyChildrenFirst) {
@@ -159,19 +159,19 @@ TEST(SchemaOrder, ContainersAttributesFirstTextOnlyChildrenFirst) {
                            "</CompanionAds>\n"
                            "<NonLinearAds><NonLinear expandedWidth=\"1\" x=\"1\"><AdParameters/><Foo/></NonLinear>"
                            "<TrackingEvents><Tracking event=\"start\" offset=\"1\"/></TrackingEvents><Bar/></NonLinearAds>\n")),
-              (Lines{"VAST-2.0-text-only-element|2|" + C + "/UniversalAdId/a|6|38",
-                     "VAST-2.0-text-only-element|2|" + C + "/UniversalAdId/b|6|42",
+              (Lines{"VAST-2.0-text-only-element|2|" + C + "/UniversalAdId/a|6|37",
+                     "VAST-2.0-text-only-element|2|" + C + "/UniversalAdId/b|6|41",
                      "VAST-2.0-unknown-attribute|1|" + C + "/UniversalAdId[@x]|6|1",
                      "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds[@y]|7|1",
                      "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds/Companion[@creativeType]|8|1",
-                     "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds/Companion/HTMLResource[@xmlEncoded]|8|40",
-                     "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds/Companion/IFrameResource[@creativeType]|8|73",
-                     "VAST-2.0-companion-unknown-child|2|" + C + "/CompanionAds/Companion/Nope|8|143",
+                     "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds/Companion/HTMLResource[@xmlEncoded]|8|39",
+                     "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds/Companion/IFrameResource[@creativeType]|8|72",
+                     "VAST-2.0-companion-unknown-child|2|" + C + "/CompanionAds/Companion/Nope|8|140",
                      "VAST-2.0-unknown-attribute|1|" + C + "/CompanionAds/Companion/AdParameters[@q]|9|12",
                      "VAST-2.0-companionads-unknown-child|2|" + C + "/CompanionAds/NonLinear|10|1",
                      "VAST-2.0-unknown-attribute|1|" + C + "/NonLinearAds/NonLinear[@x]|12|15",
                      "VAST-2.0-nonlinear-unknown-child|2|" + C + "/NonLinearAds/NonLinear/Foo|12|65",
-                     "VAST-2.0-nonlinearads-unknown-child|2|" + C + "/NonLinearAds/Bar|12|155"}));
+                     "VAST-2.0-nonlinearads-unknown-child|2|" + C + "/NonLinearAds/Bar|12|152"}));
 
     // Mezzanine lacks the bitrate attributes that MediaFile admits.
     EXPECT_EQ(run(creative("<Linear><MediaFiles><Mezzanine bitrate=\"1\" codec=\"c\" scalable=\"1\"/>"
@@ -183,13 +183,13 @@ TEST(SchemaOrder, ContainersAttributesFirstTextOnlyChildrenFirst) {
 TEST(SchemaOverrides, UnknownAttributeOffOrErrorLeavesTheWalkAlone) {
     const std::string doc = inline_ad("<Impression id=\"1\" foo=\"2\"><x/></Impression><Expires/>\n");
     EXPECT_EQ(run_with(doc, {{"VAST-2.0-unknown-attribute", Level::Off}}),
-              (Lines{"VAST-2.0-text-only-element|2|/VAST/Ad[0]/InLine/Impression/x|4|30",
-                     "VAST-2.0-inline-unknown-child|2|/VAST/Ad[0]/InLine/Expires|4|47"}));
+              (Lines{"VAST-2.0-text-only-element|2|/VAST/Ad[0]/InLine/Impression/x|4|28",
+                     "VAST-2.0-inline-unknown-child|2|/VAST/Ad[0]/InLine/Expires|4|45"}));
     EXPECT_EQ(run_with(doc, {{"VAST-2.0-unknown-attribute", Level::Error},
                              {"VAST-2.0-inline-unknown-child", Level::Info}}),
-              (Lines{"VAST-2.0-text-only-element|2|/VAST/Ad[0]/InLine/Impression/x|4|30",
+              (Lines{"VAST-2.0-text-only-element|2|/VAST/Ad[0]/InLine/Impression/x|4|28",
                      "VAST-2.0-unknown-attribute|2|/VAST/Ad[0]/InLine/Impression[@foo]|4|1",
-                     "VAST-2.0-inline-unknown-child|0|/VAST/Ad[0]/InLine/Expires|4|47"}));
+                     "VAST-2.0-inline-unknown-child|0|/VAST/Ad[0]/InLine/Expires|4|45"}));
     // Off for a container's unknown-child rule still walks its admitted children.
     EXPECT_EQ(run_with(inline_ad("<Bad/><Creatives><Nope/><Creative><X/></Creative></Creatives>\n"),
                        {{"VAST-2.0-inline-unknown-child", Level::Off},
@@ -226,14 +226,14 @@ TEST(SchemaExtensions, ContainerWalkAndCdataTest) {
                            "<CreativeExtension><X><Icon/></X></CreativeExtension><Extension/></CreativeExtensions>\n"
                            "<CompanionAds><Companion><CreativeExtensions><CreativeExtension>&lt;p&gt;"
                            "</CreativeExtension></CreativeExtensions></Companion></CompanionAds>\n")),
-              (Lines{"VAST-2.0-extension-misplaced-element|1|" + C + "/Linear/Extensions/Extension[0]/Ad|6|37",
-                     "VAST-2.0-linear-unknown-child|2|" + C + "/Linear/Oops|6|68",
+              (Lines{"VAST-2.0-extension-misplaced-element|1|" + C + "/Linear/Extensions/Extension[0]/Ad|6|39",
+                     "VAST-2.0-linear-unknown-child|2|" + C + "/Linear/Oops|6|69",
                      "VAST-2.0-creative-extension-cdata|1|" + C + "/CreativeExtensions/CreativeExtension[0]|7|21",
                      "VAST-2.0-creative-extension-misplaced-element|1|" + C +
-                         "/CreativeExtensions/CreativeExtension[1]/X/Icon|7|87",
-                     "VAST-2.0-creativeextensions-unknown-child|2|" + C + "/CreativeExtensions/Extension[2]|7|115",
+                         "/CreativeExtensions/CreativeExtension[1]/X/Icon|7|89",
+                     "VAST-2.0-creativeextensions-unknown-child|2|" + C + "/CreativeExtensions/Extension[2]|7|120",
                      "VAST-2.0-creative-extension-cdata|1|" + C +
-                         "/CompanionAds/Companion/CreativeExtensions/CreativeExtension[0]|8|45"}));
+                         "/CompanionAds/Companion/CreativeExtensions/CreativeExtension[0]|8|46"}));
 
     EXPECT_EQ(run("<VAST><Ad><Wrapper><Extensions><Extension>{\"a\":1,\"b\":\"&amp;\"}<![CDATA[ ]]></Extension>"
                   "</Extensions></Wrapper></Ad></VAST>"),
@@ -266,15 +266,15 @@ TEST(SchemaExtensions, MisplacedElementScan) {
     EXPECT_EQ(run_with(doc, {{"VAST-2.0-extension-misplaced-element", Level::Off},
                              {"VAST-2.0-creative-extension-misplaced-element", Level::Off},
                              {"VAST-2.0-extension-cdata", Level::Off}}),
-              (Lines{"VAST-2.0-extension-misplaced-element|1|" + P + "Extensions/Extension[1]/Ad|4|65",
+              (Lines{"VAST-2.0-extension-misplaced-element|1|" + P + "Extensions/Extension[1]/Ad|4|54",
                      "VAST-2.0-creative-extension-misplaced-element|1|" + P +
-                         "Creatives/Creative[0]/CreativeExtensions/CreativeExtension[0]/Ad|4|159"}));
+                         "Creatives/Creative[0]/CreativeExtensions/CreativeExtension[0]/Ad|4|144"}));
     EXPECT_EQ(run_with(doc, {{"VAST-2.0-extension-misplaced-element", Level::Error},
                              {"VAST-2.0-creative-extension-misplaced-element", Level::Info}}),
               (Lines{"VAST-2.0-extension-cdata|1|" + P + "Extensions/Extension[0]|4|13",
-                     "VAST-2.0-extension-misplaced-element|2|" + P + "Extensions/Extension[1]/Ad|4|65",
+                     "VAST-2.0-extension-misplaced-element|2|" + P + "Extensions/Extension[1]/Ad|4|54",
                      "VAST-2.0-creative-extension-misplaced-element|0|" + P +
-                         "Creatives/Creative[0]/CreativeExtensions/CreativeExtension[0]/Ad|4|159"}));
+                         "Creatives/Creative[0]/CreativeExtensions/CreativeExtension[0]/Ad|4|144"}));
 }
 
 TEST(SchemaDepth, DeepExtensionContentAndDeepTextOnlyContent) {
