@@ -115,7 +115,7 @@ struct Container {
     Names accepted;
     std::string_view unknown_rule;
     std::string_view unknown_message;
-    std::string_view unknown_spec_ref;
+    std::string_view unknown_ref;
 };
 
 constexpr std::array kInLineText{kAdSystem, kAdTitle,   kAdServingId, kDescription, kAdvertiser,
@@ -208,15 +208,15 @@ constexpr std::string_view kVastSection2 = "IAB VAST 2.0 §2";
 
 constexpr std::string_view kTrackingEventsUnknown = "VAST-2.0-trackingevents-unknown-child";
 constexpr std::string_view kTrackingEventsUnknownMessage = "<TrackingEvents> may only contain <Tracking> elements";
-constexpr std::string_view kTrackingEventsSpecRef = "IAB VAST 2.0 §2.3.6";
+constexpr std::string_view kTrackingEventsRef = "IAB VAST 2.0 §2.3.6";
 
 constexpr std::string_view kExtensionsUnknown = "VAST-2.0-extensions-unknown-child";
 constexpr std::string_view kExtensionsUnknownMessage = "<Extensions> may only contain <Extension> elements";
-constexpr std::string_view kExtensionsSpecRef = "IAB VAST 3.0 §3.1";
+constexpr std::string_view kExtensionsRef = "IAB VAST 3.0 §3.1";
 constexpr std::string_view kCreativeExtensionsUnknown = "VAST-2.0-creativeextensions-unknown-child";
 constexpr std::string_view kCreativeExtensionsUnknownMessage =
     "<CreativeExtensions> may only contain <CreativeExtension> elements";
-constexpr std::string_view kCreativeExtensionsSpecRef = "IAB VAST 2.0 §2.3.5";
+constexpr std::string_view kCreativeExtensionsRef = "IAB VAST 2.0 §2.3.5";
 
 constexpr std::string_view kExtensionCdata = "VAST-2.0-extension-cdata";
 constexpr std::string_view kExtensionCdataMessage =
@@ -226,7 +226,7 @@ constexpr std::string_view kCreativeExtensionCdata = "VAST-2.0-creative-extensio
 constexpr std::string_view kCreativeExtensionCdataMessage =
     "<CreativeExtension> leaf text payload with XML-sensitive characters should be wrapped in CDATA so "
     "JSON blobs and URL-rich vendor data do not rely on fragile XML escaping";
-constexpr std::string_view kCdataSpecRef = "W3C XML 1.0 §2.7";
+constexpr std::string_view kCdataRef = "W3C XML 1.0 §2.7";
 
 constexpr std::string_view kExtensionMisplaced = "VAST-2.0-extension-misplaced-element";
 constexpr std::string_view kCreativeExtensionMisplaced = "VAST-2.0-creative-extension-misplaced-element";
@@ -264,7 +264,7 @@ void check_attributes(const Node& element, std::string_view path, Names allowed,
 
 void unknown_child(const Container& c, const Node& child, std::string path, const ValidationContext& ctx,
                    Issues& issues) {
-    emit(ctx, issues, c.unknown_rule, kError, c.unknown_message, std::move(path), c.unknown_spec_ref, &child);
+    emit(ctx, issues, c.unknown_rule, kError, c.unknown_message, std::move(path), c.unknown_ref, &child);
 }
 
 // Handles a child that is one of the container's text-only or accepted
@@ -312,7 +312,7 @@ void check_tracking_events(const std::vector<Node>& children, std::string_view p
             check_text_only(c, p, kTracking.attrs, ctx, issues);
         else
             emit(ctx, issues, kTrackingEventsUnknown, kError, kTrackingEventsUnknownMessage, std::move(p),
-                 kTrackingEventsSpecRef, &c);
+                 kTrackingEventsRef, &c);
     }
 }
 
@@ -330,7 +330,7 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::s
     // Cheaper than the URL parse and independent of it, so tested first.
     if (text.find_first_of("&<") == std::string::npos) return;
     if (url::is_absolute_url(text)) return;
-    emit(ctx, issues, rule, kWarning, message, std::string(path), kCdataSpecRef, &element);
+    emit(ctx, issues, rule, kWarning, message, std::string(path), kCdataRef, &element);
 }
 
 // Pre-order scan of the element's descendants for names with a dedicated
@@ -376,7 +376,7 @@ void scan_extension_for_misplaced_elements(const Node& element, std::string_view
 
 void check_extension_container(const std::vector<Node>& children, std::string_view path,
                                std::string_view admitted, std::string_view unknown_rule,
-                               std::string_view unknown_message, std::string_view unknown_spec_ref,
+                               std::string_view unknown_message, std::string_view unknown_ref,
                                std::string_view cdata_rule, std::string_view cdata_message,
                                std::string_view misplaced_rule, const ValidationContext& ctx, Issues& issues) {
     for (std::size_t k = 0; k < children.size(); ++k) {
@@ -386,7 +386,7 @@ void check_extension_container(const std::vector<Node>& children, std::string_vi
             maybe_warn_on_extension_like_text_without_cdata(c, p, cdata_rule, cdata_message, ctx, issues);
             scan_extension_for_misplaced_elements(c, p, misplaced_rule, ctx, issues);
         } else {
-            emit(ctx, issues, unknown_rule, kError, unknown_message, std::move(p), unknown_spec_ref, &c);
+            emit(ctx, issues, unknown_rule, kError, unknown_message, std::move(p), unknown_ref, &c);
         }
     }
 }
@@ -394,14 +394,14 @@ void check_extension_container(const std::vector<Node>& children, std::string_vi
 void check_extensions(const std::vector<Node>& children, std::string_view path, const ValidationContext& ctx,
                       Issues& issues) {
     check_extension_container(children, path, "Extension", kExtensionsUnknown, kExtensionsUnknownMessage,
-                              kExtensionsSpecRef, kExtensionCdata, kExtensionCdataMessage, kExtensionMisplaced,
+                              kExtensionsRef, kExtensionCdata, kExtensionCdataMessage, kExtensionMisplaced,
                               ctx, issues);
 }
 
 void check_creative_extensions(const std::vector<Node>& children, std::string_view path,
                                const ValidationContext& ctx, Issues& issues) {
     check_extension_container(children, path, "CreativeExtension", kCreativeExtensionsUnknown,
-                              kCreativeExtensionsUnknownMessage, kCreativeExtensionsSpecRef,
+                              kCreativeExtensionsUnknownMessage, kCreativeExtensionsRef,
                               kCreativeExtensionCdata, kCreativeExtensionCdataMessage,
                               kCreativeExtensionMisplaced, ctx, issues);
 }
