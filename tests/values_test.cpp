@@ -179,7 +179,7 @@ TEST(Values, TrackingVocabularyPerVersion) {
     EXPECT_EQ(ids("4.2", "acceptInvitationLinear"), value_error);
     EXPECT_EQ(ids("4.0", "closeLinear"), value_error);
     EXPECT_EQ(ids("4.3", "closeLinear"), none);
-    EXPECT_EQ(ids("2.0", "skip"), value_error);
+    EXPECT_EQ(ids("2.0", "skip"), (Lines{"VAST-3.0-skip-event-no-skipoffset", "VAST-4.1-tracking-event-value"}));
     EXPECT_EQ(ids("3.0", "playerExpand"), value_error);
     EXPECT_EQ(ids("4.3", "interactiveStart"), none);
     for (const char* v : {"2.0", "3.0", "4.0", "4.1"}) {
@@ -202,10 +202,10 @@ TEST(Values, TrackingVocabularyPerVersion) {
 TEST(Values, ProgressOffsetBeforeVocabulary) {
     const std::string t = "/VAST/Ad[0]/InLine/Creatives/Creative[0]/Linear/TrackingEvents/Tracking[0]";
     EXPECT_EQ(value_issues(inline_doc("2.0", linear_with_event("progress", " offset=\"5%\""))),
-              Lines{"VAST-4.1-tracking-event-value|2|" + t + "[@event]|1|62"});
+              Lines{"VAST-4.1-tracking-event-value|2|" + t + "[@event]|1|78"});
     EXPECT_EQ(value_issues(inline_doc("2.0", linear_with_event("progress", " offset=\"5 %\""))),
-              (Lines{"VAST-3.0-progress-offset-format|1|" + t + "[@offset]|1|62",
-                     "VAST-4.1-tracking-event-value|2|" + t + "[@event]|1|62"}));
+              (Lines{"VAST-3.0-progress-offset-format|1|" + t + "[@offset]|1|78",
+                     "VAST-4.1-tracking-event-value|2|" + t + "[@event]|1|78"}));
     // No offset: nothing here; a version-less document still checks the format.
     EXPECT_TRUE(value_issues(inline_doc("3.0", linear_with_event("progress"))).empty());
     EXPECT_EQ(value_issues(inline_doc("", linear_with_event("progress", " offset=\"\""))).size(), 1u);

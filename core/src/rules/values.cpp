@@ -228,54 +228,57 @@ void check_linear(const Node& linear, const std::string& linear_path,
     }
 
     if (tracking_events) {
+        const std::string events_path = linear_path + "/TrackingEvents";
         std::size_t k = 0;
         for (const Node& t : tracking_events->children) {
             if (t.name != "Tracking") continue;
             std::size_t index = k++;
             auto event = t.attr("event");
             if (!event) continue;
-            std::string tracking_path = indexed(linear_path + "/TrackingEvents", "Tracking", index);
+            auto tracking_path = [&] { return indexed(events_path, "Tracking", index); };
             if (*event == "progress") {
                 auto offset = t.attr("offset");
                 if (offset && !is_valid_time_or_percent(*offset))
                     emit(ctx, issues, "VAST-3.0-progress-offset-format", kWarning,
                          "<Tracking event=\"progress\"> offset attribute does not match required "
                          "format (HH:MM:SS[.mmm] or n%)",
-                         attr_path(tracking_path, "offset"), "IAB VAST 3.0 \u00a72.3.6", &t);
+                         attr_path(tracking_path(), "offset"), "IAB VAST 3.0 \u00a72.3.6", &t);
             }
             if (!version || one_of(event_vocabulary(*version), *event)) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
                 emit(ctx, issues, "VAST-4.0-tracking-event-removed", kWarning,
                      "Tracking event \"fullscreen\"/\"exitFullscreen\" was removed in VAST 4.0 \u2014 "
                      "use playerExpand/playerCollapse",
-                     attr_path(tracking_path, "event"), "IAB VAST 4.0 \u00a72.3.6", &t);
+                     attr_path(tracking_path(), "event"), "IAB VAST 4.0 \u00a72.3.6", &t);
             else
                 emit(ctx, issues, "VAST-4.1-tracking-event-value", kError,
                      "Tracking event attribute value is not in the VAST spec enum for this version",
-                     attr_path(tracking_path, "event"), "IAB VAST 4.2 \u00a72.3.6", &t);
+                     attr_path(tracking_path(), "event"), "IAB VAST 4.2 \u00a72.3.6", &t);
         }
     }
 
     if (const Node* media_files = linear.child("MediaFiles")) {
+        const std::string files_path = linear_path + "/MediaFiles";
         std::size_t m = 0;
         for (const Node& mf : media_files->children) {
             if (mf.name != "MediaFile") continue;
-            std::string media_path = indexed(linear_path + "/MediaFiles", "MediaFile", m++);
+            std::size_t index = m++;
+            auto media_path = [&] { return indexed(files_path, "MediaFile", index); };
             auto delivery = mf.attr("delivery");
             if (delivery && !one_of(kDeliveries, *delivery))
                 emit(ctx, issues, "VAST-2.0-mediafile-delivery-enum", kError,
                      "<MediaFile> delivery attribute must be \"progressive\" or \"streaming\"",
-                     attr_path(media_path, "delivery"), "IAB VAST 2.0 \u00a72.3.5.2", &mf);
+                     attr_path(media_path(), "delivery"), "IAB VAST 2.0 \u00a72.3.5.2", &mf);
             bool has_min = mf.attr("minBitrate").has_value();
             bool has_max = mf.attr("maxBitrate").has_value();
             if (has_min != has_max)
                 emit(ctx, issues, "VAST-3.0-minmaxbitrate-pair", kError,
-                     "<MediaFile> must have both minBitrate and maxBitrate, or neither", media_path,
+                     "<MediaFile> must have both minBitrate and maxBitrate, or neither", media_path(),
                      "IAB VAST 3.0 \u00a72.3.5.2", &mf);
             if (mf.attr("bitrate") && (has_min || has_max))
                 emit(ctx, issues, "VAST-3.0-bitrate-conflict", kWarning,
                      "<MediaFile> should not specify both bitrate and minBitrate/maxBitrate",
-                     std::move(media_path), "IAB VAST 3.0 \u00a72.3.5.2", &mf);
+                     media_path(), "IAB VAST 3.0 \u00a72.3.5.2", &mf);
         }
     }
 }
