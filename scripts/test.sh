@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a release build, then an AddressSanitizer +
+# UndefinedBehaviorSanitizer build of the same tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DADSIEVE_SANITIZE=ON -DADSIEVE_BUILD_BENCH=OFF
+cmake --build build-sanitize -j "$jobs"
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$jobs")

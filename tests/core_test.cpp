@@ -1,0 +1,157 @@
+// The validation frame: catalogue, version detection, severities, JSON text.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "json.h"
+#include "overrides.h"
+#include "rules/rules.h"
+#include "support.h"
+#include "validate.h"
+#include "version.h"
+
+namespace {
+
+using namespace adsieve;
+
+TEST(Catalog, EntriesAreUniqueAndGroupedAsPublished) {
+    ASSERT_EQ(rules::CATALOG.size(), 191u);
+    std::set<std::string_view> ids;
+    std::map<std::pair<int, int>, int> groups;
+    for (const auto& e : rules::CATALOG) {
+        EXPECT_TRUE(ids.insert(e.id).second) << "duplicate " << e.id;
+        EXPECT_FALSE(e.description.empty()) << e.id;
+        EXPECT_NE(e.kind, 6) << e.id;
+        ++groups[{e.kind, e.default_severity}];
+    }
+    const std::map<std::pair<int, int>, int> expected = {
+        {{0, 0}, 3},  {{0, 1}, 31}, {{0, 2}, 46}, {{1, 1}, 6},  {{1, 2}, 21}, {{2, 1}, 2},
+        {{2, 2}, 1},  {{3, 1}, 4},  {{4, 1}, 1},  {{5, 1}, 1},  {{7, 0}, 2},  {{7, 1}, 6},
+        {{8, 1}, 2},  {{8, 2}, 7},  {{9, 0}, 2},  {{9, 1}, 5},  {{9, 2}, 17}, {{10, 0}, 1},
+        {{10, 1}, 2}, {{10, 2}, 18}, {{11, 1}, 3}, {{11, 2}, 2}, {{12, 0}, 1}, {{12, 1}, 7},
+    };
+    EXPECT_EQ(groups, expected);
+    // Kind 8 is exactly SIMID, kind 9 exactly VMAP.
+    for (const auto& e : rules::CATALOG) {
+        EXPECT_EQ(e.kind == 8, e.id.substr(0, 6) == "SIMID-") << e.id;
+        EXPECT_EQ(e.kind == 9, e.id.substr(0, 5) == "VMAP-") << e.id;
+    }
+    ASSERT_NE(rules::find_rule("VAST-2.0-parse-error"), nullptr);
+    EXPECT_EQ(rules::find_rule("VAST-2.0-parse-error")->description,
+              "XML parse error \u2014 document may be malformed");
+    EXPECT_EQ(rules::find_rule("vast-2.0-parse-error"), nullptr);
+}
+
+DetectedVersion detect(const char* xml) { return detect_version(parse(xml).root); }
+
+TEST(Version, DeclarationAndStructuralSignals) {
+    auto d = detect("<VAST version=\" 4.2 \"/>");
+    EXPECT_EQ(d.state, VersionState::Declared);
+    EXPECT_EQ(d.effective(), VastVersion::V4_2);
+
+    d = detect("<VAST version=\"2.0\"><Ad><InLine><AdServingId>x</AdServingId></InLine></Ad></VAST>");
+    EXPECT_EQ(d.state, VersionState::Mismatch);
+    EXPECT_EQ(d.inferred, VastVersion::V4_1);
+    EXPECT_EQ(d.effective(), VastVersion::V2_0);
+
+    d = detect("<VAST version=\"4.1\"><Ad><Icons/></Ad></VAST>");
+    EXPECT_EQ(d.state, VersionState::Consistent);
+    EXPECT_EQ(d.inferred, VastVersion::V3_0);
+
+    EXPECT_EQ(detect("<VAST version=\"2.0.1\"/>").effective(), VastVersion::V2_0);
+
+    d = detect("<VAST version=\"5.0\"><MediaFile/></VAST>");
+    EXPECT_EQ(d.state, VersionState::Inferred);
+    EXPECT_EQ(d.effective(), VastVersion::V2_0);
+    EXPECT_EQ(detect("<VAST version=\"5.0\"/>").state, VersionState::Unknown);
+    EXPECT_EQ(detect("<VAST><UniversalAdId/></VAST>").effective(), VastVersion::V4_0);
+    EXPECT_EQ(detect("<vast version=\"4.0\"><MediaFile/></vast>").state, VersionState::Unknown);
+    // The newest signal wins whatever the document order.
+    EXPECT_EQ(detect("<VAST><Icons/><A><AdServingId/></A></VAST>").effective(), VastVersion::V4_1);
+    // Only the first version attribute counts, and 4.0.0 is not a version.
+    EXPECT_EQ(detect("<VAST version=\"4.0.0\"/>").state, VersionState::Unknown);
+}
+
+TEST(Frame, DocumentKindsAndParseErrors) {
+    auto r = validate("<VAST version=\"4.2\"><Ad>");
+    ASSERT_EQ(adsieve::testing::issue_lines(r), std::vector<std::string>{"VAST-2.0-parse-error|2|/VAST|-|-"});
+    EXPECT_EQ(r.errors, 1u);
+    EXPECT_EQ(r.version.effective(), VastVersion::V4_2);
+
+    r = validate("<DAAST version=\"1.0\"><Ad>");
+    EXPECT_EQ(r.kind, DocumentKind::Daast);
+    EXPECT_EQ(adsieve::testing::issue_lines(r), std::vector<std::string>{"VAST-2.0-parse-error|2|/VAST|-|-"});
+    EXPECT_EQ(validate("<VMAP version=\"1.0\"/>").kind, DocumentKind::Vmap);
+    EXPECT_FALSE(validate("<VMAP version=\"1.0\"/>").version.effective());
+
+    ValidationContext ctx;
+    ctx.rule_overrides.emplace();
+    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Level::Info;
+    r = validate_with_context("<VAST><Ad>", ctx);
+    EXPECT_EQ(r.infos, 1u);
+    EXPECT_EQ(r.errors, 0u);
+    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Level::Off;
+    EXPECT_TRUE(validate_with_context("<VAST><Ad>", ctx).issues.empty());
+
+    ValidationContext forced;
+    forced.forced_version = VastVersion::V3_0;
+    r = validate_with_context("<VAST version=\"4.2\"><AdServingId/></VAST>", forced);
+    EXPECT_EQ(r.version.state, VersionState::Declared);
+    EXPECT_EQ(r.version.effective(), VastVersion::V3_0);
+}
+
+TEST(Json, RendersAndEscapesByteForByte) {
+    ValidationResult r;
+    EXPECT_EQ(ffi::render_json(r),
+              "{\"version\":null,\"issues\":[],\"summary\":{\"errors\":0,\"warnings\":0,\"infos\":0,\"valid\":true}}");
+
+    r.version.state = VersionState::Declared;
+    r.version.declared = VastVersion::V4_2;
+    Issue a;
+    a.id = "X-1.0-a";
+    a.severity = kWarning;
+    a.message = "say \"hi\" \\ \u2014 \u00a7 /";
+    a.path = std::string("/A\t\x01\x1f\n\r") + std::string(1, '\0');
+    a.spec_ref = "IAB VAST 2.0 \u00a72";
+    a.line = 3;
+    a.col = 14;
+    Issue b;
+    b.id = "X-1.0-b";
+    b.severity = kInfo;
+    b.message = "m";
+    b.spec_ref = "s";
+    r.issues = {a, b};
+    r.warnings = 1;
+    r.infos = 1;
+    EXPECT_EQ(ffi::render_json(r),
+              "{\"version\":\"4.2\",\"issues\":["
+              "{\"id\":\"X-1.0-a\",\"severity\":\"warning\",\"message\":\"say \\\"hi\\\" \\\\ \u2014 \u00a7 /\","
+              "\"path\":\"/A\\t\\u0001\\u001f\\n\\r\\u0000\",\"spec_ref\":\"IAB VAST 2.0 \u00a72\",\"line\":3,\"col\":14},"
+              "{\"id\":\"X-1.0-b\",\"severity\":\"info\",\"message\":\"m\",\"path\":null,\"spec_ref\":\"s\","
+              "\"line\":null,\"col\":null}],"
+              "\"summary\":{\"errors\":0,\"warnings\":1,\"infos\":1,\"valid\":true}}");
+}
+
+TEST(Overrides, ReaderAcceptsOnlyWellFormedPieces) {
+    auto m = ffi::read_overrides("{\"VAST-2.0-url-empty\":\"off\", \"VAST-2.0-tracking-https\" : \"error\"}");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->size(), 2u);
+    EXPECT_EQ(m->at("VAST-2.0-url-empty"), Level::Off);
+    EXPECT_EQ(m->at("VAST-2.0-tracking-https"), Level::Error);
+    // Quotes are stripped however many there are; the value keeps its first-colon split.
+    m = ffi::read_overrides("{\"\"VAST-2.0-url-empty\"\":\"\"info\"\"}");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->at("VAST-2.0-url-empty"), Level::Info);
+    EXPECT_FALSE(ffi::read_overrides("{\"VAST-2.0-url-empty\":\"off:x\"}"));
+    // A piece without a colon discards everything, even accepted pieces before it.
+    EXPECT_FALSE(ffi::read_overrides("{\"VAST-2.0-url-empty\":\"off\",}"));
+    EXPECT_FALSE(ffi::read_overrides(nullptr));
+    EXPECT_FALSE(ffi::read_overrides("{}"));
+    EXPECT_FALSE(ffi::read_overrides("}"));
+    // Unicode white space around the braces is trimmed.
+    EXPECT_TRUE(ffi::read_overrides("\u00a0{\"VAST-2.0-url-empty\":\"warning\"}\u3000"));
+}
+
+}  // namespace
