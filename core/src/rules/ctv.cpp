@@ -1,7 +1,77 @@
+// Connected-TV and server-side insertion readiness of 4.1+ linear ads.
 #include "rules/ctv.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "text.h"
 
 namespace adsieve::rules::ctv {
 
-void check(const VastDocument&, const DetectedVersion&, const ValidationContext&, Issues&) {}
+namespace {
+
+constexpr std::string_view kMezzanineMsg =
+    "<MediaFiles> has no <Mezzanine> — ad-stitching servers may reject this tag in CTV/SSAI contexts";
+constexpr std::string_view kVpaidMsg =
+    "<MediaFile apiFramework=\"VPAID\"> alongside <InteractiveCreativeFile> — VPAID is not supported in CTV "
+    "and should be removed when SIMID/OMID is present";
+constexpr std::string_view kServingIdMsg =
+    "<AdServingId> is present but empty — SSAI servers rely on this value for creative deduplication";
+
+void check_media_files(const Node& media_files, const std::string& linear_path, const ValidationContext& ctx,
+                       Issues& issues) {
+    const std::string mf_path = linear_path + "/MediaFiles";
+    if (!media_files.has_child("Mezzanine"))
+        emit(ctx, issues, "VAST-4.1-mezzanine-recommended", kInfo, kMezzanineMsg, mf_path, "IAB VAST 4.1 §3.9.2",
+             &media_files);
+    if (!media_files.has_child("InteractiveCreativeFile")) return;
+    std::size_t k = 0;
+    for (const Node& mf : media_files.children) {
+        if (mf.name != "MediaFile") continue;
+        const std::size_t index = k++;
+        auto api = mf.attr("apiFramework");
+        if (api && text::iequals_ascii(*api, "vpaid"))
+            emit(ctx, issues, "VAST-4.1-vpaid-in-interactive-context", kWarning, kVpaidMsg,
+                 indexed(mf_path, "MediaFile", index), "IAB VAST 4.1 §2.4.3", &mf);
+    }
+}
+
+void check_inline(const Node& inl, const std::string& inline_path, const ValidationContext& ctx,
+                  Issues& issues) {
+    const Node* creatives = inl.child("Creatives");
+    if (!creatives) return;
+    const std::string creatives_path = inline_path + "/Creatives";
+    bool serving_id_checked = false;
+    std::size_t j = 0;
+    for (const Node& creative : creatives->children) {
+        if (creative.name != "Creative") continue;
+        const std::size_t index = j++;
+        const Node* linear = creative.child("Linear");
+        const Node* media_files = linear ? linear->child("MediaFiles") : nullptr;
+        if (!media_files) continue;
+        check_media_files(*media_files, indexed(creatives_path, "Creative", index) + "/Linear", ctx, issues);
+        // The serving identifier is looked at once, by the first Creative with MediaFiles.
+        if (serving_id_checked) continue;
+        serving_id_checked = true;
+        const Node* sid = inl.child("AdServingId");
+        if (sid && text::trim(sid->text).empty())
+            emit(ctx, issues, "VAST-4.1-ad-serving-id-empty", kWarning, kServingIdMsg, inline_path + "/AdServingId",
+                 "IAB VAST 4.1 §3.4.1", sid);
+    }
+}
+
+}  // namespace
+
+void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
+           Issues& issues) {
+    if (doc.root.name != "VAST" || !version.at_least(VastVersion::V4_1)) return;
+    std::size_t i = 0;
+    for (const Node& ad : doc.root.children) {
+        if (ad.name != "Ad") continue;
+        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", ctx, issues);
+    }
+}
 
 }  // namespace adsieve::rules::ctv

@@ -1,7 +1,168 @@
+// SIMID interactive creatives: InteractiveCreativeFile in linear MediaFiles,
+// and NonLinear / IFrameResource in non-linear creatives.
 #include "rules/simid.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text.h"
 
 namespace adsieve::rules::simid {
 
-void check(const VastDocument&, const DetectedVersion&, const ValidationContext&, Issues&) {}
+namespace {
+
+constexpr std::string_view kIcfTypeMsg =
+    "<InteractiveCreativeFile apiFramework=\"SIMID\"> must have type=\"text/html\" per SIMID §5";
+constexpr std::string_view kIcfEmptyMsg =
+    "<InteractiveCreativeFile apiFramework=\"SIMID\"> must contain a URL — text content is empty";
+constexpr std::string_view kIcfHttpsMsg =
+    "<InteractiveCreativeFile apiFramework=\"SIMID\"> URL must use HTTPS — HTTP will be blocked in secure "
+    "contexts";
+constexpr std::string_view kIcfDurationMsg =
+    "<InteractiveCreativeFile apiFramework=\"SIMID\"> variableDuration must be \"true\" when present per SIMID §5";
+constexpr std::string_view kMediaRequiredMsg =
+    "Linear ad with <InteractiveCreativeFile apiFramework=\"SIMID\"> must also include a video/audio "
+    "<MediaFile> — SIMID requires a media asset";
+constexpr std::string_view kNoIframeMsg =
+    "<NonLinear apiFramework=\"SIMID\"> must contain an <IFrameResource> with the SIMID creative URL";
+constexpr std::string_view kIframeTypeMsg =
+    "<IFrameResource> in SIMID <NonLinear> should have type=\"text/html\" per SIMID §3.5.1";
+constexpr std::string_view kIframeEmptyMsg =
+    "<IFrameResource> in SIMID <NonLinear> must contain a URL — text content is empty";
+constexpr std::string_view kIframeHttpsMsg =
+    "<IFrameResource> in SIMID <NonLinear> URL must use HTTPS — HTTP will be blocked in secure contexts";
+
+bool is_simid(const Node& n) {
+    auto api = n.attr("apiFramework");
+    return api && *api == "SIMID";
+}
+
+bool is_html_type(const Node& n) {
+    auto type = n.attr("type");
+    return type && *type == "text/html";
+}
+
+bool is_insecure_url(std::string_view url) { return text::starts_with(url, "http://"); }
+
+bool is_audio_video_media_file(const Node& mf) {
+    if (mf.name != "MediaFile") return false;
+    auto type = mf.attr("type");
+    return type && (text::starts_with(*type, "video/") || text::starts_with(*type, "audio/") ||
+                    *type == "application/x-mpegURL");
+}
+
+void check_interactive_file(const Node& icf, const std::string& path, const ValidationContext& ctx,
+                            Issues& issues) {
+    if (!is_html_type(icf))
+        emit(ctx, issues, "SIMID-1.0-simid-type-required", kError, kIcfTypeMsg, path, "IAB SIMID 1.0 §5", &icf);
+    const std::string_view url = text::trim(icf.text);
+    if (url.empty())
+        emit(ctx, issues, "SIMID-1.0-simid-url-empty", kError, kIcfEmptyMsg, path, "IAB SIMID 1.0 §3.1", &icf);
+    else if (is_insecure_url(url))
+        emit(ctx, issues, "SIMID-1.0-simid-url-https", kError, kIcfHttpsMsg, path, "IAB SIMID 1.0 §3.1", &icf);
+    if (auto vd = icf.attr("variableDuration"); vd && *vd != "true")
+        emit(ctx, issues, "SIMID-1.0-simid-variable-duration-value", kWarning, kIcfDurationMsg, path,
+             "IAB SIMID 1.0 §5", &icf);
+}
+
+void check_linear(const Node& linear, const std::string& linear_path, const ValidationContext& ctx,
+                  Issues& issues) {
+    const Node* media_files = linear.child("MediaFiles");
+    if (!media_files || media_files->children.empty()) return;
+    bool has_media = false;
+    for (const Node& mf : media_files->children)
+        if (is_audio_video_media_file(mf)) has_media = true;
+    const std::string base = linear_path + "/MediaFiles";
+    bool has_simid = false;
+    std::size_t n = 0;
+    for (const Node& icf : media_files->children) {
+        if (icf.name != "InteractiveCreativeFile") continue;
+        const std::size_t index = n++;
+        if (!is_simid(icf)) continue;
+        has_simid = true;
+        check_interactive_file(icf, indexed(base, "InteractiveCreativeFile", index), ctx, issues);
+    }
+    if (has_simid && !has_media)
+        emit(ctx, issues, "SIMID-1.0-simid-mediafile-required", kError, kMediaRequiredMsg, linear_path,
+             "IAB SIMID 1.0 §3.4", &linear);
+}
+
+// The checks on one SIMID IFrameResource.
+void check_iframe_resource(const Node& iframe, const std::string& path, const ValidationContext& ctx,
+                           Issues& issues) {
+    if (!is_html_type(iframe))
+        emit(ctx, issues, "SIMID-1.1-iframe-simid-type-required", kWarning, kIframeTypeMsg, path,
+             "IAB SIMID 1.1 §3.5.1", &iframe);
+    const std::string_view url = text::trim(iframe.text);
+    if (url.empty())
+        emit(ctx, issues, "SIMID-1.1-iframe-simid-url-empty", kError, kIframeEmptyMsg, path, "IAB SIMID 1.1 §3.5.1",
+             &iframe);
+    else if (is_insecure_url(url))
+        emit(ctx, issues, "SIMID-1.1-iframe-simid-url-https", kError, kIframeHttpsMsg, path,
+             "IAB SIMID 1.1 §3.5.1", &iframe);
+}
+
+// The non-linear part, shared by InLine and Wrapper creatives.
+void check_nonlinear_ads(const std::vector<Node>& creative_children, const std::string& creative_path,
+                         const ValidationContext& ctx, Issues& issues) {
+    const Node* ads = nullptr;
+    for (const Node& c : creative_children)
+        if (c.name == "NonLinearAds") {
+            ads = &c;
+            break;
+        }
+    if (!ads) return;
+    const std::string base = creative_path + "/NonLinearAds";
+    std::size_t k = 0;
+    for (const Node& nl : ads->children) {
+        if (nl.name != "NonLinear") continue;
+        const std::string nl_path = indexed(base, "NonLinear", k++);
+        const bool simid_nonlinear = is_simid(nl);
+        if (simid_nonlinear && !nl.has_child("IFrameResource"))
+            emit(ctx, issues, "SIMID-1.1-nonlinear-simid-no-iframe", kError, kNoIframeMsg, nl_path,
+                 "IAB SIMID 1.1 §3.5.1", &nl);
+        std::size_t j = 0;
+        for (const Node& iframe : nl.children) {
+            if (iframe.name != "IFrameResource") continue;
+            const std::size_t index = j++;
+            if (simid_nonlinear || is_simid(iframe))
+                check_iframe_resource(iframe, indexed(nl_path, "IFrameResource", index), ctx, issues);
+        }
+    }
+}
+
+}  // namespace
+
+void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx, Issues& issues) {
+    if (doc.root.name != "VAST") return;
+    std::size_t i = 0;
+    for (const Node& ad : doc.root.children) {
+        if (ad.name != "Ad") continue;
+        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        const Node* inl = ad.child("InLine");
+        if (const Node* creatives = inl ? inl->child("Creatives") : nullptr) {
+            const std::string base = ad_path + "/InLine/Creatives";
+            std::size_t m = 0;
+            for (const Node& creative : creatives->children) {
+                if (creative.name != "Creative") continue;
+                const std::string creative_path = indexed(base, "Creative", m++);
+                if (const Node* linear = creative.child("Linear"))
+                    check_linear(*linear, creative_path + "/Linear", ctx, issues);
+                check_nonlinear_ads(creative.children, creative_path, ctx, issues);
+            }
+        }
+        const Node* wrapper = ad.child("Wrapper");
+        if (const Node* creatives = wrapper ? wrapper->child("Creatives") : nullptr) {
+            const std::string base = ad_path + "/Wrapper/Creatives";
+            std::size_t m = 0;
+            for (const Node& creative : creatives->children) {
+                if (creative.name != "Creative") continue;
+                check_nonlinear_ads(creative.children, indexed(base, "Creative", m++), ctx, issues);
+            }
+        }
+    }
+}
 
 }  // namespace adsieve::rules::simid

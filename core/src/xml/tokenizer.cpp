@@ -1,0 +1,499 @@
+#include "xml/tokenizer.h"
+
+#include <cstring>
+#include <optional>
+
+namespace adsieve::xml {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+inline bool is_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Offset of the first `c` in [from, to), or npos.
+inline std::size_t find_byte(std::string_view in, std::size_t from, std::size_t to, char c) noexcept {
+    if (from >= to) return npos;
+    const void* hit = std::memchr(in.data() + from, c, to - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in.data()) : npos;
+}
+
+inline std::size_t find_byte(std::string_view in, std::size_t from, char c) noexcept {
+    return find_byte(in, from, in.size(), c);
+}
+
+// Offset of the first occurrence of the three-byte marker `m` at or after
+// `from`, or npos.
+std::size_t find3(std::string_view in, std::size_t from, const char (&m)[4]) noexcept {
+    // Look for the last byte and check the two before it.
+    std::size_t i = from + 2;
+    while (i < in.size()) {
+        std::size_t hit = find_byte(in, i, m[2]);
+        if (hit == npos) return npos;
+        if (in[hit - 1] == m[1] && in[hit - 2] == m[0]) return hit - 2;
+        i = hit + 1;
+    }
+    return npos;
+}
+
+// Offset of the first "?>" whose '?' lies at or after `from`, or npos.
+std::size_t find_pi_end(std::string_view in, std::size_t from) noexcept {
+    std::size_t i = from + 1;
+    while (i < in.size()) {
+        std::size_t hit = find_byte(in, i, '>');
+        if (hit == npos) return npos;
+        if (in[hit - 1] == '?') return hit - 1;
+        i = hit + 1;
+    }
+    return npos;
+}
+
+// Cached search: the first `c` at or after `from`. The cache holds the first
+// hit at or after some earlier (smaller) search start, so it stays valid
+// while it is not behind `from`.
+inline std::size_t cached_find(std::string_view in, std::size_t& cache, std::size_t from, char c) noexcept {
+    if (cache != npos && cache < from) cache = find_byte(in, from, c);
+    return cache;
+}
+
+// Quote state at the end of a tag scan.
+enum class Quote : std::uint8_t { kNone, kDouble, kSingle };
+
+// Finds the '>' closing a tag whose content starts at `from`, honouring
+// quotes. Returns npos and the quote state at the end when unclosed.
+std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& state) noexcept {
+    std::size_t i = from;
+    const std::size_t n = in.size();
+    while (i < n) {
+        char c = in[i];
+        if (c == '>') {
+            state = Quote::kNone;
+            return i;
+        }
+        if (c == '"' || c == '\'') {
+            std::size_t close = find_byte(in, i + 1, c);
+            if (close == npos) {
+                state = c == '"' ? Quote::kDouble : Quote::kSingle;
+                return npos;
+            }
+            i = close + 1;
+            continue;
+        }
+        ++i;
+    }
+    state = Quote::kNone;
+    return npos;
+}
+
+Event make_error(Tokenizer& t, std::size_t pos, ErrorKind kind) {
+    t.finished = true;
+    Event e;
+    e.kind = EventKind::kError;
+    e.pos = pos;
+    e.error = kind;
+    return e;
+}
+
+bool starts_at(std::string_view in, std::size_t at, std::string_view s) noexcept {
+    return at <= in.size() && in.substr(at, s.size()) == s;
+}
+
+// Start, empty or end tag; `lt` is the '<'.
+Event read_tag(Tokenizer& t, std::size_t lt) {
+    std::string_view in = t.in;
+    Quote q = Quote::kNone;
+    std::size_t gt = find_tag_end(in, lt + 1, q);
+    if (gt == npos) {
+        ErrorKind k = q == Quote::kDouble   ? ErrorKind::kDoubleQuoteNotClosed
+                      : q == Quote::kSingle ? ErrorKind::kSingleQuoteNotClosed
+                                            : ErrorKind::kTagNotClosed;
+        return make_error(t, lt, k);
+    }
+    t.pos = gt + 1;
+    std::string_view content = in.substr(lt + 1, gt - lt - 1);
+    Event e;
+    e.pos = lt;
+    if (in[lt + 1] == '/') {
+        std::string_view name = content.substr(1);
+        std::size_t end = name.size();
+        while (end > 0 && is_blank(name[end - 1])) --end;
+        if (end > 0) name = name.substr(0, end);  // an all-blank name stays as it is
+        if (t.open.empty()) {
+            Event err = make_error(t, lt, ErrorKind::kUnmatchedEndTag);
+            err.data = name;
+            return err;
+        }
+        if (t.open.back() != name) {
+            Event err = make_error(t, lt, ErrorKind::kEndTagMismatch);
+            err.data = name;
+            err.expected = t.open.back();
+            return err;
+        }
+        t.open.pop_back();
+        e.kind = EventKind::kEnd;
+        e.data = name;
+        return e;
+    }
+    if (!content.empty() && content.back() == '/') {
+        e.kind = EventKind::kEmpty;
+        content.remove_suffix(1);
+    } else {
+        e.kind = EventKind::kStart;
+    }
+    std::size_t name_end = 0;
+    while (name_end < content.size() && !is_blank(content[name_end])) ++name_end;
+    e.data = content.substr(0, name_end);
+    e.attrs = content.substr(name_end);
+    if (e.kind == EventKind::kStart) t.open.push_back(e.data);
+    return e;
+}
+
+// "<!" followed by '[': a CDATA section.
+Event read_cdata(Tokenizer& t, std::size_t lt) {
+    std::string_view in = t.in;
+    std::size_t close = find3(in, lt + 2, "]]>");
+    if (close == npos || !starts_at(in, lt + 1, "![CDATA[") || close < lt + 9)
+        return make_error(t, lt, ErrorKind::kCDataNotClosed);
+    t.pos = close + 3;
+    Event e;
+    e.kind = EventKind::kCData;
+    e.pos = lt;
+    e.data = in.substr(lt + 9, close - (lt + 9));
+    return e;
+}
+
+// "<!" followed by '-': a comment. Returns true when skipped, false when
+// it is not closed.
+bool skip_comment(Tokenizer& t, std::size_t lt) {
+    std::string_view in = t.in;
+    // The shortest comment is "<!---->", so the closing "--" starts at lt+4 at
+    // the earliest.
+    std::size_t close = find3(in, lt + 4, "-->");
+    if (close == npos || !starts_at(in, lt, "<!--")) return false;
+    t.pos = close + 3;
+    return true;
+}
+
+// "<!" followed by 'D' or 'd': a document type declaration. Returns the
+// offset of its closing '>', or npos when it is not closed.
+std::size_t find_doctype_end(std::string_view in, std::size_t lt) {
+    const std::size_t n = in.size();
+    std::size_t i = lt + 1;
+    // Before the internal subset.
+    for (;;) {
+        if (i >= n) return npos;
+        char c = in[i];
+        if (c == '>') return i;
+        if (c == '"' || c == '\'') {
+            std::size_t close = find_byte(in, i + 1, c);
+            if (close == npos) return npos;
+            i = close + 1;
+            continue;
+        }
+        ++i;
+        if (c == '[') break;
+    }
+    // Inside the internal subset.
+    for (;;) {
+        std::size_t j = i;
+        while (j < n && in[j] != ']' && in[j] != '<') ++j;
+        if (j >= n) return npos;
+        if (in[j] == ']') {
+            i = j + 1;
+            break;
+        }
+        std::size_t l = j;
+        std::size_t end;
+        if (l + 1 < n && in[l + 1] == '?') {
+            std::size_t q = find_pi_end(in, l + 2);
+            end = q == npos ? npos : q + 1;
+        } else if (starts_at(in, l + 1, "!--")) {
+            std::size_t q = find3(in, l + 4, "-->");
+            end = q == npos ? npos : q + 2;
+        } else if (starts_at(in, l + 1, "!ELEMENT")) {
+            end = find_byte(in, l + 9, '>');
+        } else if (starts_at(in, l + 1, "!ENTITY") || starts_at(in, l + 1, "!ATTLIST") ||
+                   starts_at(in, l + 1, "!NOTATION")) {
+            Quote q = Quote::kNone;
+            end = find_tag_end(in, l + 1, q);
+        } else {
+            if (n - (l + 1) < 9) return npos;
+            end = find_byte(in, l + 1, '>');
+        }
+        if (end == npos) return npos;
+        i = end + 1;
+    }
+    // After the internal subset.
+    return find_byte(in, i, '>');
+}
+
+bool is_doctype_word(std::string_view in, std::size_t at) noexcept {
+    static constexpr std::string_view kWord = "doctype";
+    if (at + kWord.size() > in.size()) return false;
+    for (std::size_t k = 0; k < kWord.size(); ++k) {
+        char c = in[at + k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kWord[k]) return false;
+    }
+    return true;
+}
+
+// "<!" constructs. Returns nothing when the construct was skipped.
+std::optional<Event> read_bang(Tokenizer& t, std::size_t lt) {
+    std::string_view in = t.in;
+    if (lt + 2 >= in.size()) return make_error(t, lt, ErrorKind::kUnknownMarkup);
+    char sel = in[lt + 2];
+    if (sel == '[') return read_cdata(t, lt);
+    if (sel == '-') {
+        if (!skip_comment(t, lt)) return make_error(t, lt, ErrorKind::kCommentNotClosed);
+        return std::nullopt;
+    }
+    if (sel == 'D' || sel == 'd') {
+        std::size_t gt = find_doctype_end(in, lt);
+        if (gt == npos || gt < lt + 9 || !is_doctype_word(in, lt + 2))
+            return make_error(t, lt, ErrorKind::kDoctypeNotClosed);
+        bool named = false;
+        for (std::size_t k = lt + 9; k < gt && !named; ++k) named = !is_blank(in[k]);
+        if (!named) return make_error(t, gt, ErrorKind::kDoctypeWithoutName);
+        t.pos = gt + 1;
+        return std::nullopt;
+    }
+    return make_error(t, lt, ErrorKind::kUnknownMarkup);
+}
+
+// "<?": a processing instruction or XML declaration. Returns nothing when
+// skipped.
+std::optional<Event> read_pi(Tokenizer& t, std::size_t lt) {
+    std::string_view in = t.in;
+    std::size_t q = find_pi_end(in, lt + 1);
+    if (q == npos) {
+        bool decl = starts_at(in, lt + 1, "?xml") &&
+                    (lt + 5 >= in.size() || is_blank(in[lt + 5]) || in[lt + 5] == '?');
+        return make_error(t, lt, decl ? ErrorKind::kXmlDeclNotClosed : ErrorKind::kPiNotClosed);
+    }
+    if (q == lt + 1) return make_error(t, lt, ErrorKind::kPiNotClosed);  // "<?>"
+    t.pos = q + 2;
+    return std::nullopt;
+}
+
+}  // namespace
+
+Event next_event(Tokenizer& t) {
+    std::string_view in = t.in;
+    if (t.finished) return Event{};
+    if (!t.started) {
+        t.started = true;
+        if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") t.pos = 3;
+        t.next_lt = find_byte(in, t.pos, '<');
+        t.next_amp = find_byte(in, t.pos, '&');
+    }
+    for (;;) {
+        const std::size_t n = in.size();
+        const std::size_t pos = t.pos;
+        if (pos >= n) {
+            t.finished = true;
+            return Event{};
+        }
+        const char c = in[pos];
+        if (c == '&') {
+            // A reference ends at the first ';' unless '&' or '<' comes first.
+            std::size_t lt = cached_find(in, t.next_lt, pos + 1, '<');
+            std::size_t amp = cached_find(in, t.next_amp, pos + 1, '&');
+            std::size_t limit = lt < amp ? lt : amp;
+            if (limit == npos) limit = n;
+            std::size_t semi = find_byte(in, pos + 1, limit, ';');
+            if (semi == npos) return make_error(t, pos, ErrorKind::kReferenceNotClosed);
+            t.pos = semi + 1;
+            Event e;
+            e.kind = EventKind::kReference;
+            e.pos = pos;
+            e.data = in.substr(pos + 1, semi - pos - 1);
+            return e;
+        }
+        if (c != '<') {
+            std::size_t lt = cached_find(in, t.next_lt, pos, '<');
+            std::size_t amp = cached_find(in, t.next_amp, pos, '&');
+            std::size_t end = lt < amp ? lt : amp;
+            if (end == npos) end = n;
+            t.pos = end;
+            Event e;
+            e.kind = EventKind::kText;
+            e.pos = pos;
+            e.data = in.substr(pos, end - pos);
+            return e;
+        }
+        // Markup.
+        const std::size_t lt = pos;
+        if (lt + 1 >= n) return make_error(t, lt, ErrorKind::kTagNotClosed);
+        const char sel = in[lt + 1];
+        std::optional<Event> e;
+        if (sel == '!')
+            e = read_bang(t, lt);
+        else if (sel == '?')
+            e = read_pi(t, lt);
+        else
+            return read_tag(t, lt);
+        if (e) return *e;
+        // A comment, declaration or instruction was skipped; keep reading.
+    }
+}
+
+std::string describe(const Event& e) {
+    switch (e.error) {
+        case ErrorKind::kNone:
+            return {};
+        case ErrorKind::kTagNotClosed:
+            return "syntax error: tag not closed: `>` not found before end of input";
+        case ErrorKind::kDoubleQuoteNotClosed:
+            return "syntax error: attribute value not closed: `\"` not found before end of input";
+        case ErrorKind::kSingleQuoteNotClosed:
+            return "syntax error: attribute value not closed: `'` not found before end of input";
+        case ErrorKind::kCDataNotClosed:
+            return "syntax error: CDATA not closed: `]]>` not found before end of input";
+        case ErrorKind::kCommentNotClosed:
+            return "syntax error: comment not closed: `-->` not found before end of input";
+        case ErrorKind::kDoctypeNotClosed:
+            return "syntax error: DOCTYPE not closed: `>` not found before end of input";
+        case ErrorKind::kPiNotClosed:
+            return "syntax error: processing instruction not closed: `?>` not found before end of input";
+        case ErrorKind::kXmlDeclNotClosed:
+            return "syntax error: XML declaration not closed: `?>` not found before end of input";
+        case ErrorKind::kUnknownMarkup:
+            return "syntax error: unknown or missed symbol in markup";
+        case ErrorKind::kEndTagMismatch: {
+            std::string s = "ill-formed document: expected `</";
+            s.append(e.expected);
+            s += ">`, but `</";
+            s.append(e.data);
+            s += ">` was found";
+            return s;
+        }
+        case ErrorKind::kUnmatchedEndTag: {
+            std::string s = "ill-formed document: close tag `</";
+            s.append(e.data);
+            s += ">` does not match any open tag";
+            return s;
+        }
+        case ErrorKind::kReferenceNotClosed:
+            return "ill-formed document: entity or character reference not closed: `;` not found before end of input";
+        case ErrorKind::kDoctypeWithoutName:
+            return "ill-formed document: `<!DOCTYPE>` declaration does not contain a name of a document type";
+    }
+    return {};
+}
+
+// ---- attributes ----------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t kSmallSeen = 16;
+
+// Adds `key`; false when it was already there.
+bool insert_key(SeenKeys& seen, std::string_view key) {
+    if (seen.use_big) return seen.big.insert(key).second;
+    for (std::string_view k : seen.small)
+        if (k == key) return false;
+    if (seen.small.size() < kSmallSeen) {
+        seen.small.push_back(key);
+        return true;
+    }
+    seen.big.insert(seen.small.begin(), seen.small.end());
+    seen.use_big = true;
+    return seen.big.insert(key).second;
+}
+
+bool contains_key(const SeenKeys& seen, std::string_view key) {
+    if (seen.use_big) return seen.big.count(key) != 0;
+    for (std::string_view k : seen.small)
+        if (k == key) return true;
+    return false;
+}
+
+}  // namespace
+
+AttrScan scan_attributes(std::string_view attrs, SeenKeys& seen) {
+    seen.small.clear();
+    if (seen.use_big) {
+        seen.big.clear();
+        seen.use_big = false;
+    }
+    AttrScan a;
+    a.s = attrs;
+    return a;
+}
+
+bool next_attribute(AttrScan& a, SeenKeys& seen, RawAttr& out) {
+    const std::string_view s = a.s;
+    const std::size_t n = s.size();
+    while (!a.done) {
+        std::size_t p = a.p;
+        if (a.skip) {
+            while (p < n && !is_blank(s[p])) ++p;
+            if (p >= n) break;
+            a.skip = false;
+        }
+        while (p < n && is_blank(s[p])) ++p;
+        if (p >= n) break;
+        // The key is at least one byte, whatever it is.
+        const std::size_t key_start = p;
+        std::size_t e = p + 1;
+        while (e < n && s[e] != '=' && !is_blank(s[e])) ++e;
+        if (e >= n) break;
+        std::size_t eq;
+        if (s[e] == '=') {
+            eq = e;
+        } else {
+            std::size_t q = e;
+            while (q < n && is_blank(s[q])) ++q;
+            if (q >= n) break;
+            if (s[q] != '=') {
+                a.p = q;  // a bare word: dropped, not remembered
+                continue;
+            }
+            eq = q;
+        }
+        std::string_view key = s.substr(key_start, e - key_start);
+        if (contains_key(seen, key)) {
+            // A repeated key: scanning resumes at the first blank after '='.
+            a.p = eq;
+            a.skip = true;
+            continue;
+        }
+        insert_key(seen, key);
+        std::size_t v = eq + 1;
+        while (v < n && is_blank(s[v])) ++v;
+        if (v >= n) break;
+        if (s[v] == '"' || s[v] == '\'') {
+            std::size_t close = find_byte(s, v + 1, s[v]);
+            if (close == npos) break;
+            out.key = key;
+            out.value = s.substr(v + 1, close - v - 1);
+            a.p = close + 1;
+            return true;
+        }
+        // Unquoted value: dropped; its key stays claimed.
+        a.p = v;
+        a.skip = true;
+    }
+    a.done = true;
+    return false;
+}
+
+// ---- positions -----------------------------------------------------------
+
+LineCol locate(LineCounter& lc, std::string_view in, std::size_t off) {
+    if (off > in.size()) off = in.size();
+    if (off < lc.offset) lc = LineCounter{};
+    std::size_t i = lc.offset;
+    while (i < off) {
+        std::size_t lf = find_byte(in, i, off, '\n');
+        if (lf == npos) break;
+        ++lc.lines;
+        lc.line_start = lf + 1;
+        i = lf + 1;
+    }
+    lc.offset = off;
+    return LineCol{static_cast<std::uint32_t>(lc.lines + 1), static_cast<std::uint32_t>(off - lc.line_start + 1)};
+}
+
+}  // namespace adsieve::xml

@@ -1,0 +1,132 @@
+// One-pass pull tokenizer for XML documents.
+//
+// Events are views into the input; nothing is allocated per event. Comments,
+// processing instructions, the XML declaration and DOCTYPE declarations are
+// consumed silently (they still end the text piece before them). Reading
+// stops at the first error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace adsieve::xml {
+
+enum class EventKind : std::uint8_t {
+    kStart,      // <name attrs>
+    kEmpty,      // <name attrs/>
+    kEnd,        // </name>
+    kText,       // character data between markup (raw, may hold blanks)
+    kCData,      // content of <![CDATA[...]]>
+    kReference,  // &name;  (name may be anything but ';', '&', '<')
+    kEof,
+    kError,
+};
+
+enum class ErrorKind : std::uint8_t {
+    kNone,
+    kTagNotClosed,
+    kDoubleQuoteNotClosed,
+    kSingleQuoteNotClosed,
+    kCDataNotClosed,
+    kCommentNotClosed,
+    kDoctypeNotClosed,
+    kPiNotClosed,
+    kXmlDeclNotClosed,
+    kUnknownMarkup,
+    kEndTagMismatch,
+    kUnmatchedEndTag,
+    kReferenceNotClosed,
+    kDoctypeWithoutName,
+};
+
+struct Event {
+    EventKind kind = EventKind::kEof;
+    // Start/Empty/End: raw tag name (prefix included). Text/CData: content.
+    // Reference: the bytes between '&' and ';'. Error: the end-tag name found
+    // for kEndTagMismatch / kUnmatchedEndTag.
+    std::string_view data;
+    // Start/Empty: everything after the name (attribute list).
+    std::string_view attrs;
+    // Error kEndTagMismatch: the name of the open start tag.
+    std::string_view expected;
+    // Offset of the opening '<' (tags, CDATA) or '&' (references), the start
+    // of a text piece, or the error position. 0-based, in the input as given.
+    std::size_t pos = 0;
+    ErrorKind error = ErrorKind::kNone;
+};
+
+struct Tokenizer {
+    std::string_view in;
+    std::size_t pos = 0;
+    bool started = false;
+    bool finished = false;
+    std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
+    std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
+    std::vector<std::string_view> open;  // names of open start tags
+};
+
+inline Tokenizer make_tokenizer(std::string_view in) {
+    Tokenizer t;
+    t.in = in;
+    return t;
+}
+
+// Reads the next event. After kEof or kError every call returns kEof.
+Event next_event(Tokenizer& t);
+
+// The description of an error event (what follows "position N: ").
+std::string describe(const Event& e);
+
+// ---- attributes ----------------------------------------------------------
+
+struct RawAttr {
+    std::string_view key;    // qualified name, raw
+    std::string_view value;  // bytes between the quotes
+};
+
+// Keys already met on the current tag. Reused across tags; switches to a hash
+// set when a tag carries many attributes, so scanning stays linear.
+struct SeenKeys {
+    std::vector<std::string_view> small;
+    std::unordered_set<std::string_view> big;
+    bool use_big = false;
+};
+
+// Attribute list walk over the attribute text of one tag.
+struct AttrScan {
+    std::string_view s;
+    std::size_t p = 0;
+    bool skip = false;
+    bool done = false;
+};
+
+// Starts a walk; clears `seen`.
+AttrScan scan_attributes(std::string_view attrs, SeenKeys& seen);
+
+// Yields the next accepted attribute. Malformed items and repeated keys are
+// passed over silently. Returns false at the end of the list.
+bool next_attribute(AttrScan& a, SeenKeys& seen, RawAttr& out);
+
+// ---- positions -----------------------------------------------------------
+
+// Running line count for offsets visited in increasing order.
+struct LineCounter {
+    std::size_t offset = 0;      // LF bytes before this offset are counted
+    std::size_t lines = 0;       // number of LF bytes before offset
+    std::size_t line_start = 0;  // offset just after the last LF before offset
+};
+
+struct LineCol {
+    std::uint32_t line;  // 1-based
+    std::uint32_t col;   // 1-based, in bytes
+};
+
+// Line and column of `off`. Offsets must not decrease between calls; an
+// offset behind the counter is counted from the start again.
+LineCol locate(LineCounter& lc, std::string_view in, std::size_t off);
+
+}  // namespace adsieve::xml

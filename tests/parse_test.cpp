@@ -1,0 +1,232 @@
+// Element tree building: edge cases, positions, very deep and very wide input.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "xml/tokenizer.h"
+
+namespace {
+
+using adsieve::Node;
+using adsieve::parse;
+using adsieve::VastDocument;
+
+const std::string kEofPrefix = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
+const std::string kPosPrefix = "XML parse error at position ";
+
+TEST(Parse, EmptyAndUnclosedDocuments) {
+    for (const char* doc : {"", "<?xml version=\"1.0\"?>\n<!-- c --><!-- d -->", "text only", "&amp;"}) {
+        VastDocument d = parse(doc);
+        EXPECT_EQ(d.root.name, "__empty__") << doc;
+        EXPECT_EQ(d.root.line, 0u);
+        EXPECT_EQ(d.root.col, 0u);
+        EXPECT_FALSE(d.parse_error) << doc;
+    }
+
+    VastDocument lone = parse("<VAST>");
+    EXPECT_EQ(lone.root.name, "VAST");
+    EXPECT_FALSE(lone.parse_error);
+
+    VastDocument two = parse("<VAST><Ad><InLine>");
+    ASSERT_TRUE(two.parse_error);
+    EXPECT_EQ(*two.parse_error, kEofPrefix + "Ad > InLine");
+    ASSERT_NE(two.root.child("Ad"), nullptr);
+    EXPECT_NE(two.root.child("Ad")->child("InLine"), nullptr);
+
+    // Names in the message are local names.
+    VastDocument pre = parse("<v:VAST><v:Ad>");
+    EXPECT_EQ(pre.parse_error.value_or(""), kEofPrefix + "Ad");
+
+    VastDocument bad = parse("<VAST><Ad></InLine></VAST>");
+    ASSERT_TRUE(bad.parse_error);
+    EXPECT_EQ(bad.parse_error->rfind(kPosPrefix + "10: ", 0), 0u) << *bad.parse_error;
+    ASSERT_EQ(bad.root.children.size(), 1u);
+    EXPECT_EQ(bad.root.children[0].name, "Ad");
+}
+
+TEST(Parse, RootStaysOpenAfterItsEndTag) {
+    VastDocument d = parse("<A><B/></A>tail<C x='1'/><D>in</D>");
+    EXPECT_FALSE(d.parse_error);
+    EXPECT_EQ(d.root.text, "tail");
+    ASSERT_EQ(d.root.children.size(), 3u);
+    EXPECT_EQ(d.root.children[1].attr("x").value_or(""), "1");
+    EXPECT_EQ(d.root.children[2].text, "in");
+
+    // The tokenizer has closed the root, so a second end tag is still an error.
+    VastDocument e = parse("<A></A></A>");
+    EXPECT_EQ(e.parse_error.value_or("").rfind(kPosPrefix + "7: ", 0), 0u);
+    EXPECT_EQ(e.root.name, "A");
+}
+
+TEST(Parse, TextPiecesAndReferences) {
+    EXPECT_EQ(parse("<A> x &amp; y </A>").root.text, "x&y");
+    EXPECT_EQ(parse("<A>one<B/>two</A>").root.text, "onetwo");
+    EXPECT_EQ(parse("<A>a\r\nb\rc\n\rd</A>").root.text, "a\nb\nc\n\nd");
+    EXPECT_EQ(parse("<A>&lt;&gt;&amp;&apos;&quot;</A>").root.text, "<>&'\"");
+    EXPECT_EQ(parse("<A>&AMP;&nbsp;&unknown;&;</A>").root.text, "&AMP;&nbsp;&unknown;&;");
+    EXPECT_EQ(parse("<A>&#x41;&#66;&#X43;&#x+44;&#+69;&#0000070;</A>").root.text, "ABCDEF");
+    EXPECT_EQ(parse("<A>&#x10FFFF;</A>").root.text, "\xF4\x8F\xBF\xBF");
+    // Out of range, surrogates, 32-bit overflow and malformed digits stay literal.
+    EXPECT_EQ(parse("<A>&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;</A>").root.text,
+              "&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;");
+    // A NUL reference is kept; references to white space vanish.
+    EXPECT_EQ(parse("<A>a&#0;b&#32;c&#xA0;d&#x3000;e</A>").root.text, std::string("a\0bcde", 6));
+    // A CDATA section is neither normalised nor decoded.
+    Node c = std::move(parse("<A><![CDATA[ a&amp;\r\nb ]]></A>").root);
+    EXPECT_EQ(c.text, "a&amp;\r\nb");
+    EXPECT_TRUE(c.has_cdata);
+    Node blank = std::move(parse("<A>x<![CDATA[ \u3000 ]]></A>").root);
+    EXPECT_EQ(blank.text, "x");
+    EXPECT_FALSE(blank.has_cdata);
+    // Unicode white space is trimmed, zero-width space and BOM are not.
+    EXPECT_EQ(parse("<A>\u00a0\u2003x\u2029</A>").root.text, "x");
+    EXPECT_EQ(parse("<A>\u200bx\ufeff</A>").root.text, "\u200bx\ufeff");
+    // A dangling '&' is an error anywhere, even before the root.
+    EXPECT_EQ(parse("&<A/>").parse_error.value_or("").rfind(kPosPrefix + "0: ", 0), 0u);
+    EXPECT_EQ(parse("<A>a & b</A>").parse_error.value_or("").rfind(kPosPrefix + "5: ", 0), 0u);
+}
+
+TEST(Parse, NamesAndAttributes) {
+    VastDocument d = parse("<vmap:VMAP xmlns:vmap=\"urn:x\" xmlns=\"d\" a:b:c='v' x=\"a&amp;b\"/>");
+    EXPECT_EQ(d.root.name, "VMAP");
+    ASSERT_EQ(d.root.attrs.size(), 4u);
+    EXPECT_EQ(d.root.attrs[0].name, "vmap");
+    EXPECT_EQ(d.root.attrs[1].name, "xmlns");
+    EXPECT_EQ(d.root.attrs[2].name, "b:c");
+    EXPECT_EQ(d.root.attr("x").value_or(""), "a&amp;b");
+
+    EXPECT_EQ(parse("<A x=\"1\" x=\"2\"/>").root.attr("x").value_or(""), "1");
+    // Many attributes: the repeated key is still caught once the key set grows.
+    std::string many = "<A";
+    for (int i = 0; i < 40; ++i) many += " k" + std::to_string(i) + "='" + std::to_string(i) + "'";
+    many += " k3='dup' k3='dup2' z='end'/>";
+    VastDocument m = parse(many);
+    ASSERT_EQ(m.root.attrs.size(), 41u);
+    EXPECT_EQ(m.root.attr("k3").value_or(""), "3");
+    EXPECT_EQ(m.root.attrs.back().name, "z");
+}
+
+TEST(Parse, LinesAndColumns) {
+    // CR LF counts once, a lone CR is no line break, columns count bytes.
+    VastDocument d = parse("<A>\r\n  <B/>\r\n\t\xE6\x97\xA5\xE6\x9C\xAC<C/>\r<D/>\n\xF0\x9F\x98\x80<E/></A>");
+    ASSERT_EQ(d.root.children.size(), 4u);
+    EXPECT_EQ(d.root.line, 1u);
+    EXPECT_EQ(d.root.col, 1u);
+    EXPECT_EQ(d.root.children[0].line, 2u);
+    EXPECT_EQ(d.root.children[0].col, 3u);
+    EXPECT_EQ(d.root.children[1].line, 3u);
+    EXPECT_EQ(d.root.children[1].col, 8u);
+    EXPECT_EQ(d.root.children[2].line, 3u);
+    EXPECT_EQ(d.root.children[2].col, 13u);
+    EXPECT_EQ(d.root.children[3].line, 4u);
+    EXPECT_EQ(d.root.children[3].col, 5u);
+
+    // Two lines of 10 bytes, then an element indented by two spaces.
+    VastDocument p = parse("<R>456789\n012345678\n  <X/></R>");
+    EXPECT_EQ(p.root.children.at(0).line, 3u);
+    EXPECT_EQ(p.root.children.at(0).col, 3u);
+
+    // A leading byte-order mark is counted.
+    VastDocument b = parse("\xEF\xBB\xBF<A>\n<B/></A>");
+    EXPECT_EQ(b.root.col, 4u);
+    EXPECT_EQ(b.root.children.at(0).line, 2u);
+    EXPECT_EQ(b.root.children.at(0).col, 1u);
+}
+
+TEST(Parse, LocateOutOfOrderStartsAgain) {
+    std::string_view in = "a\nb\nc";
+    adsieve::xml::LineCounter lc;
+    EXPECT_EQ(adsieve::xml::locate(lc, in, 4).line, 3u);
+    adsieve::xml::LineCol back = adsieve::xml::locate(lc, in, 2);
+    EXPECT_EQ(back.line, 2u);
+    EXPECT_EQ(back.col, 1u);
+    EXPECT_EQ(adsieve::xml::locate(lc, in, 99).col, 2u);
+}
+
+TEST(Parse, Lookups) {
+    VastDocument d = parse("<R><A><B i='1'/></A><B i='2'/></R>");
+    const Node* deep = d.root.find_descendant("B");
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(deep->attr("i").value_or(""), "1");
+    ASSERT_NE(d.root.child("B"), nullptr);
+    EXPECT_EQ(d.root.child("B")->attr("i").value_or(""), "2");
+    EXPECT_EQ(d.root.find_descendant("R"), nullptr);
+    EXPECT_FALSE(d.root.has_child("b"));
+}
+
+TEST(Parse, MillionNestedElements) {
+    constexpr std::size_t kDepth = 1'000'000;
+    std::string doc;
+    doc.reserve(kDepth * 7 + 16);
+    for (std::size_t i = 0; i < kDepth; ++i) doc += "<a>";
+    doc += "<z/>";
+    for (std::size_t i = 0; i < kDepth; ++i) doc += "</a>";
+    {
+        VastDocument d = parse(doc);
+        EXPECT_FALSE(d.parse_error);
+        std::size_t depth = 0;
+        const Node* n = &d.root;
+        while (!n->children.empty()) {
+            n = &n->children[0];
+            ++depth;
+        }
+        EXPECT_EQ(depth, kDepth);
+        EXPECT_EQ(n->name, "z");
+        EXPECT_EQ(n->col, 3 * kDepth + 1);
+        EXPECT_EQ(d.root.find_descendant("z"), n);
+        EXPECT_EQ(d.root.find_descendant("q"), nullptr);
+        Node copy = adsieve::deep_copy(d.root);
+        ASSERT_NE(copy.find_descendant("z"), nullptr);
+        EXPECT_NE(copy.find_descendant("z"), n);
+        // Both trees are released here without recursion.
+    }
+    // Left open: the error lists every element but the root.
+    doc.resize(kDepth * 3);
+    VastDocument open = parse(doc);
+    ASSERT_TRUE(open.parse_error);
+    EXPECT_EQ(open.parse_error->size(), kEofPrefix.size() + (kDepth - 1) + 3 * (kDepth - 2));
+}
+
+TEST(Parse, WideAndReferenceHeavyInputStaysLinear) {
+    // Many siblings and many references far from the next '<'.
+    std::string doc = "<R>";
+    for (int i = 0; i < 200'000; ++i) doc += "<c a='1' b=\"2\"/>";
+    for (int i = 0; i < 200'000; ++i) doc += "x&amp;";
+    doc += "</R>";
+    VastDocument d = parse(doc);
+    EXPECT_FALSE(d.parse_error);
+    EXPECT_EQ(d.root.children.size(), 200'000u);
+    EXPECT_EQ(d.root.text.size(), 400'000u);
+}
+
+TEST(Parse, RandomMarkupNeverBreaks) {
+    // Short random documents over a markup-heavy alphabet: the reading must
+    // end cleanly, and the root must hold at most what was opened.
+    static constexpr std::string_view kAlphabet[] = {
+        "<", ">", "/", "!", "?", "[", "]", "-", "&", ";", "#", "x", "=", "\"", "'", " ", "\n", "\r",
+        "A", "b", ":", "<A>", "</A>", "<!--", "-->", "<![CDATA[", "]]>", "<!DOCTYPE", "<?xml", "?>", "&amp;",
+        "&#x41;", "\xC3\xA9", "\xEF\xBB\xBF"};
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 20000; ++round) {
+        std::string doc;
+        std::size_t len = rng() % 24;
+        for (std::size_t i = 0; i < len; ++i) doc += kAlphabet[rng() % std::size(kAlphabet)];
+        VastDocument d = parse(doc);
+        if (d.parse_error) {
+            const std::string& e = *d.parse_error;
+            ASSERT_TRUE(e.rfind(kPosPrefix, 0) == 0 || e.rfind(kEofPrefix, 0) == 0) << e;
+            if (e.rfind(kPosPrefix, 0) == 0) {
+                ASSERT_LE(std::stoul(e.substr(kPosPrefix.size())), doc.size()) << doc;
+            }
+        }
+        if (d.root.name != "__empty__") {
+            ASSERT_GE(d.root.line, 1u) << doc;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+// The absolute-URL test against the shared URL vectors and hand-picked
+// tracking URLs.
+#include "url/url.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+using adsieve::url::is_absolute_url;
+using nlohmann::json;
+
+std::string vectors_dir() { return adsieve::testing::shared_dir() + "/url-vectors/"; }
+
+std::vector<json> read_json_lines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<json> out;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty()) out.push_back(json::parse(line));
+    return out;
+}
+
+// Inputs on which the two editions of the URL parser (older and current IDNA
+// tables and Punycode checks) give different verdicts; either is accepted.
+std::set<std::string> edition_dependent() {
+    std::set<std::string> out;
+    for (const json& j : read_json_lines(vectors_dir() + "disagreements.jsonl"))
+        out.insert(j.at("input").get<std::string>());
+    return out;
+}
+
+TEST(Url, AgreesWithAbsoluteVectors) {
+    std::vector<json> lines = read_json_lines(vectors_dir() + "absolute.jsonl");
+    ASSERT_EQ(lines.size(), 6818u);
+    std::set<std::string> extras;
+    {
+        json list = json::parse(adsieve::testing::read_file(vectors_dir() + "adtech-extra-inputs.json"));
+        for (const json& s : list) extras.insert(s.get<std::string>());
+    }
+    const std::set<std::string> either = edition_dependent();
+    // The first 814 lines are the URL parser inputs, then come the host data.
+    constexpr std::size_t kParserLines = 814;
+
+    std::size_t agreed = 0, compared = 0, edition_valid = 0, edition_invalid = 0;
+    std::vector<std::string> failures[3];  // parser data, host data, ad-tech extras
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string input = lines[i].at("input").get<std::string>();
+        const bool expected = lines[i].at("valid").get<bool>();
+        const bool got = is_absolute_url(input);
+        if (either.count(input) != 0) {
+            ++(got ? edition_valid : edition_invalid);
+            continue;
+        }
+        ++compared;
+        if (got == expected) {
+            ++agreed;
+            continue;
+        }
+        std::size_t group = extras.count(input) != 0 ? 2 : i < kParserLines ? 0 : 1;
+        failures[group].push_back(json(input).dump() + (expected ? " should be valid" : " should be invalid"));
+    }
+    std::cout << "absolute.jsonl: " << agreed << "/" << compared
+              << " agreed; disagreements.jsonl lines: " << edition_valid << " valid, " << edition_invalid
+              << " invalid\n";
+    const char* names[3] = {"WPT parser data", "WPT host data", "ad-tech extras"};
+    for (int g = 0; g < 3; ++g)
+        for (const std::string& f : failures[g]) ADD_FAILURE() << names[g] << ": " << f;
+    EXPECT_EQ(agreed, compared);
+}
+
+TEST(Url, AgreesWithParserTestsWithoutBase) {
+    json data = json::parse(adsieve::testing::read_file(vectors_dir() + "urltestdata.json"));
+    const std::set<std::string> either = edition_dependent();
+    std::size_t agreed = 0, compared = 0, skipped = 0;
+    for (const json& entry : data) {
+        if (!entry.is_object() || !entry.contains("base") || !entry.at("base").is_null()) continue;
+        const std::string input = entry.at("input").get<std::string>();
+        if (either.count(input) != 0) {
+            ++skipped;
+            continue;
+        }
+        const bool expected = !entry.value("failure", false);
+        ++compared;
+        if (is_absolute_url(input) == expected)
+            ++agreed;
+        else
+            ADD_FAILURE() << json(input).dump() << (expected ? " should be valid" : " should be invalid");
+    }
+    std::cout << "urltestdata.json (no base): " << agreed << "/" << compared << " agreed, " << skipped
+              << " edition-dependent skipped\n";
+    EXPECT_EQ(compared + skipped, 555u);
+    EXPECT_EQ(agreed, compared);
+}
+
+// The IDNA library follows the older edition: ASCII "xn--" labels must be
+// valid Punycode of a valid label, and characters added to the tables later
+// are rejected. Labels "xn--X-" with X plain ASCII are accepted by both.
+TEST(Url, EditionDependentHostsFollowTheOlderEdition) {
+    for (const char* s : {"https://xn--/", "https://xn--a.com/", "https://XN--A.com/", "https://xn---.com/",
+                          "https://xn--55555577.com/", "https://xn--0.com/", "https://xn--bcher-kva.xn--a/",
+                          "http://xn--/", "http://xn--a.com/", "https://ex\u180Eample.com/",
+                          "http://a.b.c.xn--pokxncvks", "https://xn--1ug.example/", "https://\u2183.com/"})
+        EXPECT_FALSE(is_absolute_url(s)) << s;
+    for (const char* s : {"https://xn--ASCII-/", "https://xn--a-.com/", "https://b.xn--09-/", "https://xn--09-./",
+                          "https://xn--bcher-kva.example/"})
+        EXPECT_TRUE(is_absolute_url(s)) << s;
+}
+
+TEST(Url, TrackingUrlsWithMacros) {
+    for (const char* s : {
+             "https://t.example.com/imp?cb=[CACHEBUSTING]&ts=[TIMESTAMP]&url=[PAGEURL]",
+             "https://t.example.com/[ADSERVINGID]/px.gif",
+             "https://t.example.com/ev#[CONTENTPLAYHEAD]",
+             "http://t.example.com/ev?c=%%CACHEBUSTER%%&g=${GDPR}&u={{uid}}&x=__X__&y=#{y}",
+             "https://t.example.com/ev?q=a b|c&d=\"e\"&f=<g>&h={i}",
+             "https://ad.example.com:8443/vast?x=1",
+             "https://ad.example.com:/vast",
+         })
+        EXPECT_TRUE(is_absolute_url(s)) << s;
+    for (const char* s : {
+             "https://[DOMAIN]/px.gif",          // a bracketed host must be an IPv6 address
+             "https://t.example.com:[PORT]/px",  // ports are digits only
+             "https://%%HOST%%/px",              // "%" is no domain character
+             "https://t.exa mple.com/px",        // nor is a space
+             "https://t.example.com|x/px",
+             "[SCHEME]://t.example.com/px",
+             "https://[REPLACE_ME]",
+         })
+        EXPECT_FALSE(is_absolute_url(s)) << s;
+}
+
+TEST(Url, SchemesAndRelativeReferences) {
+    for (const char* s :
+         {"https:///x", "https:\\\\t.example.com\\x", "cdn.example.com:8080/x.mp4", "C:\\ads\\video.mp4",
+          "javascript:void(0)", "mailto:ads@example.com", "urn:uuid:1", "myapp://open?x=1", "myapp://",
+          "file:///C:/ads/video.mp4", "file://localhost/x", "file:x", "about:blank", "data:text/plain,x"})
+        EXPECT_TRUE(is_absolute_url(s)) << s;
+    for (const char* s :
+         {"", "   ", "//cdn.example.com/x.mp4", "www.example.com/x", "/x/y.mp4", "x.mp4", "1http://a/", "https://",
+          "https://?x", "http://user@/x", "myapp://user@/", "myapp://:80/", "file://a:b/x", "file://a b/x"})
+        EXPECT_FALSE(is_absolute_url(s)) << s;
+}
+
+TEST(Url, WhitespaceAndControls) {
+    EXPECT_TRUE(is_absolute_url("  \x01https://t.example.com/px\x1f \n"));
+    EXPECT_TRUE(is_absolute_url("ht\ttps://t.exa\nmple.com:4\r43/px"));
+    EXPECT_TRUE(is_absolute_url(std::string_view("https://t.example.com/\0x", 24)));
+    EXPECT_FALSE(is_absolute_url(std::string_view("https://t.exa\0mple.com/", 24)));
+    EXPECT_FALSE(is_absolute_url("\u00A0https://t.example.com/"));  // NBSP is not stripped
+    EXPECT_FALSE(is_absolute_url("\uFEFFhttps://t.example.com/"));
+    EXPECT_FALSE(is_absolute_url("https://t.example.com\u3000/"));  // ideographic space is disallowed in hosts
+}
+
+TEST(Url, PortsAndAddresses) {
+    for (const char* s :
+         {"http://a.example:0/", "http://a.example:65535/", "http://a.example:000000000080/", "http://127.0.0.1/",
+          "http://0x7f.1/", "http://0177.0.0.1/", "http://4294967295/", "http://[::1]/", "http://[::1]:8080/",
+          "http://[1:2:3:4:5:6:7:8]/", "http://[::ffff:1.2.3.4]/", "foo://[::1]/", "http://1.2.3.4./", "http://a.1x/"})
+        EXPECT_TRUE(is_absolute_url(s)) << s;
+    for (const char* s :
+         {"http://a.example:65536/", "http://a.example:-1/", "http://a.example:0x50/", "http://a.example:８０/",
+          "http://a.example:80:81/", "http://1.2.3.256/", "http://4294967296/", "http://1.2.3.4.5/", "http://a.09/",
+          "http://[::1/", "http://[::1]x/", "http://[::1%25eth0]/", "http://[1:2:3:4:5:6:7]/",
+          "http://[1:2:3:4:5:6:7:8:9]/", "http://[::1.2.3.256]/", "http://[::01.2.3.4]/", "http://[:1]/", "http://[]/"})
+        EXPECT_FALSE(is_absolute_url(s)) << s;
+}
+
+TEST(Url, InternationalAndEncodedHosts) {
+    for (const char* s :
+         {"https://bücher.example/", "https://xn--bcher-kva.example/", "https://BÜCHER.EXAMPLE/",
+          "https://例え.テスト/x", "https://a。b．c/", "https://ex%41mple.com/", "https://ex\u00ADample.com/",
+          "https://ｅｘａｍｐｌｅ.com/", "https://a..b/", "http://a<\u0338b/", "https://a_b.example/"})
+        EXPECT_TRUE(is_absolute_url(s)) << s;
+    for (const char* s : {"https://exa%20mple.com/", "https://ex%ample.com/", "https://%ff.com/", "https://\u00AD/",
+                          "https://ex\uFFFDample.com/", "https://a／b.com/", "https://a\u200Db.com/", "https://\xC3/",
+                          "https://a\xFF.com/"})
+        EXPECT_FALSE(is_absolute_url(s)) << s;
+    // Invalid UTF-8 outside the host is carried along without judgement.
+    EXPECT_TRUE(is_absolute_url("https://t.example.com/\xFF\xC3?\x80"));
+}
+
+TEST(Url, LongInputs) {
+    const std::string label(100000, 'a');
+    EXPECT_TRUE(is_absolute_url("https://" + label + ".example/"));
+    EXPECT_TRUE(is_absolute_url("https://t.example.com/?" + std::string(1000000, 'q')));
+    std::string idn;
+    for (int i = 0; i < 5000; ++i) idn += "\u00E9";  // no length limit on labels
+    EXPECT_TRUE(is_absolute_url("https://" + idn + "/"));
+    EXPECT_FALSE(is_absolute_url("https://" + std::string(200000, '[') + "/"));
+    EXPECT_FALSE(is_absolute_url("https://[" + std::string(200000, ':') + "]/"));
+    EXPECT_FALSE(is_absolute_url("https://" + std::string(200000, '1') + "/"));
+    EXPECT_TRUE(is_absolute_url("myapp://" + std::string(200000, '@') + "h/"));
+}
+
+}  // namespace
