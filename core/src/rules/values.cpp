@@ -1,13 +1,81 @@
 #include "rules/values.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
+
+#include "text.h"
 
 namespace adsieve::rules::values {
 
 namespace {
 
+// Tracking event values accepted by each VAST version.
+constexpr std::string_view kEvents2_0[] = {
+    "creativeView", "start",  "midpoint", "firstQuartile",    "thirdQuartile", "complete",
+    "mute",         "unmute", "pause",    "rewind",           "resume",        "acceptInvitation",
+    "close",        "fullscreen", "expand", "collapse",
+};
+constexpr std::string_view kEvents3_0[] = {
+    "creativeView", "start",      "midpoint",       "firstQuartile", "thirdQuartile",
+    "complete",     "mute",       "unmute",         "pause",         "rewind",
+    "resume",       "acceptInvitation", "close",    "fullscreen",    "exitFullscreen",
+    "expand",       "collapse",   "skip",           "progress",      "acceptInvitationLinear",
+    "closeLinear",
+};
+constexpr std::string_view kEvents4_0[] = {
+    "creativeView",   "start",          "midpoint",         "firstQuartile",
+    "thirdQuartile",  "complete",       "mute",             "unmute",
+    "pause",          "rewind",         "resume",           "acceptInvitation",
+    "close",          "skip",           "progress",         "acceptInvitationLinear",
+    "playerExpand",   "playerCollapse", "timeSpentViewing", "adExpand",
+    "adCollapse",     "minimize",       "overlayViewDuration", "otherAdInteraction",
+};
+constexpr std::string_view kEvents4_1[] = {
+    "creativeView",  "start",          "midpoint",   "firstQuartile", "thirdQuartile",
+    "complete",      "mute",           "unmute",     "pause",         "rewind",
+    "resume",        "acceptInvitation", "close",    "skip",          "progress",
+    "closeLinear",   "playerExpand",   "playerCollapse", "adExpand",  "adCollapse",
+    "minimize",      "overlayViewDuration", "otherAdInteraction", "loaded", "interactiveStart",
+};
+static_assert(std::size(kEvents2_0) == 16 && std::size(kEvents3_0) == 21 &&
+              std::size(kEvents4_0) == 24 && std::size(kEvents4_1) == 25);
+
+constexpr std::string_view kAdTypes[] = {"video", "audio", "hybrid"};
+constexpr std::string_view kDeliveries[] = {"progressive", "streaming"};
+constexpr std::string_view kCompanionRequired[] = {"all", "any", "none"};
+constexpr std::string_view kRenderingModes[] = {"default", "end-card", "concurrent"};
+
+// Domains of the body that publishes the content taxonomy.
+constexpr std::string_view kTaxonomyDomain = "iab.com";
+constexpr std::string_view kTaxonomyLabDomain = "iabtechlab.com";
+static_assert(kTaxonomyDomain.size() == 7 && kTaxonomyLabDomain.size() == 14);
+
+constexpr std::string_view kNotUriMessage =
+    "authority attribute is not a valid authority URL (expected a domain such as \"iabtechlab.com\")";
+constexpr std::string_view kUnknownAuthorityMessage =
+    "authority is not a recognised IAB Content Taxonomy authority; players cannot map these "
+    "category codes to a shared taxonomy";
+
+std::span<const std::string_view> event_vocabulary(VastVersion v) noexcept {
+    switch (v) {
+        case VastVersion::V2_0: return kEvents2_0;
+        case VastVersion::V3_0: return kEvents3_0;
+        case VastVersion::V4_0: return kEvents4_0;
+        default: return kEvents4_1;
+    }
+}
+
+bool one_of(std::span<const std::string_view> set, std::string_view v) noexcept {
+    return std::find(set.begin(), set.end(), v) != set.end();
+}
+
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool is_ascii_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 bool all_digits(std::string_view s) noexcept {
     for (char c : s)
@@ -19,42 +87,256 @@ bool two_digits_below_60(std::string_view s) noexcept {
     return s.size() == 2 && all_digits(s) && s[0] <= '5';
 }
 
-// Parses the decimal floating-point grammar: [sign] (digits [. digits] | . digits) [e [sign] digits].
-// Infinity and not-a-number words never pass a range test, so they are rejected here.
+// Reads the decimal floating-point grammar
+//   [sign] (digits [. [digits]] | . digits) [(e|E) [sign] digits]
+// and the words for infinity and not-a-number, rounding to the nearest double.
 std::optional<double> parse_decimal(std::string_view s) noexcept {
     std::size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    std::string_view body = s.substr(i);
+    if (text::iequals_ascii(body, "inf") || text::iequals_ascii(body, "infinity"))
+        return negative ? -HUGE_VAL : HUGE_VAL;
+    if (text::iequals_ascii(body, "nan")) return std::numeric_limits<double>::quiet_NaN();
+
     std::size_t int_start = i;
     while (i < s.size() && is_digit(s[i])) ++i;
-    std::size_t int_digits = i - int_start;
-    std::size_t frac_digits = 0;
+    std::string_view int_part = s.substr(int_start, i - int_start);
+    std::string_view frac_part;
     if (i < s.size() && s[i] == '.') {
-        ++i;
-        std::size_t f = i;
+        std::size_t f = ++i;
         while (i < s.size() && is_digit(s[i])) ++i;
-        frac_digits = i - f;
+        frac_part = s.substr(f, i - f);
     }
-    if (int_digits + frac_digits == 0) return std::nullopt;
-    bool exp_negative = false;
+    if (int_part.empty() && frac_part.empty()) return std::nullopt;
+    long long exponent = 0;  // saturated, only its size relative to the digits matters
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
+        bool exp_negative = false;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) exp_negative = s[i++] == '-';
         std::size_t e = i;
-        while (i < s.size() && is_digit(s[i])) ++i;
+        while (i < s.size() && is_digit(s[i])) {
+            if (exponent < 1'000'000'000'000LL) exponent = exponent * 10 + (s[i] - '0');
+            ++i;
+        }
         if (i == e) return std::nullopt;
+        if (exp_negative) exponent = -exponent;
     }
     if (i != s.size()) return std::nullopt;
-    std::string_view body = s.substr(int_start);
+
     double v = 0;
-    auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), v, std::chars_format::general);
+    auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), v,
+                                     std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
-        // Underflow rounds to zero, overflow to infinity.
-        v = exp_negative ? 0.0 : HUGE_VAL;
+        // The value rounds to zero or to infinity; which one follows from the
+        // decimal position of the first significant digit.
+        long long magnitude = 0;
+        std::size_t p = int_part.find_first_not_of('0');
+        if (p != std::string_view::npos) {
+            magnitude = static_cast<long long>(int_part.size() - p - 1) + exponent;
+        } else {
+            std::size_t q = frac_part.find_first_not_of('0');
+            if (q == std::string_view::npos) return negative ? -0.0 : 0.0;
+            magnitude = exponent - static_cast<long long>(q + 1);
+        }
+        v = magnitude >= 0 ? HUGE_VAL : 0.0;
     } else if (ec != std::errc() || ptr != body.data() + body.size()) {
         return std::nullopt;
     }
     return negative ? -v : v;
+}
+
+const Node* first_child(std::span<const Node> children, std::string_view name) noexcept {
+    for (const Node& c : children)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+// True when the text holds an ASCII capital or a character with the Unicode
+// Uppercase property.
+bool has_upper_case(std::string_view s) noexcept {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    int32_t len = static_cast<int32_t>(std::min<std::size_t>(s.size(), INT32_MAX));
+    int32_t i = 0;
+    while (i < len) {
+        UChar32 c;
+        U8_NEXT(p, i, len, c);
+        if (c >= 'A' && c <= 'Z') return true;
+        if (c > 0x7F && u_isUUppercase(c)) return true;
+    }
+    return false;
+}
+
+// Appends an issue positioned at an explicit line and column.
+void emit_at(const ValidationContext& ctx, Issues& issues, std::string_view id,
+             std::uint8_t default_severity, std::string_view message, std::string path,
+             std::string_view spec_ref, std::uint32_t line, std::uint32_t col) {
+    std::uint8_t sev = ValidationContext::resolve(ctx, id, default_severity);
+    if (sev == kOff) return;
+    Issue& is = issues.emplace_back();
+    is.path = std::move(path);
+    is.line = line;
+    is.col = col;
+    is.id = id;
+    is.message = message;
+    is.spec_ref = spec_ref;
+    is.severity = sev;
+}
+
+bool is_well_formed_host(std::string_view host) noexcept {
+    if (host.find('.') == std::string_view::npos) return false;
+    if (host.front() == '.' || host.back() == '.') return false;
+    if (host.find("..") != std::string_view::npos) return false;
+    for (char c : host)
+        if (!is_ascii_letter(c) && !is_digit(c) && c != '-' && c != '.') return false;
+    return true;
+}
+
+bool is_taxonomy_authority(std::string_view host) {
+    std::string lower = text::ascii_lower(host);
+    std::string_view h = lower;
+    return h == kTaxonomyDomain || h == kTaxonomyLabDomain ||
+           (h.size() > kTaxonomyLabDomain.size() && h.ends_with(kTaxonomyLabDomain) &&
+            h[h.size() - kTaxonomyLabDomain.size() - 1] == '.');
+}
+
+void check_linear(const Node& linear, const std::string& linear_path,
+                  std::optional<VastVersion> version, const ValidationContext& ctx, Issues& issues) {
+    if (const Node* duration = linear.child("Duration")) {
+        std::string_view d = text::trim(duration->text);
+        if (!d.empty() && !is_hhmmss(d))
+            emit(ctx, issues, "VAST-2.0-duration-format", kError,
+                 "<Duration> value does not match required format HH:MM:SS or HH:MM:SS.mmm",
+                 linear_path + "/Duration", "IAB VAST 2.0 \u00a72.3.5.1", duration);
+    }
+
+    auto skipoffset = linear.attr("skipoffset");
+    if (skipoffset && !is_valid_time_or_percent(*skipoffset))
+        emit(ctx, issues, "VAST-3.0-skipoffset-format", kWarning,
+             "Linear skipoffset attribute does not match required format (HH:MM:SS[.mmm] or n%)",
+             attr_path(linear_path, "skipoffset"), "IAB VAST 3.0 \u00a72.3.6", &linear);
+
+    const Node* tracking_events = linear.child("TrackingEvents");
+    if (!skipoffset && tracking_events) {
+        for (const Node& t : tracking_events->children) {
+            if (t.name != "Tracking" || t.attr("event") != "skip") continue;
+            emit(ctx, issues, "VAST-3.0-skip-event-no-skipoffset", kWarning,
+                 "<Tracking event=\"skip\"> present but <Linear> has no skipoffset attribute",
+                 linear_path + "/TrackingEvents", "IAB VAST 3.0 \u00a72.3.6", &linear);
+            break;
+        }
+    }
+
+    if (tracking_events) {
+        const std::string events_path = linear_path + "/TrackingEvents";
+        std::size_t k = 0;
+        for (const Node& t : tracking_events->children) {
+            if (t.name != "Tracking") continue;
+            std::size_t index = k++;
+            auto event = t.attr("event");
+            if (!event) continue;
+            auto tracking_path = [&] { return indexed(events_path, "Tracking", index); };
+            if (*event == "progress") {
+                auto offset = t.attr("offset");
+                if (offset && !is_valid_time_or_percent(*offset))
+                    emit(ctx, issues, "VAST-3.0-progress-offset-format", kWarning,
+                         "<Tracking event=\"progress\"> offset attribute does not match required "
+                         "format (HH:MM:SS[.mmm] or n%)",
+                         attr_path(tracking_path(), "offset"), "IAB VAST 3.0 \u00a72.3.6", &t);
+            }
+            if (!version || one_of(event_vocabulary(*version), *event)) continue;
+            if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
+                emit(ctx, issues, "VAST-4.0-tracking-event-removed", kWarning,
+                     "Tracking event \"fullscreen\"/\"exitFullscreen\" was removed in VAST 4.0 \u2014 "
+                     "use playerExpand/playerCollapse",
+                     attr_path(tracking_path(), "event"), "IAB VAST 4.0 \u00a72.3.6", &t);
+            else
+                emit(ctx, issues, "VAST-4.1-tracking-event-value", kError,
+                     "Tracking event attribute value is not in the VAST spec enum for this version",
+                     attr_path(tracking_path(), "event"), "IAB VAST 4.2 \u00a72.3.6", &t);
+        }
+    }
+
+    if (const Node* media_files = linear.child("MediaFiles")) {
+        const std::string files_path = linear_path + "/MediaFiles";
+        std::size_t m = 0;
+        for (const Node& mf : media_files->children) {
+            if (mf.name != "MediaFile") continue;
+            std::size_t index = m++;
+            auto media_path = [&] { return indexed(files_path, "MediaFile", index); };
+            auto delivery = mf.attr("delivery");
+            if (delivery && !one_of(kDeliveries, *delivery))
+                emit(ctx, issues, "VAST-2.0-mediafile-delivery-enum", kError,
+                     "<MediaFile> delivery attribute must be \"progressive\" or \"streaming\"",
+                     attr_path(media_path(), "delivery"), "IAB VAST 2.0 \u00a72.3.5.2", &mf);
+            bool has_min = mf.attr("minBitrate").has_value();
+            bool has_max = mf.attr("maxBitrate").has_value();
+            if (has_min != has_max)
+                emit(ctx, issues, "VAST-3.0-minmaxbitrate-pair", kError,
+                     "<MediaFile> must have both minBitrate and maxBitrate, or neither", media_path(),
+                     "IAB VAST 3.0 \u00a72.3.5.2", &mf);
+            if (mf.attr("bitrate") && (has_min || has_max))
+                emit(ctx, issues, "VAST-3.0-bitrate-conflict", kWarning,
+                     "<MediaFile> should not specify both bitrate and minBitrate/maxBitrate",
+                     media_path(), "IAB VAST 3.0 \u00a72.3.5.2", &mf);
+        }
+    }
+}
+
+void check_companions(const Node& companion_ads, const std::string& creative_path,
+                      const ValidationContext& ctx, Issues& issues) {
+    std::string companions_path = creative_path + "/CompanionAds";
+    auto required = companion_ads.attr("required");
+    if (required && !one_of(kCompanionRequired, *required))
+        emit(ctx, issues, "VAST-3.0-companion-required-attr", kWarning,
+             "<CompanionAds> required attribute must be \"all\", \"any\", or \"none\"",
+             attr_path(companions_path, "required"), "IAB VAST 3.0 \u00a72.3.8", &companion_ads);
+    std::size_t c = 0;
+    for (const Node& companion : companion_ads.children) {
+        if (companion.name != "Companion") continue;
+        std::size_t index = c++;
+        auto mode = companion.attr("renderingMode");
+        if (mode && !one_of(kRenderingModes, *mode))
+            emit(ctx, issues, "VAST-4.1-companion-renderingmode-value", kWarning,
+                 "Companion renderingMode attribute value is not in allowed set (default, "
+                 "end-card, concurrent)",
+                 attr_path(indexed(companions_path, "Companion", index), "renderingMode"),
+                 "IAB VAST 4.1 \u00a72.3.8", &companion);
+    }
+}
+
+void check_pricing(const Node& pricing, const std::string& pricing_path,
+                   std::optional<VastVersion> version, const ValidationContext& ctx, Issues& issues) {
+    if (auto currency = pricing.attr("currency")) {
+        bool ok = currency->size() == 3 && std::all_of(currency->begin(), currency->end(), is_ascii_letter);
+        if (!ok)
+            emit(ctx, issues, "VAST-3.0-pricing-currency-format", kWarning,
+                 "<Pricing> currency attribute must be a 3-letter ISO-4217 code (e.g. \"USD\")",
+                 attr_path(pricing_path, "currency"), "IAB VAST 3.0 \u00a72.3.10", &pricing);
+    }
+    if (version == VastVersion::V3_0) {
+        auto model = pricing.attr("model");
+        if (model && has_upper_case(*model))
+            emit(ctx, issues, "VAST-3.0-pricing-model-case", kWarning,
+                 "<Pricing> model attribute value should be lowercase in VAST 3.0 (XSD enumerates "
+                 "cpm/cpc/cpe/cpv)",
+                 attr_path(pricing_path, "model"), "IAB VAST 3.0 \u00a72.3.10", &pricing);
+    }
+}
+
+void check_authorities(std::span<const Node> children, std::string_view content_path,
+                       std::string_view element, std::string_view not_uri_rule_id,
+                       std::string_view unknown_rule_id, std::string_view spec_ref,
+                       const ValidationContext& ctx, Issues& issues) {
+    std::size_t g = 0;
+    for (const Node& c : children) {
+        if (c.name != element) continue;
+        std::size_t index = g++;
+        if (auto authority = c.attr("authority"))
+            check_authority_value(*authority, attr_path(indexed(content_path, element, index), "authority"),
+                                  not_uri_rule_id, unknown_rule_id, spec_ref, c.line, c.col, ctx,
+                                  issues);
+    }
 }
 
 }  // namespace
@@ -82,11 +364,91 @@ bool is_valid_time_or_percent(std::string_view s) noexcept {
     if (s.empty()) return false;
     if (s.back() == '%') {
         auto v = parse_decimal(s.substr(0, s.size() - 1));
-        return v && *v >= 0.0 && *v <= 100.0;
+        return v && *v >= 0.0 && *v <= 100.0;  // NaN fails both comparisons
     }
     return is_hhmmss(s);
 }
 
-void check(const VastDocument&, const DetectedVersion&, const ValidationContext&, Issues&) {}
+void check_authority_value(std::string_view value, std::string path,
+                           std::string_view not_uri_rule_id, std::string_view unknown_rule_id,
+                           std::string_view spec_ref, std::uint32_t line, std::uint32_t col,
+                           const ValidationContext& ctx, Issues& issues) {
+    std::string_view host = text::trim(value);
+    if (host.starts_with("https://"))
+        host.remove_prefix(8);
+    else if (host.starts_with("http://"))
+        host.remove_prefix(7);
+    host = host.substr(0, host.find_first_of("/?#"));
+    if (host.starts_with("www.")) host.remove_prefix(4);
+    if (!is_well_formed_host(host)) {
+        emit_at(ctx, issues, not_uri_rule_id, kWarning, kNotUriMessage, std::move(path), spec_ref,
+                line, col);
+        return;
+    }
+    if (!is_taxonomy_authority(host))
+        emit_at(ctx, issues, unknown_rule_id, kInfo, kUnknownAuthorityMessage, std::move(path),
+                "IAB Tech Lab Content Taxonomy", line, col);
+}
+
+void check_ad_content(std::span<const Node> children, std::string_view content_path,
+                      std::optional<VastVersion> version, const ValidationContext& ctx,
+                      Issues& issues) {
+    if (const Node* creatives = first_child(children, "Creatives")) {
+        std::string creatives_path = std::string(content_path) + "/Creatives";
+        std::size_t j = 0;
+        for (const Node& creative : creatives->children) {
+            if (creative.name != "Creative") continue;
+            std::string creative_path = indexed(creatives_path, "Creative", j++);
+            if (const Node* linear = creative.child("Linear"))
+                check_linear(*linear, creative_path + "/Linear", version, ctx, issues);
+            if (const Node* companion_ads = creative.child("CompanionAds"))
+                check_companions(*companion_ads, creative_path, ctx, issues);
+        }
+    }
+
+    if (const Node* pricing = first_child(children, "Pricing"))
+        check_pricing(*pricing, std::string(content_path) + "/Pricing", version, ctx, issues);
+
+    if (version && *version >= VastVersion::V4_0)
+        check_authorities(children, content_path, "Category", "VAST-4.0-category-authority-not-uri",
+                          "VAST-4.0-category-authority-unknown", "IAB VAST 4.0 \u00a72.3.3", ctx,
+                          issues);
+    if (version && *version >= VastVersion::V4_1)
+        check_authorities(children, content_path, "BlockedAdCategories",
+                          "VAST-4.1-blockedadcategories-authority-not-uri",
+                          "VAST-4.1-blockedadcategories-authority-unknown", "IAB VAST 4.1 \u00a72.3.2",
+                          ctx, issues);
+}
+
+void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
+           Issues& issues) {
+    const Node& root = doc.root;
+    if (root.name != "VAST") return;
+    std::optional<VastVersion> effective = version.effective();
+
+    if (version.at_least(VastVersion::V4_1)) {
+        std::size_t i = 0;
+        for (const Node& ad : root.children) {
+            if (ad.name != "Ad") continue;
+            std::size_t index = i++;
+            auto ad_type = ad.attr("adType");
+            if (ad_type && !one_of(kAdTypes, *ad_type))
+                emit(ctx, issues, "VAST-4.1-adtype-value", kWarning,
+                     "Ad adType attribute value is not in the allowed set (video, audio, hybrid)",
+                     attr_path(indexed("/VAST", "Ad", index), "adType"), "IAB VAST 4.1 \u00a72.2.1",
+                     &ad);
+        }
+    }
+
+    std::size_t i = 0;
+    for (const Node& ad : root.children) {
+        if (ad.name != "Ad") continue;
+        std::string ad_path = indexed("/VAST", "Ad", i++);
+        if (const Node* inline_ = ad.child("InLine"))
+            check_ad_content(inline_->children, ad_path + "/InLine", effective, ctx, issues);
+        if (const Node* wrapper = ad.child("Wrapper"))
+            check_ad_content(wrapper->children, ad_path + "/Wrapper", effective, ctx, issues);
+    }
+}
 
 }  // namespace adsieve::rules::values
