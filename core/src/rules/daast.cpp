@@ -29,27 +29,6 @@ constexpr std::array<std::string_view, 13> kAudioEvents = {
 
 constexpr std::array<std::string_view, 5> kPricingModels = {"cpm", "cpc", "cpe", "cpv", "cpo"};
 
-template <std::size_t N>
-bool one_of(std::string_view v, const std::array<std::string_view, N>& set) noexcept {
-    for (std::string_view s : set)
-        if (v == s) return true;
-    return false;
-}
-
-const Node* first_child(std::span<const Node> children, std::string_view name) noexcept {
-    for (const Node& c : children)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-std::string join(std::string_view a, std::string_view b) {
-    std::string out;
-    out.reserve(a.size() + b.size());
-    out.append(a);
-    out.append(b);
-    return out;
-}
-
 void check_media_files(const Node& linear, const std::string& linear_path, const ValidationContext& ctx,
                        Issues& issues) {
     const Node* files = linear.child("MediaFiles");

@@ -127,17 +127,6 @@ bool has_unencoded_character(std::string_view s) noexcept {
     return false;
 }
 
-void append_segment(std::string& path, std::string_view name, std::size_t index) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
-    (void)ec;
-    path.push_back('/');
-    path.append(name);
-    path.push_back('[');
-    path.append(digits, end);
-    path.push_back(']');
-}
-
 }  // namespace
 
 // Scans one text for macros and emits its issues, each at most once, in a
@@ -212,32 +201,13 @@ void check_macro_element(const Node& node, const std::string& path, bool depreca
     scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, ctx, issues);
 }
 
-// Visits `node` and its subtree in pre-order; child paths index each child
-// among all children of its parent. Uses an explicit stack and one path
-// buffer, cut back to the parent's length before each child's segment.
+// Scans `node` and its subtree in pre-order; child paths index each child
+// among all children of its parent.
 void walk(const Node& node, std::string path, bool deprecation_enabled,
           const ValidationContext& ctx, Issues& issues) {
-    struct Frame {
-        const Node* node;
-        std::size_t next;
-        std::size_t path_len;
-    };
-    check_macro_element(node, path, deprecation_enabled, ctx, issues);
-    std::vector<Frame> stack;
-    stack.push_back({&node, 0, path.size()});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.node->children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const std::size_t k = top.next++;
-        const Node& child = top.node->children[k];
-        path.resize(top.path_len);
-        append_segment(path, child.name, k);
-        check_macro_element(child, path, deprecation_enabled, ctx, issues);
-        if (!child.children.empty()) stack.push_back({&child, 0, path.size()});
-    }
+    walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
+        check_macro_element(n, p, deprecation_enabled, ctx, issues);
+    });
 }
 
 void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,

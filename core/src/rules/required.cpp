@@ -27,14 +27,6 @@ bool has_resource(const Node& n) {
     return false;
 }
 
-std::string join(std::string_view base, std::string_view tail) {
-    std::string out;
-    out.reserve(base.size() + tail.size());
-    out.append(base);
-    out.append(tail);
-    return out;
-}
-
 bool is_ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }

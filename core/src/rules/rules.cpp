@@ -1,5 +1,7 @@
 #include "rules/rules.h"
 
+#include <charconv>
+
 #include "rules/ambiguous.h"
 #include "rules/consistency.h"
 #include "rules/ctv.h"
@@ -60,16 +62,43 @@ void run(const VastDocument& doc, const DetectedVersion& version, const Validati
     macros::check(doc, version, ctx, issues);
 }
 
+void append_segment(std::string& path, std::string_view name, std::size_t index) {
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
+    (void)ec;
+    path.push_back('/');
+    path.append(name);
+    path.push_back('[');
+    path.append(digits, end);
+    path.push_back(']');
+}
+
 std::string indexed(std::string_view base, std::string_view name, std::size_t index) {
     std::string out;
     out.reserve(base.size() + name.size() + 24);
     out.append(base);
-    out.push_back('/');
-    out.append(name);
-    out.push_back('[');
-    out.append(std::to_string(index));
-    out.push_back(']');
+    append_segment(out, name, index);
     return out;
+}
+
+std::string join(std::string_view a, std::string_view b) {
+    std::string out;
+    out.reserve(a.size() + b.size());
+    out.append(a);
+    out.append(b);
+    return out;
+}
+
+const Node* first_child(std::span<const Node> children, std::string_view name) noexcept {
+    for (const Node& c : children)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept {
+    for (std::string_view s : set)
+        if (v == s) return true;
+    return false;
 }
 
 std::string attr_path(std::string_view element_path, std::string_view attr) {

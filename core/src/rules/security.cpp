@@ -60,17 +60,6 @@ bool is_valid_url(std::string_view s) {
 
 bool is_plain_http(std::string_view s) noexcept { return text::starts_with(s, "http://"); }
 
-void append_segment(std::string& path, std::string_view name, std::size_t index) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
-    (void)ec;
-    path.push_back('/');
-    path.append(name);
-    path.push_back('[');
-    path.append(digits, end);
-    path.push_back(']');
-}
-
 }  // namespace
 
 void check_url_value(std::string_view value, const std::string& path, const ValidationContext& ctx,
@@ -107,32 +96,12 @@ void check_url_element(const Node& node, const std::string& path, const Validati
 }
 
 // Checks `node` and its whole subtree in pre-order. Child paths index each
-// child among all children of its parent. An explicit stack keeps the walk
-// independent of the document's depth; `path` is one buffer that is cut back
-// to the parent's length before each child's segment is appended.
+// child among all children of its parent.
 void check_url_elements(const Node& node, std::string path, const ValidationContext& ctx,
                         Issues& issues) {
-    struct Frame {
-        const Node* node;
-        std::size_t next;      // next child to visit
-        std::size_t path_len;  // length of this node's path in `path`
-    };
-    check_url_element(node, path, ctx, issues);
-    std::vector<Frame> stack;
-    stack.push_back({&node, 0, path.size()});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.node->children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const std::size_t k = top.next++;
-        const Node& child = top.node->children[k];
-        path.resize(top.path_len);
-        append_segment(path, child.name, k);
-        check_url_element(child, path, ctx, issues);
-        if (!child.children.empty()) stack.push_back({&child, 0, path.size()});
-    }
+    walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
+        check_url_element(n, p, ctx, issues);
+    });
 }
 
 void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx,

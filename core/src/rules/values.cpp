@@ -70,10 +70,6 @@ std::span<const std::string_view> event_vocabulary(VastVersion v) noexcept {
     }
 }
 
-bool one_of(std::span<const std::string_view> set, std::string_view v) noexcept {
-    return std::find(set.begin(), set.end(), v) != set.end();
-}
-
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 bool is_ascii_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -144,12 +140,6 @@ std::optional<double> parse_decimal(std::string_view s) noexcept {
         return std::nullopt;
     }
     return negative ? -v : v;
-}
-
-const Node* first_child(std::span<const Node> children, std::string_view name) noexcept {
-    for (const Node& c : children)
-        if (c.name == name) return &c;
-    return nullptr;
 }
 
 // True when the text holds an ASCII capital or a character with the Unicode
@@ -244,7 +234,7 @@ void check_linear(const Node& linear, const std::string& linear_path,
                          "format (HH:MM:SS[.mmm] or n%)",
                          attr_path(tracking_path(), "offset"), "IAB VAST 3.0 \u00a72.3.6", &t);
             }
-            if (!version || one_of(event_vocabulary(*version), *event)) continue;
+            if (!version || one_of(*event, event_vocabulary(*version))) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
                 emit(ctx, issues, "VAST-4.0-tracking-event-removed", kWarning,
                      "Tracking event \"fullscreen\"/\"exitFullscreen\" was removed in VAST 4.0 \u2014 "
@@ -265,7 +255,7 @@ void check_linear(const Node& linear, const std::string& linear_path,
             std::size_t index = m++;
             auto media_path = [&] { return indexed(files_path, "MediaFile", index); };
             auto delivery = mf.attr("delivery");
-            if (delivery && !one_of(kDeliveries, *delivery))
+            if (delivery && !one_of(*delivery, kDeliveries))
                 emit(ctx, issues, "VAST-2.0-mediafile-delivery-enum", kError,
                      "<MediaFile> delivery attribute must be \"progressive\" or \"streaming\"",
                      attr_path(media_path(), "delivery"), "IAB VAST 2.0 \u00a72.3.5.2", &mf);
@@ -287,7 +277,7 @@ void check_companions(const Node& companion_ads, const std::string& creative_pat
                       const ValidationContext& ctx, Issues& issues) {
     std::string companions_path = creative_path + "/CompanionAds";
     auto required = companion_ads.attr("required");
-    if (required && !one_of(kCompanionRequired, *required))
+    if (required && !one_of(*required, kCompanionRequired))
         emit(ctx, issues, "VAST-3.0-companion-required-attr", kWarning,
              "<CompanionAds> required attribute must be \"all\", \"any\", or \"none\"",
              attr_path(companions_path, "required"), "IAB VAST 3.0 \u00a72.3.8", &companion_ads);
@@ -296,7 +286,7 @@ void check_companions(const Node& companion_ads, const std::string& creative_pat
         if (companion.name != "Companion") continue;
         std::size_t index = c++;
         auto mode = companion.attr("renderingMode");
-        if (mode && !one_of(kRenderingModes, *mode))
+        if (mode && !one_of(*mode, kRenderingModes))
             emit(ctx, issues, "VAST-4.1-companion-renderingmode-value", kWarning,
                  "Companion renderingMode attribute value is not in allowed set (default, "
                  "end-card, concurrent)",
@@ -432,7 +422,7 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
             if (ad.name != "Ad") continue;
             std::size_t index = i++;
             auto ad_type = ad.attr("adType");
-            if (ad_type && !one_of(kAdTypes, *ad_type))
+            if (ad_type && !one_of(*ad_type, kAdTypes))
                 emit(ctx, issues, "VAST-4.1-adtype-value", kWarning,
                      "Ad adType attribute value is not in the allowed set (video, audio, hybrid)",
                      attr_path(indexed("/VAST", "Ad", index), "adType"), "IAB VAST 4.1 \u00a72.2.1",

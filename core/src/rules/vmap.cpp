@@ -35,21 +35,6 @@ constexpr std::string_view kRef32 = "IAB VMAP 1.0.1 §3.2";
 constexpr std::array<std::string_view, 3> kBreakTypes = {"linear", "nonlinear", "display"};
 constexpr std::array<std::string_view, 3> kContentNames = {"VASTAdData", "AdTagURI", "CustomAdData"};
 
-template <std::size_t N>
-bool one_of(std::string_view v, const std::array<std::string_view, N>& set) noexcept {
-    for (std::string_view s : set)
-        if (v == s) return true;
-    return false;
-}
-
-std::string join(std::string_view a, std::string_view b) {
-    std::string out;
-    out.reserve(a.size() + b.size());
-    out.append(a);
-    out.append(b);
-    return out;
-}
-
 // "#" then an optional "+" and one or more ASCII digits, fitting 64 bits, at least 1.
 bool is_position_offset(std::string_view s) noexcept {
     if (s.empty() || s[0] != '#') return false;
