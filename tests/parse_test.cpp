@@ -74,12 +74,14 @@ TEST(Parse, TextPiecesAndReferences) {
     EXPECT_EQ(parse("<A>&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;</A>").root.text,
               "&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;");
     // A NUL reference is kept; references to white space vanish.
-    EXPECT_EQ(parse("<A>a&#0;b&#32;c&#xA0;d&#x3000;e</A>").root.text, std::string("a\0bcde", 6));
+    EXPECT_EQ(parse("<A>a&#0;b&#32;c&#xA0;d&#x3000;e</A>").root.text, std::string_view("a\0bcde", 6));
     // A CDATA section is neither normalised nor decoded.
-    Node c = std::move(parse("<A><![CDATA[ a&amp;\r\nb ]]></A>").root);
+    VastDocument cdoc = parse("<A><![CDATA[ a&amp;\r\nb ]]></A>");
+    const Node& c = cdoc.root;
     EXPECT_EQ(c.text, "a&amp;\r\nb");
     EXPECT_TRUE(c.has_cdata);
-    Node blank = std::move(parse("<A>x<![CDATA[ \u3000 ]]></A>").root);
+    VastDocument bdoc = parse("<A>x<![CDATA[ \u3000 ]]></A>");
+    const Node& blank = bdoc.root;
     EXPECT_EQ(blank.text, "x");
     EXPECT_FALSE(blank.has_cdata);
     // Unicode white space is trimmed, zero-width space and BOM are not.
@@ -227,6 +229,29 @@ TEST(Parse, RandomMarkupNeverBreaks) {
             ASSERT_GE(d.root.line, 1u) << doc;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Trees live in their document's storage; a deep copy stands on its own.
+TEST(Parse, DeepCopyOutlivesItsDocument) {
+    adsieve::Node copy;
+    {
+        std::string big(300 * 1024, 'x');  // past the size kept in per-document storage
+        for (const std::string& text : {std::string("<A k=\"v\"><B>t<C/></B><B/></A>"),
+                                        "<A k=\"v\"><B>" + big + "<C/></B><B/></A>"}) {
+            adsieve::VastDocument doc = adsieve::parse(text);
+            copy = adsieve::deep_copy(doc.root);
+        }
+    }
+    EXPECT_EQ(copy.name, "A");
+    EXPECT_EQ(copy.attr("k").value_or(""), "v");
+    ASSERT_EQ(copy.children.size(), 2u);
+    EXPECT_EQ(copy.children[0].text.size(), 300u * 1024);
+    EXPECT_EQ(copy.children[0].children[0].name, "C");
+    EXPECT_EQ(copy.find_descendant("C"), &copy.children[0].children[0]);
 }
 
 }  // namespace

@@ -6,17 +6,27 @@ namespace adsieve {
 
 namespace {
 
-// Moves every descendant of `children` into a flat list so that each node is
-// destroyed with no children of its own.
-void release(std::vector<Node>& children) {
-    if (children.empty()) return;
-    std::vector<Node> pending = std::move(children);
+// Empties the child lists of the subtree level by level, so that each node is
+// destroyed with no children of its own and nothing recurses on depth.
+void release(Vector<Node>& children) {
+    bool deep = false;
+    for (const Node& c : children)
+        if (!c.children.empty()) {
+            deep = true;
+            break;
+        }
+    if (!deep) return;  // destroying the list recurses one level only
+    std::vector<Vector<Node>> pending;
+    pending.push_back(std::move(children));
     children.clear();
     while (!pending.empty()) {
-        Node n = std::move(pending.back());
+        Vector<Node> list = std::move(pending.back());
         pending.pop_back();
-        for (Node& c : n.children) pending.push_back(std::move(c));
-        n.children.clear();
+        for (Node& c : list)
+            if (!c.children.empty()) {
+                pending.push_back(std::move(c.children));
+                c.children.clear();
+            }
     }
 }
 

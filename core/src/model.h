@@ -2,28 +2,33 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "alloc.h"
+
 namespace adsieve {
 
 struct Attr {
-    std::string name;   // local name (prefix removed)
-    std::string value;  // raw value, references not decoded, not trimmed
+    String name;   // local name (prefix removed)
+    String value;  // raw value, references not decoded, not trimmed
 };
 
 struct Node {
-    std::string name;             // local name
-    std::vector<Attr> attrs;      // document order
-    std::string text;             // own text pieces, each trimmed, joined
-    std::vector<Node> children;   // document order
+    String name;             // local name
+    Vector<Attr> attrs;      // document order
+    String text;             // own text pieces, each trimmed, joined
+    Vector<Node> children;   // document order
     std::uint32_t line = 0;       // 1-based line of the opening '<'
     std::uint32_t col = 0;        // 1-based byte column of the opening '<'
     bool has_cdata = false;       // a non-blank CDATA section contributed to text
 
     Node() = default;
+    // A node whose storage comes from `mem` (a document's arena).
+    explicit Node(std::pmr::memory_resource* mem) : name(mem), attrs(mem), text(mem), children(mem) {}
     Node(Node&&) noexcept = default;
     Node& operator=(Node&& other) noexcept;
     // Copies would recurse on depth; use deep_copy instead.
@@ -44,7 +49,10 @@ struct Node {
 // Copies a subtree without recursion on its depth.
 Node deep_copy(const Node& src);
 
+// The tree's strings live in the document's arena: a node moved out of its
+// document must not outlive it (copy it with deep_copy instead).
 struct VastDocument {
+    std::unique_ptr<Arena> arena;  // declared first: released after the tree
     Node root;
     std::optional<std::string> parse_error;
 };

@@ -1,4 +1,5 @@
 // Folds tokenizer events into the element tree.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -19,7 +20,7 @@ std::string_view local_name(std::string_view qname) noexcept {
 }
 
 // Appends a trimmed text piece with CR LF and lone CR turned into LF.
-void append_text(std::string& out, std::string_view raw) {
+void append_text(String& out, std::string_view raw) {
     std::string_view piece = text::trim(raw);
     if (piece.empty()) return;
     if (std::memchr(piece.data(), '\r', piece.size()) == nullptr) {
@@ -92,7 +93,7 @@ long char_ref_value(std::string_view name) noexcept {
     return static_cast<long>(v);
 }
 
-void append_reference(std::string& out, std::string_view name) {
+void append_reference(String& out, std::string_view name) {
     static constexpr std::string_view kNames[] = {"lt", "gt", "amp", "apos", "quot"};
     static constexpr std::string_view kChars[] = {"<", ">", "&", "'", "\""};
     for (std::size_t k = 0; k < std::size(kNames); ++k)
@@ -116,7 +117,14 @@ void append_reference(std::string& out, std::string_view name) {
 }  // namespace
 
 VastDocument parse(std::string_view input) {
-    VastDocument doc;
+    // Small documents, the usual ad response, are built in an arena of their
+    // own; large ones take the heap, which recycles their many small pieces
+    // better than it does an arena's large blocks.
+    constexpr std::size_t kArenaLimit = 256 * 1024;
+    std::unique_ptr<Arena> arena;
+    if (input.size() <= kArenaLimit) arena = std::make_unique<Arena>();
+    std::pmr::memory_resource* mem = arena ? arena.get() : std::pmr::new_delete_resource();
+    VastDocument doc{std::move(arena), Node(mem), std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
     xml::SeenKeys seen;
     xml::LineCounter lines;
@@ -131,7 +139,7 @@ VastDocument parse(std::string_view input) {
         xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
         xml::RawAttr a;
         while (xml::next_attribute(scan, seen, a))
-            n.attrs.push_back(Attr{std::string(local_name(a.key)), std::string(a.value)});
+            n.attrs.push_back(Attr{String(local_name(a.key), mem), String(a.value, mem)});
         xml::LineCol lc = xml::locate(lines, input, e.pos);
         n.line = lc.line;
         n.col = lc.col;
@@ -149,7 +157,7 @@ VastDocument parse(std::string_view input) {
                     n = &doc.root;
                     have_root = true;
                 } else {
-                    open.back()->children.emplace_back();
+                    open.back()->children.emplace_back(mem);
                     n = &open.back()->children.back();
                 }
                 make_node(*n, e);

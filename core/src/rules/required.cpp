@@ -84,11 +84,11 @@ bool names_reason_macro(std::string_view url) {
 void check_creative_requirements(const Node& creative, const std::string& path,
                                  const DetectedVersion& version, const ValidationContext& ctx,
                                  Issues& issues);
-void check_pricing(const std::vector<Node>& children, const std::string& parent_path,
+void check_pricing(std::span<const Node> children, const std::string& parent_path,
                    const ValidationContext& ctx, Issues& issues);
-void check_categories(const std::vector<Node>& children, const std::string& parent_path,
+void check_categories(std::span<const Node> children, const std::string& parent_path,
                       const ValidationContext& ctx, Issues& issues);
-void check_ad_verifications(const std::vector<Node>& children, const std::string& path,
+void check_ad_verifications(std::span<const Node> children, const std::string& path,
                             const ValidationContext& ctx, Issues& issues);
 void check_embedded_ad_verifications(const Node& node, const std::string& path,
                                      const ValidationContext& ctx, Issues& issues);
@@ -406,7 +406,7 @@ void check_creative_requirements(const Node& creative, const std::string& path,
     }
 }
 
-void check_pricing(const std::vector<Node>& children, const std::string& parent_path,
+void check_pricing(std::span<const Node> children, const std::string& parent_path,
                    const ValidationContext& ctx, Issues& issues) {
     const Node* pricing = nullptr;
     for (const Node& c : children)
@@ -425,7 +425,7 @@ void check_pricing(const std::vector<Node>& children, const std::string& parent_
              pricing);
 }
 
-void check_categories(const std::vector<Node>& children, const std::string& parent_path,
+void check_categories(std::span<const Node> children, const std::string& parent_path,
                       const ValidationContext& ctx, Issues& issues) {
     std::size_t n = 0;
     for (const Node& c : children) {
@@ -438,7 +438,7 @@ void check_categories(const std::vector<Node>& children, const std::string& pare
     }
 }
 
-void check_ad_verifications(const std::vector<Node>& children, const std::string& path,
+void check_ad_verifications(std::span<const Node> children, const std::string& path,
                             const ValidationContext& ctx, Issues& issues) {
     std::set<std::string, std::less<>> vendors;
     std::size_t j = 0;

@@ -303,7 +303,7 @@ void check_text_only(const Node& element, std::string_view path, Names allowed, 
     check_attributes(element, path, allowed, ctx, issues);
 }
 
-void check_tracking_events(const std::vector<Node>& children, std::string_view path, const ValidationContext& ctx,
+void check_tracking_events(std::span<const Node> children, std::string_view path, const ValidationContext& ctx,
                            Issues& issues) {
     for (std::size_t k = 0; k < children.size(); ++k) {
         const Node& c = children[k];
@@ -324,11 +324,11 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::s
                                                      std::string_view rule, std::string_view message,
                                                      const ValidationContext& ctx, Issues& issues) {
     if (!element.children.empty()) return;
-    const std::string& text = element.text;
+    std::string_view text = element.text;
     if (text.empty() || element.has_cdata) return;
     if (text.starts_with("data:") || text == "about:blank") return;
     // Cheaper than the URL parse and independent of it, so tested first.
-    if (text.find_first_of("&<") == std::string::npos) return;
+    if (text.find_first_of("&<") == std::string_view::npos) return;
     if (url::is_absolute_url(text)) return;
     emit(ctx, issues, rule, kWarning, message, std::string(path), kCdataRef, &element);
 }
@@ -374,7 +374,7 @@ void scan_extension_for_misplaced_elements(const Node& element, std::string_view
     }
 }
 
-void check_extension_container(const std::vector<Node>& children, std::string_view path,
+void check_extension_container(std::span<const Node> children, std::string_view path,
                                std::string_view admitted, std::string_view unknown_rule,
                                std::string_view unknown_message, std::string_view unknown_ref,
                                std::string_view cdata_rule, std::string_view cdata_message,
@@ -391,14 +391,14 @@ void check_extension_container(const std::vector<Node>& children, std::string_vi
     }
 }
 
-void check_extensions(const std::vector<Node>& children, std::string_view path, const ValidationContext& ctx,
+void check_extensions(std::span<const Node> children, std::string_view path, const ValidationContext& ctx,
                       Issues& issues) {
     check_extension_container(children, path, "Extension", kExtensionsUnknown, kExtensionsUnknownMessage,
                               kExtensionsRef, kExtensionCdata, kExtensionCdataMessage, kExtensionMisplaced,
                               ctx, issues);
 }
 
-void check_creative_extensions(const std::vector<Node>& children, std::string_view path,
+void check_creative_extensions(std::span<const Node> children, std::string_view path,
                                const ValidationContext& ctx, Issues& issues) {
     check_extension_container(children, path, "CreativeExtension", kCreativeExtensionsUnknown,
                               kCreativeExtensionsUnknownMessage, kCreativeExtensionsRef,

@@ -105,7 +105,7 @@ void check_iframe_resource(const Node& iframe, const std::string& path, const Va
 }
 
 // The non-linear part, shared by InLine and Wrapper creatives.
-void check_nonlinear_ads(const std::vector<Node>& creative_children, const std::string& creative_path,
+void check_nonlinear_ads(std::span<const Node> creative_children, const std::string& creative_path,
                          const ValidationContext& ctx, Issues& issues) {
     const Node* ads = nullptr;
     for (const Node& c : creative_children)

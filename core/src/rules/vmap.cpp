@@ -260,7 +260,7 @@ void check(const VastDocument& doc, const ValidationContext& ctx, Issues& issues
     for (const Node& c : root.children)
         if (c.name != "AdBreak" && c.name != "Extensions")
             emit(ctx, issues, "VMAP-1.0-root-unknown-child", kError,
-                 "<VMAP> may only contain <AdBreak> and <Extensions> elements", "/VMAP/" + c.name, kRef231, &c);
+                 "<VMAP> may only contain <AdBreak> and <Extensions> elements", join("/VMAP/", c.name), kRef231, &c);
 
     std::size_t i = 0;
     for (const Node& c : root.children)

@@ -1,0 +1,52 @@
+#include "alloc.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+namespace adsieve {
+
+namespace {
+
+// Header size that keeps every block's payload maximally aligned.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+}  // namespace
+
+Arena::~Arena() {
+    while (blocks_) {
+        Block* next = blocks_->next;
+        std::free(blocks_);
+        blocks_ = next;
+    }
+}
+
+void* Arena::do_allocate(std::size_t bytes, std::size_t align) {
+    auto aligned = [align](char* p) {
+        auto v = reinterpret_cast<std::uintptr_t>(p);
+        return reinterpret_cast<char*>((v + align - 1) & ~(std::uintptr_t(align) - 1));
+    };
+    if (cur_) {
+        char* p = aligned(cur_);
+        if (p <= end_ && bytes <= static_cast<std::size_t>(end_ - p)) {
+            cur_ = p + bytes;
+            return p;
+        }
+    }
+    // A new block: a shared one of the fixed size, or one of its own for a
+    // large request (which leaves the current shared block in use).
+    bool own = bytes + align > kBlockSize / 4;
+    std::size_t size = own ? kHeader + bytes + align : kBlockSize;
+    void* raw = std::malloc(size);
+    if (!raw) throw std::bad_alloc();
+    auto* b = static_cast<Block*>(raw);
+    b->next = blocks_;
+    blocks_ = b;
+    char* payload = static_cast<char*>(raw) + kHeader;
+    char* p = aligned(payload);
+    if (!own) end_ = static_cast<char*>(raw) + size;
+    if (!own) cur_ = p + bytes;
+    return p;
+}
+
+}  // namespace adsieve
