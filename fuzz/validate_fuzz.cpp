@@ -6,7 +6,9 @@
 #include "adsieve.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const char* xml = reinterpret_cast<const char*>(data);
+    // A NUL-terminated copy: a length of 0 means "read up to the NUL".
+    const std::string copy(reinterpret_cast<const char*>(data), size);
+    const char* xml = copy.c_str();
     adsieve_result* r = adsieve_validate(xml, size);
     if (r) {
         const char* json = adsieve_result_json(r);
