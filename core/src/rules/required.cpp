@@ -21,6 +21,40 @@ constexpr std::array<std::string_view, 7> kVersionValues = {"2.0", "2.0.1", "3.0
 constexpr std::array<std::string_view, 3> kResourceNames = {"StaticResource", "IFrameResource",
                                                             "HTMLResource"};
 
+// Attributes an element must carry, each reported by its own rule as an
+// error at the element itself.
+struct RequiredAttr {
+    std::string_view attr;
+    std::string_view id;
+    std::string_view message;
+};
+
+constexpr RequiredAttr kMediaFileAttrs[] = {
+    {"delivery", "VAST-2.0-mediafile-delivery", "<MediaFile> is missing required delivery attribute"},
+    {"type", "VAST-2.0-mediafile-type", "<MediaFile> is missing required type attribute"},
+    {"width", "VAST-2.0-mediafile-dimensions", "<MediaFile> is missing required width attribute"},
+    {"height", "VAST-2.0-mediafile-dimensions", "<MediaFile> is missing required height attribute"},
+};
+constexpr RequiredAttr kMezzanineAttrs[] = {
+    {"delivery", "VAST-4.1-mezzanine-delivery", "<Mezzanine> is missing required delivery attribute"},
+    {"type", "VAST-4.1-mezzanine-type", "<Mezzanine> is missing required type attribute"},
+    {"width", "VAST-4.1-mezzanine-width", "<Mezzanine> is missing required width attribute"},
+    {"height", "VAST-4.1-mezzanine-height", "<Mezzanine> is missing required height attribute"},
+};
+constexpr RequiredAttr kIconAttrs[] = {
+    {"program", "VAST-3.0-icon-program", "<Icon> is missing required program attribute"},
+    {"width", "VAST-3.0-icon-width", "<Icon> is missing required width attribute"},
+    {"height", "VAST-3.0-icon-height", "<Icon> is missing required height attribute"},
+    {"xPosition", "VAST-3.0-icon-xposition", "<Icon> is missing required xPosition attribute"},
+    {"yPosition", "VAST-3.0-icon-yposition", "<Icon> is missing required yPosition attribute"},
+};
+
+void check_required_attrs(const Node& n, std::span<const RequiredAttr> attrs, std::string_view spec_ref,
+                          const std::string& path, const ValidationContext& ctx, Issues& issues) {
+    for (const RequiredAttr& a : attrs)
+        if (!n.attr(a.attr)) emit(ctx, issues, a.id, kError, a.message, path, spec_ref, &n);
+}
+
 bool has_resource(const Node& n) {
     for (std::string_view r : kResourceNames)
         if (n.has_child(r)) return true;
@@ -309,47 +343,15 @@ void check_creative_requirements(const Node& creative, const std::string& path,
 
     if (media) {
         std::size_t i = 0;
-        for (const Node& f : media->children) {
-            if (f.name != "MediaFile") continue;
-            const std::string fp = indexed(m, "MediaFile", i++);
-            if (!f.attr("delivery"))
-                emit(ctx, issues, "VAST-2.0-mediafile-delivery", kError,
-                     "<MediaFile> is missing required delivery attribute", fp,
-                     "IAB VAST 2.0 §2.3.5.2", &f);
-            if (!f.attr("type"))
-                emit(ctx, issues, "VAST-2.0-mediafile-type", kError,
-                     "<MediaFile> is missing required type attribute", fp, "IAB VAST 2.0 §2.3.5.2",
-                     &f);
-            if (!f.attr("width"))
-                emit(ctx, issues, "VAST-2.0-mediafile-dimensions", kError,
-                     "<MediaFile> is missing required width attribute", fp,
-                     "IAB VAST 2.0 §2.3.5.2", &f);
-            if (!f.attr("height"))
-                emit(ctx, issues, "VAST-2.0-mediafile-dimensions", kError,
-                     "<MediaFile> is missing required height attribute", fp,
-                     "IAB VAST 2.0 §2.3.5.2", &f);
-        }
+        for (const Node& f : media->children)
+            if (f.name == "MediaFile")
+                check_required_attrs(f, kMediaFileAttrs, "IAB VAST 2.0 §2.3.5.2",
+                                     indexed(m, "MediaFile", i++), ctx, issues);
         i = 0;
-        for (const Node& z : media->children) {
-            if (z.name != "Mezzanine") continue;
-            const std::string zp = indexed(m, "Mezzanine", i++);
-            if (!z.attr("delivery"))
-                emit(ctx, issues, "VAST-4.1-mezzanine-delivery", kError,
-                     "<Mezzanine> is missing required delivery attribute", zp,
-                     "IAB VAST 4.1 §2.3.5.2", &z);
-            if (!z.attr("type"))
-                emit(ctx, issues, "VAST-4.1-mezzanine-type", kError,
-                     "<Mezzanine> is missing required type attribute", zp, "IAB VAST 4.1 §2.3.5.2",
-                     &z);
-            if (!z.attr("width"))
-                emit(ctx, issues, "VAST-4.1-mezzanine-width", kError,
-                     "<Mezzanine> is missing required width attribute", zp,
-                     "IAB VAST 4.1 §2.3.5.2", &z);
-            if (!z.attr("height"))
-                emit(ctx, issues, "VAST-4.1-mezzanine-height", kError,
-                     "<Mezzanine> is missing required height attribute", zp,
-                     "IAB VAST 4.1 §2.3.5.2", &z);
-        }
+        for (const Node& z : media->children)
+            if (z.name == "Mezzanine")
+                check_required_attrs(z, kMezzanineAttrs, "IAB VAST 4.1 §2.3.5.2",
+                                     indexed(m, "Mezzanine", i++), ctx, issues);
     }
 
     if (const Node* icons = linear->child("Icons")) {
@@ -358,26 +360,7 @@ void check_creative_requirements(const Node& creative, const std::string& path,
         for (const Node& icon : icons->children) {
             if (icon.name != "Icon") continue;
             const std::string ip = indexed(base, "Icon", i++);
-            if (!icon.attr("program"))
-                emit(ctx, issues, "VAST-3.0-icon-program", kError,
-                     "<Icon> is missing required program attribute", ip, "IAB VAST 3.0 §2.3.6.4",
-                     &icon);
-            if (!icon.attr("width"))
-                emit(ctx, issues, "VAST-3.0-icon-width", kError,
-                     "<Icon> is missing required width attribute", ip, "IAB VAST 3.0 §2.3.6.4",
-                     &icon);
-            if (!icon.attr("height"))
-                emit(ctx, issues, "VAST-3.0-icon-height", kError,
-                     "<Icon> is missing required height attribute", ip, "IAB VAST 3.0 §2.3.6.4",
-                     &icon);
-            if (!icon.attr("xPosition"))
-                emit(ctx, issues, "VAST-3.0-icon-xposition", kError,
-                     "<Icon> is missing required xPosition attribute", ip, "IAB VAST 3.0 §2.3.6.4",
-                     &icon);
-            if (!icon.attr("yPosition"))
-                emit(ctx, issues, "VAST-3.0-icon-yposition", kError,
-                     "<Icon> is missing required yPosition attribute", ip, "IAB VAST 3.0 §2.3.6.4",
-                     &icon);
+            check_required_attrs(icon, kIconAttrs, "IAB VAST 3.0 §2.3.6.4", ip, ctx, issues);
             if (!has_resource(icon))
                 emit(ctx, issues, "VAST-3.0-icon-resource", kError,
                      "<Icon> must contain at least one StaticResource, IFrameResource, or "
@@ -408,12 +391,7 @@ void check_creative_requirements(const Node& creative, const std::string& path,
 
 void check_pricing(std::span<const Node> children, const std::string& parent_path,
                    const ValidationContext& ctx, Issues& issues) {
-    const Node* pricing = nullptr;
-    for (const Node& c : children)
-        if (c.name == "Pricing") {
-            pricing = &c;
-            break;
-        }
+    const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
     const std::string p = join(parent_path, "/Pricing");
     if (!pricing->attr("model"))
