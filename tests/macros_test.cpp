@@ -178,25 +178,12 @@ TEST(Macros, Overrides) {
 
 TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     constexpr std::size_t kDepth = 1'000'000;
-    adsieve::VastDocument doc;
-    adsieve::Node cur;
-    cur.name = "Impression";
-    cur.text = "[foo]";
-    cur.line = 9;
-    cur.col = 4;
-    for (std::size_t i = 0; i < kDepth; ++i) {
-        adsieve::Node parent;
-        parent.name = "a";
-        parent.children.push_back(std::move(cur));
-        cur = std::move(parent);
-    }
-    adsieve::Node wrapper, ad;
-    wrapper.name = "Wrapper";
-    wrapper.children.push_back(std::move(cur));
-    ad.name = "Ad";
-    ad.children.push_back(std::move(wrapper));
-    doc.root.name = "VAST";
-    doc.root.children.push_back(std::move(ad));
+    adsieve::Node leaf;
+    leaf.name = "Impression";
+    leaf.text = "[foo]";
+    leaf.line = 9;
+    leaf.col = 4;
+    adsieve::VastDocument doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);
 
     adsieve::Issues issues;
     adsieve::rules::macros::check(doc, adsieve::DetectedVersion{}, adsieve::ValidationContext{}, issues);

@@ -145,25 +145,12 @@ TEST(Security, OverridesAndRoots) {
 
 TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     constexpr std::size_t kDepth = 1'000'000;
-    adsieve::VastDocument doc;
-    adsieve::Node cur;
-    cur.name = "AdTitle";
-    cur.text = "urn:x";
-    cur.line = 7;
-    cur.col = 3;
-    for (std::size_t i = 0; i < kDepth; ++i) {
-        adsieve::Node parent;
-        parent.name = "a";
-        parent.children.push_back(std::move(cur));
-        cur = std::move(parent);
-    }
-    adsieve::Node inline_ad, ad;
-    inline_ad.name = "InLine";
-    inline_ad.children.push_back(std::move(cur));
-    ad.name = "Ad";
-    ad.children.push_back(std::move(inline_ad));
-    doc.root.name = "VAST";
-    doc.root.children.push_back(std::move(ad));
+    adsieve::Node leaf;
+    leaf.name = "AdTitle";
+    leaf.text = "urn:x";
+    leaf.line = 7;
+    leaf.col = 3;
+    adsieve::VastDocument doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);
 
     adsieve::Issues issues;
     adsieve::rules::security::check(doc, adsieve::DetectedVersion{}, adsieve::ValidationContext{}, issues);

@@ -15,6 +15,25 @@ std::string read_file(const std::string& path) {
 std::string shared_dir() { return ADSIEVE_SHARED_DIR; }
 std::string source_dir() { return ADSIEVE_SOURCE_DIR; }
 
+VastDocument nested_vast(std::string_view container, Node leaf, std::size_t depth) {
+    Node cur = std::move(leaf);
+    for (std::size_t i = 0; i < depth; ++i) {
+        Node parent;
+        parent.name = "a";
+        parent.children.push_back(std::move(cur));
+        cur = std::move(parent);
+    }
+    Node content, ad;
+    content.name = container;
+    content.children.push_back(std::move(cur));
+    ad.name = "Ad";
+    ad.children.push_back(std::move(content));
+    VastDocument doc;
+    doc.root.name = "VAST";
+    doc.root.children.push_back(std::move(ad));
+    return doc;
+}
+
 std::vector<std::string> issue_lines(const ValidationResult& result) {
     std::vector<std::string> out;
     for (const Issue& is : result.issues) {
