@@ -236,8 +236,6 @@ constexpr std::string_view kMisplacedMessage =
 // ---------------------------------------------------------------------------
 // Helpers
 
-bool contains(Names names, std::string_view n) { return std::find(names.begin(), names.end(), n) != names.end(); }
-
 const TextOnly* find_text_only(std::span<const TextOnly> list, std::string_view n) {
     for (const TextOnly& t : list)
         if (t.name == n) return &t;
@@ -257,7 +255,7 @@ std::string child_path(std::string_view base, std::string_view name) {
 void check_attributes(const Node& element, std::string_view path, Names allowed, const ValidationContext& ctx,
                       Issues& issues) {
     for (const Attr& a : element.attrs)
-        if (!contains(allowed, a.name))
+        if (!one_of(a.name, allowed))
             emit(ctx, issues, kUnknownAttribute, kWarning, kUnknownAttributeMessage, attr_path(path, a.name),
                  kVastSection2, &element);
 }
@@ -359,7 +357,7 @@ void scan_extension_for_misplaced_elements(const Node& element, std::string_view
         current.resize(top.path_len);
         current.push_back('/');
         current.append(c.name);
-        if (contains(kDedicatedNames, c.name)) {
+        if (one_of(c.name, kDedicatedNames)) {
             Issue& is = issues.emplace_back();
             is.path = current;
             is.line = c.line;
@@ -415,7 +413,7 @@ bool check_simple_child(const Container& c, const Node& child, const std::string
         check_text_only(child, path, t->attrs, ctx, issues);
         return true;
     }
-    return contains(c.accepted, child.name);
+    return one_of(child.name, c.accepted);
 }
 
 // InLine and Wrapper, which differ only in their vocabulary.
