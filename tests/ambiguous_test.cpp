@@ -18,15 +18,11 @@ using Lines = std::vector<std::string>;
 Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullopt) {
     ValidationContext ctx;
     ctx.forced_version = forced;
-    Lines out;
-    for (std::string& l : adsieve::testing::issue_lines(adsieve::validate_with_context(xml, ctx))) {
-        for (std::string_view id :
-             {"VAST-3.0-progress-offset|", "VAST-2.0-linear-tracking-quartiles|", "VAST-3.0-icon-attrs|",
-              "VAST-4.2-icon-fallback-image-width-height|", "VAST-2.0-nonlinear-dimensions|",
-              "VAST-2.0-companion-dimensions|", "VAST-4.0-wrapper-clickthrough|"})
-            if (l.compare(0, id.size(), id) == 0) out.push_back(l);
-    }
-    return out;
+    return adsieve::testing::issue_lines_for(
+        adsieve::validate_with_context(xml, ctx),
+        {"VAST-3.0-progress-offset", "VAST-2.0-linear-tracking-quartiles", "VAST-3.0-icon-attrs",
+         "VAST-4.2-icon-fallback-image-width-height", "VAST-2.0-nonlinear-dimensions",
+         "VAST-2.0-companion-dimensions", "VAST-4.0-wrapper-clickthrough"});
 }
 
 // One element per line: an element's line is its line here, its column 1.

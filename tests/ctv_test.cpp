@@ -22,13 +22,10 @@ Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullo
         ctx.rule_overrides.emplace();
         (*ctx.rule_overrides)[off] = adsieve::Level::Off;
     }
-    Lines out;
-    for (std::string& l : adsieve::testing::issue_lines(adsieve::validate_with_context(xml, ctx))) {
-        for (std::string_view id : {"VAST-4.1-mezzanine-recommended|", "VAST-4.1-vpaid-in-interactive-context|",
-                                    "VAST-4.1-ad-serving-id-empty|"})
-            if (l.compare(0, id.size(), id) == 0) out.push_back(l);
-    }
-    return out;
+    return adsieve::testing::issue_lines_for(adsieve::validate_with_context(xml, ctx),
+                                             {"VAST-4.1-mezzanine-recommended",
+                                              "VAST-4.1-vpaid-in-interactive-context",
+                                              "VAST-4.1-ad-serving-id-empty"});
 }
 
 // One element per line: an element's line is its line here, its column 1.

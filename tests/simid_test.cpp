@@ -16,10 +16,7 @@ using Lines = std::vector<std::string>;
 Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullopt) {
     ValidationContext ctx;
     ctx.forced_version = forced;
-    Lines out;
-    for (std::string& l : adsieve::testing::issue_lines(adsieve::validate_with_context(xml, ctx)))
-        if (l.compare(0, 6, "SIMID-") == 0) out.push_back(l);
-    return out;
+    return adsieve::testing::issue_lines_with_prefix(adsieve::validate_with_context(xml, ctx), "SIMID-");
 }
 
 // A document with one InLine creative whose Linear MediaFiles hold `media`.
@@ -146,9 +143,7 @@ TEST(Simid, NonLinearInInlineAndWrapper) {
     ctx.rule_overrides.emplace();
     (*ctx.rule_overrides)["SIMID-1.1-nonlinear-simid-no-iframe"] = adsieve::Level::Off;
     (*ctx.rule_overrides)["SIMID-1.1-iframe-simid-type-required"] = adsieve::Level::Error;
-    Lines got;
-    for (std::string& l : adsieve::testing::issue_lines(adsieve::validate_with_context(kNonLinear, ctx)))
-        if (l.compare(0, 6, "SIMID-") == 0) got.push_back(l);
+    Lines got = adsieve::testing::issue_lines_with_prefix(adsieve::validate_with_context(kNonLinear, ctx), "SIMID-");
     EXPECT_EQ(got, (Lines{
         "SIMID-1.1-iframe-simid-type-required|2|" + nl + "[1]/IFrameResource[1]|13|1",
         "SIMID-1.1-iframe-simid-url-empty|2|" + nl + "[1]/IFrameResource[1]|13|1",

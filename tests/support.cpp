@@ -51,4 +51,25 @@ std::vector<std::string> issue_lines(const ValidationResult& result) {
     return out;
 }
 
+std::vector<std::string> issue_lines_for(const ValidationResult& result,
+                                         std::initializer_list<std::string_view> ids) {
+    std::vector<std::string> out;
+    for (std::string& line : issue_lines(result)) {
+        std::string_view id = std::string_view(line).substr(0, line.find('|'));
+        for (std::string_view want : ids)
+            if (id == want) {
+                out.push_back(std::move(line));
+                break;
+            }
+    }
+    return out;
+}
+
+std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result, std::string_view prefix) {
+    std::vector<std::string> out;
+    for (std::string& line : issue_lines(result))
+        if (std::string_view(line).substr(0, prefix.size()) == prefix) out.push_back(std::move(line));
+    return out;
+}
+
 }  // namespace adsieve::testing

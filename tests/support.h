@@ -1,6 +1,7 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,5 +20,11 @@ VastDocument nested_vast(std::string_view container, Node leaf, std::size_t dept
 
 // One line per issue: "id|severity|path|line|col" ("-" for an absent value).
 std::vector<std::string> issue_lines(const ValidationResult& result);
+
+// The lines of the issues whose rule id is one of `ids`, in order.
+std::vector<std::string> issue_lines_for(const ValidationResult& result,
+                                         std::initializer_list<std::string_view> ids);
+// The lines of the issues whose rule id begins with `prefix`, in order.
+std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result, std::string_view prefix);
 
 }  // namespace adsieve::testing
