@@ -15,6 +15,7 @@
 #include "overrides.h"
 #include "rules/rules.h"
 #include "text.h"
+#include "tree.h"
 #include "validate.h"
 
 namespace {
@@ -66,57 +67,6 @@ int list_rules() {
     return 0;
 }
 
-// Prints the tree as {"error":..,"error_text":..,"root":{..}} without recursion.
-std::string tree_json(const adsieve::VastDocument& doc) {
-    using adsieve::ffi::append_escaped;
-    std::string out = "{\"error\":";
-    out += doc.parse_error ? "true" : "false";
-    out += ",\"error_text\":";
-    if (doc.parse_error) append_escaped(out, *doc.parse_error);
-    else out += "null";
-    out += ",\"root\":";
-    struct Frame {
-        const adsieve::Node* node;
-        std::size_t next;
-    };
-    auto open = [&out](const adsieve::Node& n) {
-        out += "{\"name\":";
-        append_escaped(out, n.name);
-        out += ",\"attrs\":[";
-        for (std::size_t i = 0; i < n.attrs.size(); ++i) {
-            if (i) out += ',';
-            out += '[';
-            append_escaped(out, n.attrs[i].name);
-            out += ',';
-            append_escaped(out, n.attrs[i].value);
-            out += ']';
-        }
-        out += "],\"text\":";
-        append_escaped(out, n.text);
-        out += ",\"has_cdata\":";
-        out += n.has_cdata ? "true" : "false";
-        out += ",\"line\":" + std::to_string(n.line) + ",\"col\":" + std::to_string(n.col);
-        out += ",\"children\":[";
-    };
-    std::vector<Frame> stack;
-    open(doc.root);
-    stack.push_back({&doc.root, 0});
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next >= f.node->children.size()) {
-            out += "]}";
-            stack.pop_back();
-            continue;
-        }
-        if (f.next) out += ',';
-        const adsieve::Node& c = f.node->children[f.next++];
-        open(c);
-        stack.push_back({&c, 0});
-    }
-    out += '}';
-    return out;
-}
-
 int show_tree(const std::string& name) {
     auto data = read_input(name);
     if (!data) {
@@ -128,7 +78,7 @@ int show_tree(const std::string& name) {
         return 2;
     }
     adsieve::VastDocument doc = adsieve::parse(*data);
-    std::string out = tree_json(doc);
+    std::string out = adsieve::ffi::tree_json(doc);
     out += '\n';
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;

@@ -55,6 +55,7 @@ struct VastDocument {
     std::unique_ptr<Arena> arena;  // declared first: released after the tree
     Node root;
     std::optional<std::string> parse_error;
+    std::size_t parse_error_offset = 0;  // byte offset where reading stopped
 };
 
 // Parses UTF-8 text (already checked) into a tree. Never fails: problems

@@ -191,11 +191,13 @@ VastDocument parse(std::string_view input) {
                         msg += open[i]->name;
                     }
                     doc.parse_error = std::move(msg);
+                    doc.parse_error_offset = input.size();
                 }
                 reading = false;
                 break;
             case xml::EventKind::kError:
                 doc.parse_error = "XML parse error at position " + std::to_string(e.pos) + ": " + xml::describe(e);
+                doc.parse_error_offset = e.pos;
                 reading = false;
                 break;
         }

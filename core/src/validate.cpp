@@ -42,6 +42,14 @@ ValidationResult validate_with_context(std::string_view text, ValidationContext 
         else if (is.severity == kWarning) ++result.warnings;
         else ++result.infos;
     }
+    if (context.max_issues != 0 && result.issues.size() > context.max_issues) {
+        result.issues.resize(context.max_issues);
+        result.truncated = true;
+    }
+    if (doc.parse_error) {
+        result.parse_error = std::move(doc.parse_error);
+        result.parse_error_offset = doc.parse_error_offset;
+    }
     return result;
 }
 

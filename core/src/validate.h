@@ -29,6 +29,7 @@ struct ValidationContext {
     std::uint8_t wrapper_depth = 0;
     std::uint8_t max_wrapper_depth = 5;
     std::optional<VastVersion> forced_version;
+    std::size_t max_issues = 0;  // list at most this many findings; 0: no cap
 
     // Effective issue severity of a rule, or kOff.
     static std::uint8_t resolve(const ValidationContext& ctx, std::string_view id,
@@ -56,6 +57,10 @@ struct ValidationResult {
     std::size_t infos = 0;
     DocumentKind kind = DocumentKind::Vast;
     DetectedVersion version;
+    // The parser's reason when the text could not be read as XML.
+    std::optional<std::string> parse_error;
+    std::size_t parse_error_offset = 0;
+    bool truncated = false;  // findings beyond the cap were counted, not listed
 };
 
 ValidationResult validate(std::string_view text);

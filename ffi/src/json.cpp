@@ -89,6 +89,7 @@ std::string render_json(const ValidationResult& result) {
     append_uint(out, result.infos);
     out.append(",\"valid\":");
     out.append(result.errors == 0 ? "true" : "false");
+    if (result.truncated) out.append(",\"truncated\":true");
     out.append("}}");
     return out;
 }

@@ -1,23 +1,62 @@
 // The exported C functions.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "adsieve.h"
 #include "json.h"
 #include "overrides.h"
+#include "rules/rules.h"
 #include "text.h"
+#include "tree.h"
 #include "validate.h"
+#include "xml/tokenizer.h"
 
 struct adsieve_result {
     std::string json;
     size_t errors = 0;
     size_t warnings = 0;
     size_t infos = 0;
+    // Kept for the typed accessors.
+    adsieve::Issues issues;
+    std::string version;  // empty when none is known
+    bool truncated = false;
+    std::optional<std::string> parse_error;
+    std::uint32_t parse_error_line = 0;
+    std::uint32_t parse_error_col = 0;
 };
 
 namespace {
+
+adsieve_str str(std::string_view s) { return {s.data(), s.size()}; }
+
+std::string_view severity_word(std::uint8_t s) {
+    return s >= adsieve::kError ? "error" : s == adsieve::kWarning ? "warning" : "info";
+}
+
+adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ctx) {
+    adsieve::ValidationResult result = adsieve::validate_with_context(text, std::move(ctx));
+    auto* r = new adsieve_result;
+    r->json = adsieve::ffi::render_json(result);
+    r->errors = result.errors;
+    r->warnings = result.warnings;
+    r->infos = result.infos;
+    if (auto v = result.version.effective()) r->version = adsieve::version_text(*v);
+    r->truncated = result.truncated;
+    if (result.parse_error) {
+        adsieve::xml::LineCounter lc;
+        auto pos = adsieve::xml::locate(lc, text, std::min(result.parse_error_offset, text.size()));
+        r->parse_error_line = pos.line;
+        r->parse_error_col = pos.col;
+        r->parse_error = std::move(result.parse_error);
+    }
+    r->issues = std::move(result.issues);
+    return r;
+}
 
 adsieve_result* run_validation(const char* xml, size_t len, adsieve::ValidationContext ctx) noexcept {
     // Any failure inside stops the process rather than crossing into C.
@@ -26,16 +65,66 @@ adsieve_result* run_validation(const char* xml, size_t len, adsieve::ValidationC
         if (len == 0) len = std::strlen(xml);
         std::string_view text(xml, len);
         if (!adsieve::text::is_valid_utf8(text)) return nullptr;
-        adsieve::ValidationResult result = adsieve::validate_with_context(text, std::move(ctx));
-        auto* r = new adsieve_result;
-        r->json = adsieve::ffi::render_json(result);
-        r->errors = result.errors;
-        r->warnings = result.warnings;
-        r->infos = result.infos;
-        return r;
+        return make_result(text, std::move(ctx));
     } catch (...) {
         std::abort();
     }
+}
+
+void set_error(adsieve_error* err, adsieve_status status, std::string_view msg) {
+    if (!err) return;
+    err->status = status;
+    std::size_t n = std::min(msg.size(), sizeof err->message - 1);
+    std::memcpy(err->message, msg.data(), n);
+    err->message[n] = '\0';
+}
+
+// Checks the options into `ctx`; returns false after filling `err`.
+bool read_options(const adsieve_options& o, adsieve::ValidationContext& ctx, adsieve_error* err) {
+    if (o.wrapper_depth > 255) {
+        set_error(err, ADSIEVE_ERR_DEPTH, "wrapper_depth " + std::to_string(o.wrapper_depth) + " is above 255");
+        return false;
+    }
+    if (o.max_wrapper_depth > 255) {
+        set_error(err, ADSIEVE_ERR_DEPTH,
+                  "max_wrapper_depth " + std::to_string(o.max_wrapper_depth) + " is above 255");
+        return false;
+    }
+    ctx.wrapper_depth = static_cast<std::uint8_t>(o.wrapper_depth);
+    ctx.max_wrapper_depth = o.max_wrapper_depth == 0 ? 5 : static_cast<std::uint8_t>(o.max_wrapper_depth);
+    ctx.max_issues = o.max_issues;
+    adsieve::ffi::OverrideMap map;
+    if (o.rule_overrides) {
+        std::string why = adsieve::ffi::read_overrides_strict(o.rule_overrides, map);
+        if (!why.empty()) {
+            set_error(err, ADSIEVE_ERR_OVERRIDES, why);
+            return false;
+        }
+    }
+    if (o.override_count && !o.overrides) {
+        set_error(err, ADSIEVE_ERR_NULL, "overrides is NULL but override_count is not 0");
+        return false;
+    }
+    for (size_t i = 0; i < o.override_count; ++i) {
+        const adsieve_override& ov = o.overrides[i];
+        if (!ov.id || !ov.level) {
+            set_error(err, ADSIEVE_ERR_NULL, "an override has a NULL id or level");
+            return false;
+        }
+        if (!adsieve::rules::find_rule(ov.id)) {
+            set_error(err, ADSIEVE_ERR_OVERRIDES, "unknown rule id \"" + std::string(ov.id) + "\"");
+            return false;
+        }
+        auto level = adsieve::ffi::level_word(ov.level);
+        if (!level) {
+            set_error(err, ADSIEVE_ERR_OVERRIDES, "unknown level \"" + std::string(ov.level) + "\" for " +
+                                                      std::string(ov.id) + " (use error, warning, info or off)");
+            return false;
+        }
+        map.insert_or_assign(std::string(ov.id), *level);
+    }
+    if (!map.empty()) ctx.rule_overrides = std::move(map);
+    return true;
 }
 
 }  // namespace
@@ -67,5 +156,102 @@ int adsieve_result_valid(const adsieve_result* r) { return r && r->errors == 0 ?
 const char* adsieve_result_json(const adsieve_result* r) { return r ? r->json.c_str() : nullptr; }
 void adsieve_result_free(adsieve_result* r) { delete r; }
 const char* adsieve_version(void) { return "0.6.2"; }
+
+void adsieve_options_init(adsieve_options* opts) {
+    if (opts) *opts = adsieve_options{};
+}
+
+adsieve_result* adsieve_validate_opts(const char* xml, size_t len, const adsieve_options* opts,
+                                      adsieve_error* err) {
+    set_error(err, ADSIEVE_OK, "");
+    if (!xml && len != 0) {
+        set_error(err, ADSIEVE_ERR_NULL, "xml is NULL but len is not 0");
+        return nullptr;
+    }
+    std::string_view text = xml ? std::string_view(xml, len) : std::string_view();
+    try {
+        adsieve::ValidationContext ctx;
+        if (opts && !read_options(*opts, ctx, err)) return nullptr;
+        if (!adsieve::text::is_valid_utf8(text)) {
+            set_error(err, ADSIEVE_ERR_UTF8, "the document is not valid UTF-8");
+            return nullptr;
+        }
+        return make_result(text, std::move(ctx));
+    } catch (const std::bad_alloc&) {
+        set_error(err, ADSIEVE_ERR_MEMORY, "out of memory");
+        return nullptr;
+    } catch (...) {
+        std::abort();
+    }
+}
+
+size_t adsieve_result_issue_count(const adsieve_result* r) { return r ? r->issues.size() : 0; }
+
+int adsieve_result_issue(const adsieve_result* r, size_t i, adsieve_issue* out) {
+    if (!r || !out || i >= r->issues.size()) return 0;
+    const adsieve::Issue& is = r->issues[i];
+    out->id = str(is.id);
+    out->severity = str(severity_word(is.severity));
+    out->message = str(is.message);
+    out->path = is.path ? str(*is.path) : adsieve_str{nullptr, 0};
+    out->spec_ref = str(is.spec_ref);
+    out->has_position = is.line ? 1 : 0;
+    out->line = is.line.value_or(0);
+    out->col = is.col.value_or(0);
+    return 1;
+}
+
+const char* adsieve_result_version(const adsieve_result* r) {
+    return r && !r->version.empty() ? r->version.c_str() : nullptr;
+}
+
+int adsieve_result_truncated(const adsieve_result* r) { return r && r->truncated ? 1 : 0; }
+
+int adsieve_result_parse_error(const adsieve_result* r, adsieve_str* reason, uint32_t* line, uint32_t* col) {
+    if (!r || !r->parse_error) return 0;
+    if (reason) *reason = str(*r->parse_error);
+    if (line) *line = r->parse_error_line;
+    if (col) *col = r->parse_error_col;
+    return 1;
+}
+
+size_t adsieve_rule_count(void) { return adsieve::rules::CATALOG.size(); }
+
+int adsieve_rule(size_t i, adsieve_rule_info* out) {
+    if (!out || i >= adsieve::rules::CATALOG.size()) return 0;
+    const auto& e = adsieve::rules::CATALOG[i];
+    out->id = str(e.id);
+    out->default_severity = str(severity_word(e.default_severity));
+    out->description = str(e.description);
+    out->family = str(adsieve::rules::family_name(e));
+    return 1;
+}
+
+char* adsieve_tree_json(const char* xml, size_t len, adsieve_error* err) {
+    set_error(err, ADSIEVE_OK, "");
+    if (!xml && len != 0) {
+        set_error(err, ADSIEVE_ERR_NULL, "xml is NULL but len is not 0");
+        return nullptr;
+    }
+    std::string_view text = xml ? std::string_view(xml, len) : std::string_view();
+    if (!adsieve::text::is_valid_utf8(text)) {
+        set_error(err, ADSIEVE_ERR_UTF8, "the document is not valid UTF-8");
+        return nullptr;
+    }
+    try {
+        std::string out = adsieve::ffi::tree_json(adsieve::parse(text));
+        char* s = static_cast<char*>(std::malloc(out.size() + 1));
+        if (!s) throw std::bad_alloc();
+        std::memcpy(s, out.c_str(), out.size() + 1);
+        return s;
+    } catch (const std::bad_alloc&) {
+        set_error(err, ADSIEVE_ERR_MEMORY, "out of memory");
+        return nullptr;
+    } catch (...) {
+        std::abort();
+    }
+}
+
+void adsieve_string_free(char* s) { std::free(s); }
 
 }  // extern "C"

@@ -400,4 +400,8 @@ const CatalogEntry* find_rule(std::string_view id) noexcept {
     return nullptr;
 }
 
+std::string_view family_name(const CatalogEntry& e) noexcept {
+    return e.id.substr(0, e.id.find('-'));
+}
+
 }  // namespace adsieve::rules

@@ -37,6 +37,9 @@ extern const std::span<const CatalogEntry> CATALOG;
 // The catalogue entry with exactly this id, or nullptr.
 const CatalogEntry* find_rule(std::string_view id) noexcept;
 
+// The name of the group a rule belongs to.
+std::string_view family_name(const CatalogEntry& e) noexcept;
+
 // Path helpers: "/VAST/Ad[2]" and "/VAST[@version]".
 std::string indexed(std::string_view base, std::string_view name, std::size_t index);
 std::string attr_path(std::string_view element_path, std::string_view attr);

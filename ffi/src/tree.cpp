@@ -1,0 +1,59 @@
+#include "tree.h"
+
+#include <vector>
+
+#include "json.h"
+
+namespace adsieve::ffi {
+
+// Prints the tree as {"error":..,"error_text":..,"root":{..}} without recursion.
+std::string tree_json(const VastDocument& doc) {
+    std::string out = "{\"error\":";
+    out += doc.parse_error ? "true" : "false";
+    out += ",\"error_text\":";
+    if (doc.parse_error) append_escaped(out, *doc.parse_error);
+    else out += "null";
+    out += ",\"root\":";
+    struct Frame {
+        const Node* node;
+        std::size_t next;
+    };
+    auto open = [&out](const Node& n) {
+        out += "{\"name\":";
+        append_escaped(out, n.name);
+        out += ",\"attrs\":[";
+        for (std::size_t i = 0; i < n.attrs.size(); ++i) {
+            if (i) out += ',';
+            out += '[';
+            append_escaped(out, n.attrs[i].name);
+            out += ',';
+            append_escaped(out, n.attrs[i].value);
+            out += ']';
+        }
+        out += "],\"text\":";
+        append_escaped(out, n.text);
+        out += ",\"has_cdata\":";
+        out += n.has_cdata ? "true" : "false";
+        out += ",\"line\":" + std::to_string(n.line) + ",\"col\":" + std::to_string(n.col);
+        out += ",\"children\":[";
+    };
+    std::vector<Frame> stack;
+    open(doc.root);
+    stack.push_back({&doc.root, 0});
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next >= f.node->children.size()) {
+            out += "]}";
+            stack.pop_back();
+            continue;
+        }
+        if (f.next) out += ',';
+        const Node& c = f.node->children[f.next++];
+        open(c);
+        stack.push_back({&c, 0});
+    }
+    out += '}';
+    return out;
+}
+
+}  // namespace adsieve::ffi
