@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libicu-dev
           libgtest-dev libbenchmark-dev nlohmann-json3-dev clang-14 libclang-rt-14-dev)
+# The adsieve command (argument parsing, config file, gzip input, fetching) and its tests.
+packages+=(libcli11-dev libtomlplusplus-dev zlib1g-dev libcurl4-openssl-dev python3 python3-pytest nodejs)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
