@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
+# The SARIF schema and validator for the command's tests.
+bash scripts/cli-test-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
