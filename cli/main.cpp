@@ -10,13 +10,7 @@
 #include <vector>
 
 #include "adsieve.h"
-#include "json.h"
-#include "model.h"
-#include "overrides.h"
-#include "rules/rules.h"
-#include "text.h"
-#include "tree.h"
-#include "validate.h"
+#include "api.h"
 
 namespace {
 
@@ -55,15 +49,13 @@ std::optional<std::uint32_t> parse_number(const char* s) {
     return static_cast<std::uint32_t>(v);
 }
 
-std::string_view severity_word(std::uint8_t s) {
-    return s >= adsieve::kError ? "error" : s == adsieve::kWarning ? "warning" : "info";
-}
+using adsieve::severity_word;
 
 int list_rules() {
-    for (const auto& e : adsieve::rules::CATALOG)
-        std::printf("%-52s %-8s %.*s\n", std::string(e.id).c_str(),
-                    std::string(severity_word(e.default_severity)).c_str(),
-                    static_cast<int>(e.description.size()), e.description.data());
+    for (const adsieve::Rule* e : adsieve::CATALOG)
+        std::printf("%-52s %-8s %.*s\n", std::string(e->id).c_str(),
+                    std::string(severity_word(e->severity)).c_str(),
+                    static_cast<int>(e->summary().size()), e->summary().data());
     return 0;
 }
 
@@ -77,8 +69,7 @@ int show_tree(const std::string& name) {
         std::fprintf(stderr, "adsieve: %s: not valid UTF-8\n", name.c_str());
         return 2;
     }
-    adsieve::VastDocument doc = adsieve::parse(*data);
-    std::string out = adsieve::ffi::tree_json(doc);
+    std::string out = adsieve::tree_json(*data);
     out += '\n';
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
@@ -126,8 +117,9 @@ int main(int argc, char** argv) {
 
     adsieve::ValidationContext base;
     base.wrapper_depth = static_cast<std::uint8_t>(depth & 0xFF);
-    base.max_wrapper_depth = max_depth == 0 ? 5 : static_cast<std::uint8_t>(max_depth & 0xFF);
-    base.rule_overrides = adsieve::ffi::read_overrides(overrides);
+    base.max_wrapper_depth = max_depth == 0 ? adsieve::ValidationContext::kDefaultMaxWrapperDepth
+                                            : static_cast<std::uint8_t>(max_depth & 0xFF);
+    base.rule_overrides = adsieve::read_overrides(overrides);
 
     int status = 0;
     for (const std::string& file : files) {
@@ -145,7 +137,7 @@ int main(int argc, char** argv) {
         }
         adsieve::ValidationResult result = adsieve::validate_with_context(*data, base);
         if (json) {
-            std::string out = adsieve::ffi::render_json(result);
+            std::string out = adsieve::render_json(result);
             out += '\n';
             std::fwrite(out.data(), 1, out.size(), stdout);
         } else {

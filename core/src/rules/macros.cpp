@@ -133,7 +133,7 @@ bool has_unencoded_character(std::string_view s) noexcept {
 // fixed order. Positions are those of `node`, the element whose text this is.
 void scan_text(std::string_view text, const std::string& path, const Node& node,
                bool deprecation_enabled, bool error_context, bool reason_context,
-               const ValidationContext& ctx, Issues& issues) {
+               Report& report) {
     bool unknown = false, lowercase = false, deprecated = false, wrong_context = false;
     bool macro_seen = false;
 
@@ -176,43 +176,37 @@ void scan_text(std::string_view text, const std::string& path, const Node& node,
     }
 
     if (unknown)
-        emit(ctx, issues, "VAST-2.0-macro-unknown", kWarning, kUnknownMessage, path, kMacroRef, &node);
+        report(rule::vast_macro_unknown, path, &node);
     if (lowercase)
-        emit(ctx, issues, "VAST-2.0-macro-lowercase", kWarning, kLowercaseMessage, path, kMacroRef,
-             &node);
+        report(rule::vast_macro_lowercase, path, &node);
     if (deprecated)
-        emit(ctx, issues, "VAST-4.1-macro-deprecated", kInfo, kDeprecatedMessage, path,
-             "IAB VAST 4.1 §6", &node);
+        report(rule::vast_macro_deprecated, path, &node);
     if (wrong_context)
-        emit(ctx, issues, "VAST-2.0-macro-wrong-context", kInfo, kWrongContextMessage, path,
-             kMacroRef, &node);
+        report(rule::vast_macro_wrong_context, path, &node);
     if (macro_seen && has_unencoded_character(text))
-        emit(ctx, issues, "VAST-2.0-macro-uri-unencoded", kWarning, kUnencodedMessage, path,
-             "RFC 3986 §2.1", &node);
+        report(rule::vast_macro_uri_unencoded, path, &node);
 }
 
 // Scans one element's own text when it is a macro-bearing element.
 void check_macro_element(const Node& node, const std::string& path, bool deprecation_enabled,
-                         const ValidationContext& ctx, Issues& issues) {
+                         Report& report) {
     if (node.text.empty() || !is_macro_element(node.name)) return;
     const bool error_context = node.name == "Error";
     const bool reason_context =
         node.name == "Tracking" && node.attr("event") == std::string_view("verificationNotExecuted");
-    scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, ctx, issues);
+    scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, report);
 }
 
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent.
 void walk(const Node& node, std::string path, bool deprecation_enabled,
-          const ValidationContext& ctx, Issues& issues) {
+          Report& report) {
     walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
-        check_macro_element(n, p, deprecation_enabled, ctx, issues);
+        check_macro_element(n, p, deprecation_enabled, report);
     });
 }
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues) {
-    const Node& root = doc.root;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (root.name != "VAST") return;
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
@@ -221,9 +215,9 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
-            walk(*inline_ad, ad_path + "/InLine", deprecation_enabled, ctx, issues);
+            walk(*inline_ad, ad_path + "/InLine", deprecation_enabled, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            walk(*wrapper, ad_path + "/Wrapper", deprecation_enabled, ctx, issues);
+            walk(*wrapper, ad_path + "/Wrapper", deprecation_enabled, report);
     }
 
     std::size_t n = 0;
@@ -232,7 +226,7 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
         const std::size_t index = n++;
         if (!error.text.empty())
             scan_text(error.text, indexed("/VAST", "Error", index), error, deprecation_enabled,
-                      true, false, ctx, issues);
+                      true, false, report);
     }
 }
 
