@@ -5,6 +5,7 @@
 
 #include "adsieve.h"
 #include "model.h"
+#include "parse.h"
 
 namespace {
 

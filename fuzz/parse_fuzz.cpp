@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "model.h"
+#include "parse.h"
 #include "text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model.h"
+#include "parse.h"
 #include "xml/tokenizer.h"
 
 namespace {
