@@ -15,7 +15,7 @@
 
 namespace {
 
-using adsieve::Level;
+using adsieve::Severity;
 using adsieve::ValidationContext;
 using adsieve::ValidationResult;
 using Lines = std::vector<std::string>;
@@ -57,7 +57,7 @@ ValidationResult own(ValidationResult r) {
 
 Lines lines(std::string_view xml) { return adsieve::testing::issue_lines(own(adsieve::validate(xml))); }
 
-Lines lines_with(std::string_view xml, std::map<std::string, Level, std::less<>> overrides) {
+Lines lines_with(std::string_view xml, std::map<std::string, Severity, std::less<>> overrides) {
     ValidationContext ctx;
     ctx.rule_overrides = std::move(overrides);
     return adsieve::testing::issue_lines(own(adsieve::validate_with_context(xml, ctx)));

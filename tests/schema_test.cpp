@@ -51,7 +51,7 @@ Lines schema_lines(const ValidationResult& r) {
 
 Lines run(const std::string& xml) { return schema_lines(validate(xml)); }
 
-Lines run_with(const std::string& xml, std::map<std::string, Level, std::less<>> overrides) {
+Lines run_with(const std::string& xml, std::map<std::string, Severity, std::less<>> overrides) {
     ValidationContext ctx;
     ctx.rule_overrides = std::move(overrides);
     return schema_lines(validate_with_context(xml, ctx));

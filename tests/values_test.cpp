@@ -15,7 +15,7 @@
 
 namespace {
 
-using adsieve::Level;
+using adsieve::Severity;
 using adsieve::ValidationContext;
 using adsieve::rules::values::is_hhmmss;
 using adsieve::rules::values::is_valid_time_or_percent;
