@@ -1,7 +1,9 @@
 // The validation frame: catalogue, version detection, severities, JSON text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
@@ -205,6 +207,45 @@ TEST(Catalog, RuleTextsAreWrittenOnlyInTheCatalogue) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::string html_text(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '&') out += "&amp;";
+        else if (c == '|') out += "\\|";
+        else out += c;
+    }
+    return out;
+}
+
+// The README's rule table is the catalogue. Run with ADSIEVE_UPDATE_README=1
+// to write it after changing a rule.
+TEST(Catalog, ReadmeTableIsTheCatalogue) {
+    std::string table = "| id | family | default | description |\n|---|---|---|---|\n";
+    for (const adsieve::Rule* r : adsieve::CATALOG) {
+        table += "| `" + std::string(r->id) + "` | " + std::string(adsieve::family_word(r->family)) + " | " +
+                 std::string(adsieve::severity_word(r->severity)) + " | " + html_text(r->summary()) + " |\n";
+    }
+    const std::string path = adsieve::testing::source_dir() + "/README.md";
+    std::string readme = adsieve::testing::read_file(path);
+    const std::string begin = "<!-- rules:begin -->\n", end = "<!-- rules:end -->";
+    std::size_t a = readme.find(begin), b = readme.find(end);
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    a += begin.size();
+    if (std::getenv("ADSIEVE_UPDATE_README")) {
+        readme.replace(a, b - a, table);
+        std::ofstream(path, std::ios::binary) << readme;
+        return;
+    }
+    EXPECT_EQ(readme.substr(a, b - a), table) << "run core_test with ADSIEVE_UPDATE_README=1";
 }
 
 }  // namespace
