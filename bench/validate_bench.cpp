@@ -5,6 +5,7 @@
 
 #include "adsieve.h"
 #include "model.h"
+#include "parse.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ const std::string& large_doc() {
 
 void parse_doc(benchmark::State& state, const std::string& doc) {
     for (auto _ : state) {
-        adsieve::VastDocument d = adsieve::parse(doc);
+        adsieve::Document d = adsieve::parse(doc);
         benchmark::DoNotOptimize(d.root.children.size());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(doc.size()));

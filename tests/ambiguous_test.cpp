@@ -115,9 +115,9 @@ TEST(Ambiguous, InlineFindingsInOrder) {
     for (const std::string& l : expected)
         if (l.find("fallback") == std::string::npos) without_fallback.push_back(l);
     EXPECT_EQ(run(kInline, VastVersion::V4_1), without_fallback);
-    adsieve::VastDocument doc = adsieve::parse(kInline);
+    adsieve::Document doc = adsieve::parse(kInline);
     adsieve::ValidationResult unknown;
-    adsieve::rules::ambiguous::check(doc, adsieve::DetectedVersion{}, ValidationContext{}, unknown.issues);
+    adsieve::testing::run_family(unknown.issues, adsieve::rules::ambiguous::check, doc.root, adsieve::DetectedVersion{}, ValidationContext{});
     EXPECT_EQ(adsieve::testing::issue_lines(unknown), without_fallback);
 
     // Only a root named VAST is examined.
@@ -178,7 +178,7 @@ TEST(Ambiguous, WrapperClickThroughOnlyIn40And41) {
     // Switched off, the rule reports nothing.
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-4.0-wrapper-clickthrough"] = adsieve::Level::Off;
+    (*ctx.rule_overrides)["VAST-4.0-wrapper-clickthrough"] = adsieve::Severity::Off;
     for (const std::string& l : adsieve::testing::issue_lines(adsieve::validate_with_context(kWrapper, ctx)))
         EXPECT_EQ(l.find("wrapper-clickthrough"), std::string::npos) << l;
 }

@@ -1,6 +1,9 @@
 // The validation frame: catalogue, version detection, severities, JSON text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
@@ -17,14 +20,14 @@ namespace {
 using namespace adsieve;
 
 TEST(Catalog, EntriesAreUniqueAndGroupedAsPublished) {
-    ASSERT_EQ(rules::CATALOG.size(), 191u);
+    ASSERT_EQ(CATALOG.size(), 191u);
     std::set<std::string_view> ids;
     std::map<std::pair<int, int>, int> groups;
-    for (const auto& e : rules::CATALOG) {
-        EXPECT_TRUE(ids.insert(e.id).second) << "duplicate " << e.id;
-        EXPECT_FALSE(e.description.empty()) << e.id;
-        EXPECT_NE(e.kind, 6) << e.id;
-        ++groups[{e.kind, e.default_severity}];
+    for (const Rule* e : CATALOG) {
+        EXPECT_TRUE(ids.insert(e->id).second) << "duplicate " << e->id;
+        EXPECT_FALSE(e->summary().empty()) << e->id;
+        EXPECT_NE(e->kind, 6) << e->id;
+        ++groups[{e->kind, static_cast<int>(e->severity)}];
     }
     const std::map<std::pair<int, int>, int> expected = {
         {{0, 0}, 3},  {{0, 1}, 31}, {{0, 2}, 46}, {{1, 1}, 6},  {{1, 2}, 21}, {{2, 1}, 2},
@@ -34,14 +37,14 @@ TEST(Catalog, EntriesAreUniqueAndGroupedAsPublished) {
     };
     EXPECT_EQ(groups, expected);
     // Kind 8 is exactly SIMID, kind 9 exactly VMAP.
-    for (const auto& e : rules::CATALOG) {
-        EXPECT_EQ(e.kind == 8, e.id.substr(0, 6) == "SIMID-") << e.id;
-        EXPECT_EQ(e.kind == 9, e.id.substr(0, 5) == "VMAP-") << e.id;
+    for (const Rule* e : CATALOG) {
+        EXPECT_EQ(e->kind == 8, e->id.substr(0, 6) == "SIMID-") << e->id;
+        EXPECT_EQ(e->kind == 9, e->id.substr(0, 5) == "VMAP-") << e->id;
     }
-    ASSERT_NE(rules::find_rule("VAST-2.0-parse-error"), nullptr);
-    EXPECT_EQ(rules::find_rule("VAST-2.0-parse-error")->description,
+    ASSERT_NE(find_rule("VAST-2.0-parse-error"), nullptr);
+    EXPECT_EQ(find_rule("VAST-2.0-parse-error")->summary(),
               "XML parse error \u2014 document may be malformed");
-    EXPECT_EQ(rules::find_rule("vast-2.0-parse-error"), nullptr);
+    EXPECT_EQ(find_rule("vast-2.0-parse-error"), nullptr);
 }
 
 DetectedVersion detect(const char* xml) { return detect_version(parse(xml).root); }
@@ -88,11 +91,11 @@ TEST(Frame, DocumentKindsAndParseErrors) {
 
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Level::Info;
+    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Severity::Info;
     r = validate_with_context("<VAST><Ad>", ctx);
     EXPECT_EQ(r.infos, 1u);
     EXPECT_EQ(r.errors, 0u);
-    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Level::Off;
+    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Severity::Off;
     EXPECT_TRUE(validate_with_context("<VAST><Ad>", ctx).issues.empty());
 
     ValidationContext forced;
@@ -104,14 +107,14 @@ TEST(Frame, DocumentKindsAndParseErrors) {
 
 TEST(Json, RendersAndEscapesByteForByte) {
     ValidationResult r;
-    EXPECT_EQ(ffi::render_json(r),
+    EXPECT_EQ(render_json(r),
               "{\"version\":null,\"issues\":[],\"summary\":{\"errors\":0,\"warnings\":0,\"infos\":0,\"valid\":true}}");
 
     r.version.state = VersionState::Declared;
     r.version.declared = VastVersion::V4_2;
     Issue a;
     a.id = "X-1.0-a";
-    a.severity = kWarning;
+    a.severity = Severity::Warning;
     a.message = "say \"hi\" \\ \u2014 \u00a7 /";
     a.path = std::string("/A\t\x01\x1f\n\r") + std::string(1, '\0');
     a.spec_ref = "IAB VAST 2.0 \u00a72";
@@ -119,13 +122,13 @@ TEST(Json, RendersAndEscapesByteForByte) {
     a.col = 14;
     Issue b;
     b.id = "X-1.0-b";
-    b.severity = kInfo;
+    b.severity = Severity::Info;
     b.message = "m";
     b.spec_ref = "s";
     r.issues = {a, b};
     r.warnings = 1;
     r.infos = 1;
-    EXPECT_EQ(ffi::render_json(r),
+    EXPECT_EQ(render_json(r),
               "{\"version\":\"4.2\",\"issues\":["
               "{\"id\":\"X-1.0-a\",\"severity\":\"warning\",\"message\":\"say \\\"hi\\\" \\\\ \u2014 \u00a7 /\","
               "\"path\":\"/A\\t\\u0001\\u001f\\n\\r\\u0000\",\"spec_ref\":\"IAB VAST 2.0 \u00a72\",\"line\":3,\"col\":14},"
@@ -135,23 +138,114 @@ TEST(Json, RendersAndEscapesByteForByte) {
 }
 
 TEST(Overrides, ReaderAcceptsOnlyWellFormedPieces) {
-    auto m = ffi::read_overrides("{\"VAST-2.0-url-empty\":\"off\", \"VAST-2.0-tracking-https\" : \"error\"}");
+    auto m = read_overrides("{\"VAST-2.0-url-empty\":\"off\", \"VAST-2.0-tracking-https\" : \"error\"}");
     ASSERT_TRUE(m);
     EXPECT_EQ(m->size(), 2u);
-    EXPECT_EQ(m->at("VAST-2.0-url-empty"), Level::Off);
-    EXPECT_EQ(m->at("VAST-2.0-tracking-https"), Level::Error);
+    EXPECT_EQ(m->at("VAST-2.0-url-empty"), Severity::Off);
+    EXPECT_EQ(m->at("VAST-2.0-tracking-https"), Severity::Error);
     // Quotes are stripped however many there are; the value keeps its first-colon split.
-    m = ffi::read_overrides("{\"\"VAST-2.0-url-empty\"\":\"\"info\"\"}");
+    m = read_overrides("{\"\"VAST-2.0-url-empty\"\":\"\"info\"\"}");
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->at("VAST-2.0-url-empty"), Level::Info);
-    EXPECT_FALSE(ffi::read_overrides("{\"VAST-2.0-url-empty\":\"off:x\"}"));
+    EXPECT_EQ(m->at("VAST-2.0-url-empty"), Severity::Info);
+    EXPECT_FALSE(read_overrides("{\"VAST-2.0-url-empty\":\"off:x\"}"));
     // A piece without a colon discards everything, even accepted pieces before it.
-    EXPECT_FALSE(ffi::read_overrides("{\"VAST-2.0-url-empty\":\"off\",}"));
-    EXPECT_FALSE(ffi::read_overrides(nullptr));
-    EXPECT_FALSE(ffi::read_overrides("{}"));
-    EXPECT_FALSE(ffi::read_overrides("}"));
+    EXPECT_FALSE(read_overrides("{\"VAST-2.0-url-empty\":\"off\",}"));
+    EXPECT_FALSE(read_overrides(nullptr));
+    EXPECT_FALSE(read_overrides("{}"));
+    EXPECT_FALSE(read_overrides("}"));
     // Unicode white space around the braces is trimmed.
-    EXPECT_TRUE(ffi::read_overrides("\u00a0{\"VAST-2.0-url-empty\":\"warning\"}\u3000"));
+    EXPECT_TRUE(read_overrides("\u00a0{\"VAST-2.0-url-empty\":\"warning\"}\u3000"));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace adsieve;
+using adsieve::testing::read_file;
+using adsieve::testing::source_dir;
+
+// The C++ spelling of a text inside a string literal.
+std::string literal(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// Each rule's id and messages are written once, in the catalogue: no other
+// source of the library spells them out again.
+TEST(Catalog, RuleTextsAreWrittenOnlyInTheCatalogue) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(source_dir() + "/core/src")) {
+        const std::string p = entry.path().string();
+        if (p.ends_with(".cpp") || p.ends_with(".h")) files.push_back(p);
+    }
+    ASSERT_GT(files.size(), 20u);
+    std::string catalogue;
+    std::vector<std::pair<std::string, std::string>> others;
+    for (const std::string& f : files) {
+        if (f.ends_with("/rules/catalog.h")) catalogue = read_file(f);
+        else others.emplace_back(f, read_file(f));
+    }
+    ASSERT_FALSE(catalogue.empty());
+    auto count = [](const std::string& hay, const std::string& needle) {
+        std::size_t n = 0;
+        for (std::size_t at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1)) ++n;
+        return n;
+    };
+    for (const Rule* r : CATALOG) {
+        const std::string id = "\"" + std::string(r->id) + "\"";
+        const std::string message = "\"" + literal(r->message) + "\"";
+        EXPECT_EQ(count(catalogue, id), 1u) << r->id;
+        for (const auto& [file, text] : others) {
+            EXPECT_EQ(count(text, id), 0u) << r->id << " in " << file;
+            if (r->message.size() > 12) {
+                EXPECT_EQ(count(text, message), 0u) << r->message << " in " << file;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::string html_text(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '&') out += "&amp;";
+        else if (c == '|') out += "\\|";
+        else out += c;
+    }
+    return out;
+}
+
+// The README's rule table is the catalogue. Run with ADSIEVE_UPDATE_README=1
+// to write it after changing a rule.
+TEST(Catalog, ReadmeTableIsTheCatalogue) {
+    std::string table = "| id | family | default | description |\n|---|---|---|---|\n";
+    for (const adsieve::Rule* r : adsieve::CATALOG) {
+        table += "| `" + std::string(r->id) + "` | " + std::string(adsieve::family_word(r->family)) + " | " +
+                 std::string(adsieve::severity_word(r->severity)) + " | " + html_text(r->summary()) + " |\n";
+    }
+    const std::string path = adsieve::testing::source_dir() + "/README.md";
+    std::string readme = adsieve::testing::read_file(path);
+    const std::string begin = "<!-- rules:begin -->\n", end = "<!-- rules:end -->";
+    std::size_t a = readme.find(begin), b = readme.find(end);
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    a += begin.size();
+    if (std::getenv("ADSIEVE_UPDATE_README")) {
+        readme.replace(a, b - a, table);
+        std::ofstream(path, std::ios::binary) << readme;
+        return;
+    }
+    EXPECT_EQ(readme.substr(a, b - a), table) << "run core_test with ADSIEVE_UPDATE_README=1";
 }
 
 }  // namespace

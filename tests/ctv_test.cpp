@@ -20,7 +20,7 @@ Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullo
     ctx.forced_version = forced;
     if (off) {
         ctx.rule_overrides.emplace();
-        (*ctx.rule_overrides)[off] = adsieve::Level::Off;
+        (*ctx.rule_overrides)[off] = adsieve::Severity::Off;
     }
     return adsieve::testing::issue_lines_for(adsieve::validate_with_context(xml, ctx),
                                              {"VAST-4.1-mezzanine-recommended",
@@ -113,9 +113,9 @@ TEST(Ctv, GatedOn41AndVastRoot) {
     std::string inferred = kDoc;
     inferred.replace(inferred.find("4.2"), 3, "5.0");
     EXPECT_EQ(run(inferred), run(kDoc));
-    adsieve::VastDocument doc = adsieve::parse(kDoc);
+    adsieve::Document doc = adsieve::parse(kDoc);
     adsieve::Issues issues;
-    adsieve::rules::ctv::check(doc, adsieve::DetectedVersion{}, ValidationContext{}, issues);
+    adsieve::testing::run_family(issues, adsieve::rules::ctv::check, doc.root, adsieve::DetectedVersion{}, ValidationContext{});
     EXPECT_TRUE(issues.empty());
     std::string other = kDoc;
     other.replace(other.find("<VAST"), 5, "<Vast").replace(other.rfind("</VAST>"), 7, "</Vast>");

@@ -251,8 +251,8 @@ TEST(Daast, CreativeIndicesAndOverrides) {
 
     adsieve::ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["DAAST-1.0-duration-format"] = adsieve::Level::Off;
-    (*ctx.rule_overrides)["DAAST-1.0-root-version"] = adsieve::Level::Info;
+    (*ctx.rule_overrides)["DAAST-1.0-duration-format"] = adsieve::Severity::Off;
+    (*ctx.rule_overrides)["DAAST-1.0-root-version"] = adsieve::Severity::Info;
     EXPECT_EQ(issue_lines(adsieve::validate_with_context(xml, ctx)), Lines{});
     adsieve::ValidationResult r = adsieve::validate_with_context("<DAAST><Error>[ERRORCODE]</Error></DAAST>", ctx);
     EXPECT_EQ(issue_lines(r), (Lines{"DAAST-1.0-root-version|0|/DAAST|1|1"}));

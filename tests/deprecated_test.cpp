@@ -120,9 +120,9 @@ TEST(Deprecated, VersionGates) {
     EXPECT_EQ(run(v43), run(kDoc));
 
     // Unknown effective version: only Flash can fire.
-    adsieve::VastDocument doc = adsieve::parse(kDoc);
+    adsieve::Document doc = adsieve::parse(kDoc);
     adsieve::Issues issues;
-    adsieve::rules::deprecated::check(doc, adsieve::DetectedVersion{}, ValidationContext{}, issues);
+    adsieve::testing::run_family(issues, adsieve::rules::deprecated::check, doc.root, adsieve::DetectedVersion{}, ValidationContext{});
     adsieve::ValidationResult r;
     r.issues = std::move(issues);
     EXPECT_EQ(family(r), flash_only);
@@ -131,8 +131,8 @@ TEST(Deprecated, VersionGates) {
 TEST(Deprecated, OverridesAndOtherRoots) {
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-4.1-vpaid-apiframework"] = adsieve::Level::Off;
-    (*ctx.rule_overrides)["VAST-2.0-flash-mediafile"] = adsieve::Level::Error;
+    (*ctx.rule_overrides)["VAST-4.1-vpaid-apiframework"] = adsieve::Severity::Off;
+    (*ctx.rule_overrides)["VAST-2.0-flash-mediafile"] = adsieve::Severity::Error;
     Lines got = family(adsieve::validate_with_context(kDoc, ctx));
     // Switching the VPAID rule off does not turn it into the info finding.
     ASSERT_EQ(got.size(), 7u);

@@ -154,9 +154,9 @@ TEST(Macros, DeprecationFollowsTheEffectiveVersion) {
 TEST(Macros, Overrides) {
     adsieve::ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-2.0-macro-unknown"] = adsieve::Level::Off;
-    (*ctx.rule_overrides)["VAST-2.0-macro-uri-unencoded"] = adsieve::Level::Error;
-    (*ctx.rule_overrides)["VAST-4.1-macro-deprecated"] = adsieve::Level::Warning;
+    (*ctx.rule_overrides)["VAST-2.0-macro-unknown"] = adsieve::Severity::Off;
+    (*ctx.rule_overrides)["VAST-2.0-macro-uri-unencoded"] = adsieve::Severity::Error;
+    (*ctx.rule_overrides)["VAST-4.1-macro-deprecated"] = adsieve::Severity::Warning;
     const std::string p = "/VAST/Ad[0]/InLine/Impression[7]|15|1";
     Lines lines;
     for (std::string& l : family_lines(adsieve::validate_with_context(kContexts, ctx)))
@@ -176,10 +176,10 @@ TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     leaf.text = "[foo]";
     leaf.line = 9;
     leaf.col = 4;
-    adsieve::VastDocument doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);
+    adsieve::Document doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);
 
     adsieve::Issues issues;
-    adsieve::rules::macros::check(doc, adsieve::DetectedVersion{}, adsieve::ValidationContext{}, issues);
+    adsieve::testing::run_family(issues, adsieve::rules::macros::check, doc.root, adsieve::DetectedVersion{}, adsieve::ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     std::string expected = "/VAST/Ad[0]/Wrapper";
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";

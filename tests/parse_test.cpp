@@ -7,41 +7,42 @@
 #include <vector>
 
 #include "model.h"
+#include "parse.h"
 #include "xml/tokenizer.h"
 
 namespace {
 
 using adsieve::Node;
 using adsieve::parse;
-using adsieve::VastDocument;
+using adsieve::Document;
 
 const std::string kEofPrefix = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
 const std::string kPosPrefix = "XML parse error at position ";
 
 TEST(Parse, EmptyAndUnclosedDocuments) {
     for (const char* doc : {"", "<?xml version=\"1.0\"?>\n<!-- c --><!-- d -->", "text only", "&amp;"}) {
-        VastDocument d = parse(doc);
+        Document d = parse(doc);
         EXPECT_EQ(d.root.name, "__empty__") << doc;
         EXPECT_EQ(d.root.line, 0u);
         EXPECT_EQ(d.root.col, 0u);
         EXPECT_FALSE(d.parse_error) << doc;
     }
 
-    VastDocument lone = parse("<VAST>");
+    Document lone = parse("<VAST>");
     EXPECT_EQ(lone.root.name, "VAST");
     EXPECT_FALSE(lone.parse_error);
 
-    VastDocument two = parse("<VAST><Ad><InLine>");
+    Document two = parse("<VAST><Ad><InLine>");
     ASSERT_TRUE(two.parse_error);
     EXPECT_EQ(*two.parse_error, kEofPrefix + "Ad > InLine");
     ASSERT_NE(two.root.child("Ad"), nullptr);
     EXPECT_NE(two.root.child("Ad")->child("InLine"), nullptr);
 
     // Names in the message are local names.
-    VastDocument pre = parse("<v:VAST><v:Ad>");
+    Document pre = parse("<v:VAST><v:Ad>");
     EXPECT_EQ(pre.parse_error.value_or(""), kEofPrefix + "Ad");
 
-    VastDocument bad = parse("<VAST><Ad></InLine></VAST>");
+    Document bad = parse("<VAST><Ad></InLine></VAST>");
     ASSERT_TRUE(bad.parse_error);
     EXPECT_EQ(bad.parse_error->rfind(kPosPrefix + "10: ", 0), 0u) << *bad.parse_error;
     ASSERT_EQ(bad.root.children.size(), 1u);
@@ -49,7 +50,7 @@ TEST(Parse, EmptyAndUnclosedDocuments) {
 }
 
 TEST(Parse, RootStaysOpenAfterItsEndTag) {
-    VastDocument d = parse("<A><B/></A>tail<C x='1'/><D>in</D>");
+    Document d = parse("<A><B/></A>tail<C x='1'/><D>in</D>");
     EXPECT_FALSE(d.parse_error);
     EXPECT_EQ(d.root.text, "tail");
     ASSERT_EQ(d.root.children.size(), 3u);
@@ -57,7 +58,7 @@ TEST(Parse, RootStaysOpenAfterItsEndTag) {
     EXPECT_EQ(d.root.children[2].text, "in");
 
     // The tokenizer has closed the root, so a second end tag is still an error.
-    VastDocument e = parse("<A></A></A>");
+    Document e = parse("<A></A></A>");
     EXPECT_EQ(e.parse_error.value_or("").rfind(kPosPrefix + "7: ", 0), 0u);
     EXPECT_EQ(e.root.name, "A");
 }
@@ -76,11 +77,11 @@ TEST(Parse, TextPiecesAndReferences) {
     // A NUL reference is kept; references to white space vanish.
     EXPECT_EQ(parse("<A>a&#0;b&#32;c&#xA0;d&#x3000;e</A>").root.text, std::string_view("a\0bcde", 6));
     // A CDATA section is neither normalised nor decoded.
-    VastDocument cdoc = parse("<A><![CDATA[ a&amp;\r\nb ]]></A>");
+    Document cdoc = parse("<A><![CDATA[ a&amp;\r\nb ]]></A>");
     const Node& c = cdoc.root;
     EXPECT_EQ(c.text, "a&amp;\r\nb");
     EXPECT_TRUE(c.has_cdata);
-    VastDocument bdoc = parse("<A>x<![CDATA[ \u3000 ]]></A>");
+    Document bdoc = parse("<A>x<![CDATA[ \u3000 ]]></A>");
     const Node& blank = bdoc.root;
     EXPECT_EQ(blank.text, "x");
     EXPECT_FALSE(blank.has_cdata);
@@ -93,7 +94,7 @@ TEST(Parse, TextPiecesAndReferences) {
 }
 
 TEST(Parse, NamesAndAttributes) {
-    VastDocument d = parse("<vmap:VMAP xmlns:vmap=\"urn:x\" xmlns=\"d\" a:b:c='v' x=\"a&amp;b\"/>");
+    Document d = parse("<vmap:VMAP xmlns:vmap=\"urn:x\" xmlns=\"d\" a:b:c='v' x=\"a&amp;b\"/>");
     EXPECT_EQ(d.root.name, "VMAP");
     ASSERT_EQ(d.root.attrs.size(), 4u);
     EXPECT_EQ(d.root.attrs[0].name, "vmap");
@@ -106,7 +107,7 @@ TEST(Parse, NamesAndAttributes) {
     std::string many = "<A";
     for (int i = 0; i < 40; ++i) many += " k" + std::to_string(i) + "='" + std::to_string(i) + "'";
     many += " k3='dup' k3='dup2' z='end'/>";
-    VastDocument m = parse(many);
+    Document m = parse(many);
     ASSERT_EQ(m.root.attrs.size(), 41u);
     EXPECT_EQ(m.root.attr("k3").value_or(""), "3");
     EXPECT_EQ(m.root.attrs.back().name, "z");
@@ -114,7 +115,7 @@ TEST(Parse, NamesAndAttributes) {
 
 TEST(Parse, LinesAndColumns) {
     // CR LF counts once, a lone CR is no line break, columns count bytes.
-    VastDocument d = parse("<A>\r\n  <B/>\r\n\t\xE6\x97\xA5\xE6\x9C\xAC<C/>\r<D/>\n\xF0\x9F\x98\x80<E/></A>");
+    Document d = parse("<A>\r\n  <B/>\r\n\t\xE6\x97\xA5\xE6\x9C\xAC<C/>\r<D/>\n\xF0\x9F\x98\x80<E/></A>");
     ASSERT_EQ(d.root.children.size(), 4u);
     EXPECT_EQ(d.root.line, 1u);
     EXPECT_EQ(d.root.col, 1u);
@@ -128,12 +129,12 @@ TEST(Parse, LinesAndColumns) {
     EXPECT_EQ(d.root.children[3].col, 5u);
 
     // Two lines of 10 bytes, then an element indented by two spaces.
-    VastDocument p = parse("<R>456789\n012345678\n  <X/></R>");
+    Document p = parse("<R>456789\n012345678\n  <X/></R>");
     EXPECT_EQ(p.root.children.at(0).line, 3u);
     EXPECT_EQ(p.root.children.at(0).col, 3u);
 
     // A leading byte-order mark is counted.
-    VastDocument b = parse("\xEF\xBB\xBF<A>\n<B/></A>");
+    Document b = parse("\xEF\xBB\xBF<A>\n<B/></A>");
     EXPECT_EQ(b.root.col, 4u);
     EXPECT_EQ(b.root.children.at(0).line, 2u);
     EXPECT_EQ(b.root.children.at(0).col, 1u);
@@ -150,7 +151,7 @@ TEST(Parse, LocateOutOfOrderStartsAgain) {
 }
 
 TEST(Parse, Lookups) {
-    VastDocument d = parse("<R><A><B i='1'/></A><B i='2'/></R>");
+    Document d = parse("<R><A><B i='1'/></A><B i='2'/></R>");
     const Node* deep = d.root.find_descendant("B");
     ASSERT_NE(deep, nullptr);
     EXPECT_EQ(deep->attr("i").value_or(""), "1");
@@ -168,7 +169,7 @@ TEST(Parse, MillionNestedElements) {
     doc += "<z/>";
     for (std::size_t i = 0; i < kDepth; ++i) doc += "</a>";
     {
-        VastDocument d = parse(doc);
+        Document d = parse(doc);
         EXPECT_FALSE(d.parse_error);
         std::size_t depth = 0;
         const Node* n = &d.root;
@@ -188,7 +189,7 @@ TEST(Parse, MillionNestedElements) {
     }
     // Left open: the error lists every element but the root.
     doc.resize(kDepth * 3);
-    VastDocument open = parse(doc);
+    Document open = parse(doc);
     ASSERT_TRUE(open.parse_error);
     EXPECT_EQ(open.parse_error->size(), kEofPrefix.size() + (kDepth - 1) + 3 * (kDepth - 2));
 }
@@ -199,7 +200,7 @@ TEST(Parse, WideAndReferenceHeavyInputStaysLinear) {
     for (int i = 0; i < 200'000; ++i) doc += "<c a='1' b=\"2\"/>";
     for (int i = 0; i < 200'000; ++i) doc += "x&amp;";
     doc += "</R>";
-    VastDocument d = parse(doc);
+    Document d = parse(doc);
     EXPECT_FALSE(d.parse_error);
     EXPECT_EQ(d.root.children.size(), 200'000u);
     EXPECT_EQ(d.root.text.size(), 400'000u);
@@ -217,7 +218,7 @@ TEST(Parse, RandomMarkupNeverBreaks) {
         std::string doc;
         std::size_t len = rng() % 24;
         for (std::size_t i = 0; i < len; ++i) doc += kAlphabet[rng() % std::size(kAlphabet)];
-        VastDocument d = parse(doc);
+        Document d = parse(doc);
         if (d.parse_error) {
             const std::string& e = *d.parse_error;
             ASSERT_TRUE(e.rfind(kPosPrefix, 0) == 0 || e.rfind(kEofPrefix, 0) == 0) << e;
@@ -242,7 +243,7 @@ TEST(Parse, DeepCopyOutlivesItsDocument) {
         std::string big(300 * 1024, 'x');  // past the size kept in per-document storage
         for (const std::string& text : {std::string("<A k=\"v\"><B>t<C/></B><B/></A>"),
                                         "<A k=\"v\"><B>" + big + "<C/></B><B/></A>"}) {
-            adsieve::VastDocument doc = adsieve::parse(text);
+            adsieve::Document doc = adsieve::parse(text);
             copy = adsieve::deep_copy(doc.root);
         }
     }

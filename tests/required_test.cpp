@@ -15,7 +15,7 @@
 
 namespace {
 
-using adsieve::Level;
+using adsieve::Severity;
 using adsieve::ValidationContext;
 using adsieve::ValidationResult;
 using Lines = std::vector<std::string>;
@@ -57,7 +57,7 @@ ValidationResult own(ValidationResult r) {
 
 Lines lines(std::string_view xml) { return adsieve::testing::issue_lines(own(adsieve::validate(xml))); }
 
-Lines lines_with(std::string_view xml, std::map<std::string, Level, std::less<>> overrides) {
+Lines lines_with(std::string_view xml, std::map<std::string, Severity, std::less<>> overrides) {
     ValidationContext ctx;
     ctx.rule_overrides = std::move(overrides);
     return adsieve::testing::issue_lines(own(adsieve::validate_with_context(xml, ctx)));
@@ -418,10 +418,10 @@ TEST(Required, DeepExtensionsDoNotExhaustTheStack) {
     xml += "<Verification vendor=\"a.b-c\"/>";
     for (std::size_t i = 0; i < kDepth; ++i) xml += "</E>";
     xml += "</Extensions></Wrapper></Ad></VAST>";
-    adsieve::VastDocument doc = adsieve::parse(xml);
+    adsieve::Document doc = adsieve::parse(xml);
     ASSERT_FALSE(doc.parse_error);
     adsieve::Issues issues;
-    adsieve::rules::required::check(doc, adsieve::detect_version(doc.root), ValidationContext{}, issues);
+    adsieve::testing::run_family(issues, adsieve::rules::required::check, doc.root, adsieve::detect_version(doc.root), ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].id, "VAST-4.1-verification-no-resource");
     ASSERT_TRUE(issues[0].path);
@@ -439,19 +439,19 @@ TEST(Required, Overrides) {
                       "<Verification vendor=\"a.b-c\">" + res + "</Verification>"
                       "<Verification vendor=\"A.B-C\">" + res + "</Verification></AdVerifications></InLine></Ad></VAST>";
     const std::string p = "/VAST/Ad[0]/InLine";
-    EXPECT_EQ(no_pos(lines_with(doc, {{"VAST-2.0-inline-adsystem", Level::Off},
-                                      {"VAST-2.0-inline-impression", Level::Info},
-                                      {"VAST-4.1-verification-duplicate-vendor", Level::Error}})),
+    EXPECT_EQ(no_pos(lines_with(doc, {{"VAST-2.0-inline-adsystem", Severity::Off},
+                                      {"VAST-2.0-inline-impression", Severity::Info},
+                                      {"VAST-4.1-verification-duplicate-vendor", Severity::Error}})),
               (Lines{"VAST-2.0-inline-adtitle|2|" + p, "VAST-2.0-inline-impression|0|" + p,
                      "VAST-2.0-inline-creatives|2|" + p,
                      "VAST-4.1-verification-duplicate-vendor|2|" + p + "/AdVerifications/Verification[1]",
                      "VAST-4.1-verification-duplicate-vendor|2|" + p + "/AdVerifications/Verification[2]"}));
-    EXPECT_EQ(no_pos(lines_with(doc, {{"VAST-4.1-verification-duplicate-vendor", Level::Off},
-                                      {"VAST-2.0-inline-creatives", Level::Warning}})),
+    EXPECT_EQ(no_pos(lines_with(doc, {{"VAST-4.1-verification-duplicate-vendor", Severity::Off},
+                                      {"VAST-2.0-inline-creatives", Severity::Warning}})),
               (Lines{"VAST-2.0-inline-adsystem|2|" + p, "VAST-2.0-inline-adtitle|2|" + p,
                      "VAST-2.0-inline-impression|2|" + p, "VAST-2.0-inline-creatives|1|" + p}));
     // With the root rule off a foreign root still stops the family.
-    EXPECT_EQ(lines_with("<vast><Ad/></vast>", {{"VAST-2.0-root-element", Level::Off}}), Lines{});
+    EXPECT_EQ(lines_with("<vast><Ad/></vast>", {{"VAST-2.0-root-element", Severity::Off}}), Lines{});
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ Lines schema_lines(const ValidationResult& r) {
 
 Lines run(const std::string& xml) { return schema_lines(validate(xml)); }
 
-Lines run_with(const std::string& xml, std::map<std::string, Level, std::less<>> overrides) {
+Lines run_with(const std::string& xml, std::map<std::string, Severity, std::less<>> overrides) {
     ValidationContext ctx;
     ctx.rule_overrides = std::move(overrides);
     return schema_lines(validate_with_context(xml, ctx));
@@ -182,18 +182,18 @@ TEST(SchemaOrder, ContainersAttributesFirstTextOnlyChildrenFirst) {
 
 TEST(SchemaOverrides, UnknownAttributeOffOrErrorLeavesTheWalkAlone) {
     const std::string doc = inline_ad("<Impression id=\"1\" foo=\"2\"><x/></Impression><Expires/>\n");
-    EXPECT_EQ(run_with(doc, {{"VAST-2.0-unknown-attribute", Level::Off}}),
+    EXPECT_EQ(run_with(doc, {{"VAST-2.0-unknown-attribute", Severity::Off}}),
               (Lines{"VAST-2.0-text-only-element|2|/VAST/Ad[0]/InLine/Impression/x|4|28",
                      "VAST-2.0-inline-unknown-child|2|/VAST/Ad[0]/InLine/Expires|4|45"}));
-    EXPECT_EQ(run_with(doc, {{"VAST-2.0-unknown-attribute", Level::Error},
-                             {"VAST-2.0-inline-unknown-child", Level::Info}}),
+    EXPECT_EQ(run_with(doc, {{"VAST-2.0-unknown-attribute", Severity::Error},
+                             {"VAST-2.0-inline-unknown-child", Severity::Info}}),
               (Lines{"VAST-2.0-text-only-element|2|/VAST/Ad[0]/InLine/Impression/x|4|28",
                      "VAST-2.0-unknown-attribute|2|/VAST/Ad[0]/InLine/Impression[@foo]|4|1",
                      "VAST-2.0-inline-unknown-child|0|/VAST/Ad[0]/InLine/Expires|4|45"}));
     // Off for a container's unknown-child rule still walks its admitted children.
     EXPECT_EQ(run_with(inline_ad("<Bad/><Creatives><Nope/><Creative><X/></Creative></Creatives>\n"),
-                       {{"VAST-2.0-inline-unknown-child", Level::Off},
-                        {"VAST-2.0-creatives-unknown-child", Level::Off}}),
+                       {{"VAST-2.0-inline-unknown-child", Severity::Off},
+                        {"VAST-2.0-creatives-unknown-child", Severity::Off}}),
               Lines{"VAST-2.0-creative-unknown-child|2|/VAST/Ad[0]/InLine/Creatives/Creative[1]/X|4|35"});
 }
 
@@ -263,14 +263,14 @@ TEST(SchemaExtensions, MisplacedElementScan) {
                                       "</Extensions><Creatives><Creative><CreativeExtensions><CreativeExtension>"
                                       "<Ad/></CreativeExtension></CreativeExtensions></Creative></Creatives>\n");
     const std::string P = "/VAST/Ad[0]/InLine/";
-    EXPECT_EQ(run_with(doc, {{"VAST-2.0-extension-misplaced-element", Level::Off},
-                             {"VAST-2.0-creative-extension-misplaced-element", Level::Off},
-                             {"VAST-2.0-extension-cdata", Level::Off}}),
+    EXPECT_EQ(run_with(doc, {{"VAST-2.0-extension-misplaced-element", Severity::Off},
+                             {"VAST-2.0-creative-extension-misplaced-element", Severity::Off},
+                             {"VAST-2.0-extension-cdata", Severity::Off}}),
               (Lines{"VAST-2.0-extension-misplaced-element|1|" + P + "Extensions/Extension[1]/Ad|4|54",
                      "VAST-2.0-creative-extension-misplaced-element|1|" + P +
                          "Creatives/Creative[0]/CreativeExtensions/CreativeExtension[0]/Ad|4|144"}));
-    EXPECT_EQ(run_with(doc, {{"VAST-2.0-extension-misplaced-element", Level::Error},
-                             {"VAST-2.0-creative-extension-misplaced-element", Level::Info}}),
+    EXPECT_EQ(run_with(doc, {{"VAST-2.0-extension-misplaced-element", Severity::Error},
+                             {"VAST-2.0-creative-extension-misplaced-element", Severity::Info}}),
               (Lines{"VAST-2.0-extension-cdata|1|" + P + "Extensions/Extension[0]|4|13",
                      "VAST-2.0-extension-misplaced-element|2|" + P + "Extensions/Extension[1]/Ad|4|54",
                      "VAST-2.0-creative-extension-misplaced-element|0|" + P +

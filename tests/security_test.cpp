@@ -118,9 +118,9 @@ TEST(Security, WalkOrderPathsAndTagUri) {
 TEST(Security, OverridesAndRoots) {
     adsieve::ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-2.0-url-cdata"] = adsieve::Level::Off;
-    (*ctx.rule_overrides)["VAST-2.0-tracking-https"] = adsieve::Level::Error;
-    (*ctx.rule_overrides)["VAST-2.0-url-empty"] = adsieve::Level::Info;
+    (*ctx.rule_overrides)["VAST-2.0-url-cdata"] = adsieve::Severity::Off;
+    (*ctx.rule_overrides)["VAST-2.0-tracking-https"] = adsieve::Severity::Error;
+    (*ctx.rule_overrides)["VAST-2.0-url-empty"] = adsieve::Severity::Info;
     const std::string p = "/VAST/Ad[0]/InLine/";
     EXPECT_EQ(family_lines(adsieve::validate_with_context(kElements, ctx)), (Lines{
         "VAST-2.0-url-empty|0|" + p + "Impression[0]|-|-",
@@ -143,10 +143,10 @@ TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     leaf.text = "urn:x";
     leaf.line = 7;
     leaf.col = 3;
-    adsieve::VastDocument doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);
+    adsieve::Document doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);
 
     adsieve::Issues issues;
-    adsieve::rules::security::check(doc, adsieve::DetectedVersion{}, adsieve::ValidationContext{}, issues);
+    adsieve::testing::run_family(issues, adsieve::rules::security::check, doc.root, adsieve::DetectedVersion{}, adsieve::ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     std::string expected = "/VAST/Ad[0]/InLine";
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";

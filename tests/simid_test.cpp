@@ -141,8 +141,8 @@ TEST(Simid, NonLinearInInlineAndWrapper) {
     // Off for one rule removes only its findings.
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["SIMID-1.1-nonlinear-simid-no-iframe"] = adsieve::Level::Off;
-    (*ctx.rule_overrides)["SIMID-1.1-iframe-simid-type-required"] = adsieve::Level::Error;
+    (*ctx.rule_overrides)["SIMID-1.1-nonlinear-simid-no-iframe"] = adsieve::Severity::Off;
+    (*ctx.rule_overrides)["SIMID-1.1-iframe-simid-type-required"] = adsieve::Severity::Error;
     Lines got = adsieve::testing::issue_lines_with_prefix(adsieve::validate_with_context(kNonLinear, ctx), "SIMID-");
     EXPECT_EQ(got, (Lines{
         "SIMID-1.1-iframe-simid-type-required|2|" + nl + "[1]/IFrameResource[1]|13|1",

@@ -15,7 +15,7 @@ std::string read_file(const std::string& path) {
 std::string shared_dir() { return ADSIEVE_SHARED_DIR; }
 std::string source_dir() { return ADSIEVE_SOURCE_DIR; }
 
-VastDocument nested_vast(std::string_view container, Node leaf, std::size_t depth) {
+Document nested_vast(std::string_view container, Node leaf, std::size_t depth) {
     Node cur = std::move(leaf);
     for (std::size_t i = 0; i < depth; ++i) {
         Node parent;
@@ -28,7 +28,7 @@ VastDocument nested_vast(std::string_view container, Node leaf, std::size_t dept
     content.children.push_back(std::move(cur));
     ad.name = "Ad";
     ad.children.push_back(std::move(content));
-    VastDocument doc;
+    Document doc;
     doc.root.name = "VAST";
     doc.root.children.push_back(std::move(ad));
     return doc;
@@ -39,7 +39,7 @@ std::vector<std::string> issue_lines(const ValidationResult& result) {
     for (const Issue& is : result.issues) {
         std::string s(is.id);
         s += '|';
-        s += std::to_string(is.severity);
+        s += std::to_string(static_cast<int>(is.severity));
         s += '|';
         s += is.path ? *is.path : "-";
         s += '|';

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "parse.h"
+#include "rules/rules.h"
 #include "validate.h"
 
 namespace adsieve::testing {
@@ -16,7 +18,7 @@ std::string source_dir();
 
 // <VAST><Ad><container> then `depth` nested <a> elements around `leaf`,
 // built directly as a tree.
-VastDocument nested_vast(std::string_view container, Node leaf, std::size_t depth);
+Document nested_vast(std::string_view container, Node leaf, std::size_t depth);
 
 // One line per issue: "id|severity|path|line|col" ("-" for an absent value).
 std::vector<std::string> issue_lines(const ValidationResult& result);
@@ -26,5 +28,14 @@ std::vector<std::string> issue_lines_for(const ValidationResult& result,
                                          std::initializer_list<std::string_view> ids);
 // The lines of the issues whose rule id begins with `prefix`, in order.
 std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result, std::string_view prefix);
+
+// Runs one rule family over a root with a context and appends its findings to `out`.
+template <class Check>
+void run_family(Issues& out, Check&& check, const Node& root, const DetectedVersion& version,
+                const ValidationContext& ctx) {
+    Report report(ctx);
+    check(root, version, report);
+    for (Issue& is : report.issues) out.push_back(std::move(is));
+}
 
 }  // namespace adsieve::testing

@@ -15,7 +15,7 @@
 
 namespace {
 
-using adsieve::Level;
+using adsieve::Severity;
 using adsieve::ValidationContext;
 using adsieve::rules::values::is_hhmmss;
 using adsieve::rules::values::is_valid_time_or_percent;
@@ -239,9 +239,9 @@ TEST(Values, AdTypeThenContentOfEveryAd) {
     // Off rules add nothing and an off not-URI rule does not fall through to the unknown one.
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-4.0-tracking-event-removed"] = Level::Off;
-    (*ctx.rule_overrides)["VAST-4.1-tracking-event-value"] = Level::Info;
-    (*ctx.rule_overrides)["VAST-4.0-category-authority-not-uri"] = Level::Off;
+    (*ctx.rule_overrides)["VAST-4.0-tracking-event-removed"] = Severity::Off;
+    (*ctx.rule_overrides)["VAST-4.1-tracking-event-value"] = Severity::Info;
+    (*ctx.rule_overrides)["VAST-4.0-category-authority-not-uri"] = Severity::Off;
     Lines got = values(inline_doc("4.2", tracking("fullscreen") + tracking("bogus"), "<Category authority=\"x\"/>"), ctx);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].substr(0, 32), "VAST-4.1-tracking-event-value|0|");
@@ -299,11 +299,11 @@ TEST(Consistency, ParseErrorAndVersionMismatch) {
         EXPECT_EQ(adsieve::testing::issue_lines(adsieve::validate(bad)), parse_error) << bad;
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Level::Info;
+    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Severity::Info;
     adsieve::ValidationResult r = adsieve::validate_with_context("<VAST><Ad>", ctx);
     EXPECT_EQ(adsieve::testing::issue_lines(r), Lines{"VAST-2.0-parse-error|0|/VAST|-|-"});
     EXPECT_EQ(r.errors, 0u);
-    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Level::Off;
+    (*ctx.rule_overrides)["VAST-2.0-parse-error"] = Severity::Off;
     EXPECT_TRUE(adsieve::validate_with_context("<VAST><Ad>", ctx).issues.empty());
 
     const Lines mismatch = {"VAST-2.0-version-mismatch|1|/VAST|-|-"};
@@ -343,16 +343,21 @@ TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {
     std::string xml = "<VAST version=\"4.1\"><Ad><InLine><Creatives><Creative><Linear><TrackingEvents>";
     const int depth = 1'000'000;
     for (int i = 0; i < depth; ++i) xml += "<Tracking event=\"bogus\">";
-    adsieve::VastDocument doc = adsieve::parse(xml);
+    adsieve::Document doc = adsieve::parse(xml);
     adsieve::DetectedVersion version = adsieve::detect_version(doc.root);
     adsieve::Issues out;
     ValidationContext ctx;
-    adsieve::rules::structure::check(doc, version, ctx, out);
-    adsieve::rules::values::check(doc, version, ctx, out);
+    adsieve::testing::run_family(out, adsieve::rules::structure::check, doc.root, version, ctx);
+    adsieve::testing::run_family(out, adsieve::rules::values::check, doc.root, version, ctx);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].id, "VAST-4.1-tracking-event-value");
     doc.parse_error.reset();
-    adsieve::rules::consistency::check(doc, version, ctx, out);
+    adsieve::testing::run_family(
+        out,
+        [](const adsieve::Node& r, const adsieve::DetectedVersion& v, adsieve::Report& rep) {
+            adsieve::rules::consistency::check(r, false, v, rep);
+        },
+        doc.root, version, ctx);
     EXPECT_EQ(out.size(), 1u);
 }
 

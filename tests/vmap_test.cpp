@@ -211,7 +211,7 @@ Lines folded(const adsieve::ValidationResult& standalone, const std::string& pre
     Lines out;
     for (const adsieve::Issue& is : standalone.issues) {
         std::string s(is.id);
-        s += "|" + std::to_string(is.severity) + "|" + prefix + (is.path ? *is.path : "");
+        s += "|" + std::to_string(static_cast<int>(is.severity)) + "|" + prefix + (is.path ? *is.path : "");
         s += "|" + (is.line ? std::to_string(*is.line + line_shift) : "-");
         s += "|" + (is.col ? std::to_string(*is.col) : "-");
         out.push_back(s);
@@ -262,8 +262,8 @@ TEST(Vmap, OverridesReachTheEmbeddedRun) {
     // Switched off, that rule vanishes from the embedded issues; another one changes severity.
     ValidationContext ctx;
     ctx.rule_overrides.emplace();
-    (*ctx.rule_overrides)["VAST-2.0-inline-impression"] = adsieve::Level::Off;
-    (*ctx.rule_overrides)["VMAP-1.0-embedded-vast-version"] = adsieve::Level::Warning;
+    (*ctx.rule_overrides)["VAST-2.0-inline-impression"] = adsieve::Severity::Off;
+    (*ctx.rule_overrides)["VMAP-1.0-embedded-vast-version"] = adsieve::Severity::Warning;
     Lines got = issue_lines(adsieve::validate_with_context(playlist_with_embedded(), ctx));
     EXPECT_EQ(got, expected_playlist(adsieve::validate_with_context(kEmbedded, ctx), 1));
     for (const std::string& l : got) EXPECT_EQ(l.find("VAST-2.0-inline-impression"), std::string::npos) << l;

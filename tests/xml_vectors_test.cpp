@@ -72,7 +72,7 @@ TEST(XmlVectors, EveryVectorAgrees) {
         const std::string id = v.at("id").get<std::string>();
         const std::string input = v.at("input").get<std::string>();
         const bool want_error = v.at("error").get<bool>();
-        adsieve::VastDocument doc = adsieve::parse(input);
+        adsieve::Document doc = adsieve::parse(input);
 
         std::string problem;
         if (doc.parse_error.has_value() != want_error) {

@@ -1,5 +1,7 @@
 #include "model.h"
 
+#include "walk.h"
+
 #include <utility>
 
 namespace adsieve {
@@ -61,24 +63,15 @@ const Node* Node::child(std::string_view n) const noexcept {
 }
 
 const Node* Node::find_descendant(std::string_view n) const {
-    // Explicit stack of (parent, next child index) frames: pre-order.
-    struct Frame {
-        const Node* node;
-        std::size_t next;
-    };
-    std::vector<Frame> stack;
-    stack.push_back({this, 0});
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next >= f.node->children.size()) {
-            stack.pop_back();
-            continue;
+    const Node* found = nullptr;
+    walk(*this, {}, Segment::None, [&](const Node& c, const std::string&) {
+        if (&c != this && c.name == n) {
+            found = &c;
+            return Step::Stop;
         }
-        const Node& c = f.node->children[f.next++];
-        if (c.name == n) return &c;
-        if (!c.children.empty()) stack.push_back({&c, 0});
-    }
-    return nullptr;
+        return Step::Into;
+    });
+    return found;
 }
 
 Node deep_copy(const Node& src) {

@@ -50,16 +50,12 @@ struct Node {
 Node deep_copy(const Node& src);
 
 // The tree's strings live in the document's arena: a node moved out of its
-// document must not outlive it (copy it with deep_copy instead).
-struct VastDocument {
+// document must not outlive it.
+struct Document {
     std::unique_ptr<Arena> arena;  // declared first: released after the tree
     Node root;
     std::optional<std::string> parse_error;
     std::size_t parse_error_offset = 0;  // byte offset where reading stopped
 };
-
-// Parses UTF-8 text (already checked) into a tree. Never fails: problems
-// end the reading and are recorded in parse_error.
-VastDocument parse(std::string_view text);
 
 }  // namespace adsieve

@@ -116,7 +116,7 @@ void append_reference(String& out, std::string_view name) {
 
 }  // namespace
 
-VastDocument parse(std::string_view input) {
+Document parse(std::string_view input) {
     // Small documents, the usual ad response, are built in an arena of their
     // own; large ones take the heap, which recycles their many small pieces
     // better than it does an arena's large blocks.
@@ -124,7 +124,7 @@ VastDocument parse(std::string_view input) {
     std::unique_ptr<Arena> arena;
     if (input.size() <= kArenaLimit) arena = std::make_unique<Arena>();
     std::pmr::memory_resource* mem = arena ? arena.get() : std::pmr::new_delete_resource();
-    VastDocument doc{std::move(arena), Node(mem), std::nullopt};
+    Document doc{std::move(arena), Node(mem), std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
     xml::SeenKeys seen;
     xml::LineCounter lines;

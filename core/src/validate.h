@@ -1,4 +1,4 @@
-// Per-call settings, findings and the validation entry points.
+// The validation entry points and their result.
 #pragma once
 
 #include <cstddef>
@@ -9,44 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "model.h"
+#include "report.h"
 #include "version.h"
 
 namespace adsieve {
-
-// Issue severity, ordered by gravity.
-inline constexpr std::uint8_t kInfo = 0;
-inline constexpr std::uint8_t kWarning = 1;
-inline constexpr std::uint8_t kError = 2;
-// What resolve returns for a rule switched off.
-inline constexpr std::uint8_t kOff = 3;
-
-// Override levels a caller may ask for (note the order differs from severity).
-enum class Level : std::uint8_t { Error = 0, Warning = 1, Info = 2, Off = 3 };
-
-struct ValidationContext {
-    std::optional<std::map<std::string, Level, std::less<>>> rule_overrides;
-    std::uint8_t wrapper_depth = 0;
-    std::uint8_t max_wrapper_depth = 5;
-    std::optional<VastVersion> forced_version;
-    std::size_t max_issues = 0;  // list at most this many findings; 0: no cap
-
-    // Effective issue severity of a rule, or kOff.
-    static std::uint8_t resolve(const ValidationContext& ctx, std::string_view id,
-                                std::uint8_t default_severity);
-};
-
-struct Issue {
-    std::optional<std::string> path;
-    std::optional<std::uint32_t> line;
-    std::optional<std::uint32_t> col;
-    std::string_view id;
-    std::string_view message;
-    std::string_view spec_ref;
-    std::uint8_t severity = kError;
-};
-
-using Issues = std::vector<Issue>;
 
 enum class DocumentKind : std::uint8_t { Vast, Vmap, Daast };
 

@@ -8,13 +8,7 @@
 #include <vector>
 
 #include "adsieve.h"
-#include "json.h"
-#include "overrides.h"
-#include "rules/rules.h"
-#include "text.h"
-#include "tree.h"
-#include "validate.h"
-#include "xml/tokenizer.h"
+#include "api.h"
 
 struct adsieve_result {
     std::string json;
@@ -34,22 +28,17 @@ namespace {
 
 adsieve_str str(std::string_view s) { return {s.data(), s.size()}; }
 
-std::string_view severity_word(std::uint8_t s) {
-    return s >= adsieve::kError ? "error" : s == adsieve::kWarning ? "warning" : "info";
-}
-
 adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ctx) {
     adsieve::ValidationResult result = adsieve::validate_with_context(text, std::move(ctx));
     auto* r = new adsieve_result;
-    r->json = adsieve::ffi::render_json(result);
+    r->json = adsieve::render_json(result);
     r->errors = result.errors;
     r->warnings = result.warnings;
     r->infos = result.infos;
     if (auto v = result.version.effective()) r->version = adsieve::version_text(*v);
     r->truncated = result.truncated;
     if (result.parse_error) {
-        adsieve::xml::LineCounter lc;
-        auto pos = adsieve::xml::locate(lc, text, std::min(result.parse_error_offset, text.size()));
+        auto pos = adsieve::position_of(text, result.parse_error_offset);
         r->parse_error_line = pos.line;
         r->parse_error_col = pos.col;
         r->parse_error = std::move(result.parse_error);
@@ -91,11 +80,12 @@ bool read_options(const adsieve_options& o, adsieve::ValidationContext& ctx, ads
         return false;
     }
     ctx.wrapper_depth = static_cast<std::uint8_t>(o.wrapper_depth);
-    ctx.max_wrapper_depth = o.max_wrapper_depth == 0 ? 5 : static_cast<std::uint8_t>(o.max_wrapper_depth);
+    ctx.max_wrapper_depth = o.max_wrapper_depth == 0 ? adsieve::ValidationContext::kDefaultMaxWrapperDepth
+                                                     : static_cast<std::uint8_t>(o.max_wrapper_depth);
     ctx.max_issues = o.max_issues;
-    adsieve::ffi::OverrideMap map;
+    adsieve::Overrides map;
     if (o.rule_overrides) {
-        std::string why = adsieve::ffi::read_overrides_strict(o.rule_overrides, map);
+        std::string why = adsieve::read_overrides_strict(o.rule_overrides, map);
         if (!why.empty()) {
             set_error(err, ADSIEVE_ERR_OVERRIDES, why);
             return false;
@@ -111,17 +101,11 @@ bool read_options(const adsieve_options& o, adsieve::ValidationContext& ctx, ads
             set_error(err, ADSIEVE_ERR_NULL, "an override has a NULL id or level");
             return false;
         }
-        if (!adsieve::rules::find_rule(ov.id)) {
-            set_error(err, ADSIEVE_ERR_OVERRIDES, "unknown rule id \"" + std::string(ov.id) + "\"");
+        std::string why = adsieve::add_override(ov.id, ov.level, map);
+        if (!why.empty()) {
+            set_error(err, ADSIEVE_ERR_OVERRIDES, why);
             return false;
         }
-        auto level = adsieve::ffi::level_word(ov.level);
-        if (!level) {
-            set_error(err, ADSIEVE_ERR_OVERRIDES, "unknown level \"" + std::string(ov.level) + "\" for " +
-                                                      std::string(ov.id) + " (use error, warning, info or off)");
-            return false;
-        }
-        map.insert_or_assign(std::string(ov.id), *level);
     }
     if (!map.empty()) ctx.rule_overrides = std::move(map);
     return true;
@@ -140,9 +124,10 @@ adsieve_result* adsieve_validate_with_options(const char* xml, size_t len, uint3
     if (!xml) return nullptr;
     adsieve::ValidationContext ctx;
     ctx.wrapper_depth = static_cast<std::uint8_t>(wrapper_depth & 0xFF);
-    ctx.max_wrapper_depth = max_wrapper_depth == 0 ? 5 : static_cast<std::uint8_t>(max_wrapper_depth & 0xFF);
+    ctx.max_wrapper_depth = max_wrapper_depth == 0 ? adsieve::ValidationContext::kDefaultMaxWrapperDepth
+                                                   : static_cast<std::uint8_t>(max_wrapper_depth & 0xFF);
     try {
-        ctx.rule_overrides = adsieve::ffi::read_overrides(rule_overrides);
+        ctx.rule_overrides = adsieve::read_overrides(rule_overrides);
     } catch (...) {
         std::abort();
     }
@@ -155,7 +140,7 @@ size_t adsieve_result_infos(const adsieve_result* r) { return r ? r->infos : 0; 
 int adsieve_result_valid(const adsieve_result* r) { return r && r->errors == 0 ? 1 : 0; }
 const char* adsieve_result_json(const adsieve_result* r) { return r ? r->json.c_str() : nullptr; }
 void adsieve_result_free(adsieve_result* r) { delete r; }
-const char* adsieve_version(void) { return "0.6.2"; }
+const char* adsieve_version(void) { return adsieve::library_version().data(); }
 
 void adsieve_options_init(adsieve_options* opts) {
     if (opts) *opts = adsieve_options{};
@@ -191,7 +176,7 @@ int adsieve_result_issue(const adsieve_result* r, size_t i, adsieve_issue* out) 
     if (!r || !out || i >= r->issues.size()) return 0;
     const adsieve::Issue& is = r->issues[i];
     out->id = str(is.id);
-    out->severity = str(severity_word(is.severity));
+    out->severity = str(adsieve::severity_word(is.severity));
     out->message = str(is.message);
     out->path = is.path ? str(*is.path) : adsieve_str{nullptr, 0};
     out->spec_ref = str(is.spec_ref);
@@ -215,15 +200,15 @@ int adsieve_result_parse_error(const adsieve_result* r, adsieve_str* reason, uin
     return 1;
 }
 
-size_t adsieve_rule_count(void) { return adsieve::rules::CATALOG.size(); }
+size_t adsieve_rule_count(void) { return adsieve::CATALOG.size(); }
 
 int adsieve_rule(size_t i, adsieve_rule_info* out) {
-    if (!out || i >= adsieve::rules::CATALOG.size()) return 0;
-    const auto& e = adsieve::rules::CATALOG[i];
+    if (!out || i >= adsieve::CATALOG.size()) return 0;
+    const adsieve::Rule& e = *adsieve::CATALOG[i];
     out->id = str(e.id);
-    out->default_severity = str(severity_word(e.default_severity));
-    out->description = str(e.description);
-    out->family = str(adsieve::rules::family_name(e));
+    out->default_severity = str(adsieve::severity_word(e.severity));
+    out->description = str(e.summary());
+    out->family = str(adsieve::family_word(e.family));
     return 1;
 }
 
@@ -239,7 +224,7 @@ char* adsieve_tree_json(const char* xml, size_t len, adsieve_error* err) {
         return nullptr;
     }
     try {
-        std::string out = adsieve::ffi::tree_json(adsieve::parse(text));
+        std::string out = adsieve::tree_json(text);
         char* s = static_cast<char*>(std::malloc(out.size() + 1));
         if (!s) throw std::bad_alloc();
         std::memcpy(s, out.c_str(), out.size() + 1);

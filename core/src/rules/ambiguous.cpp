@@ -17,21 +17,6 @@ constexpr std::array<std::string_view, 5> kQuartileEvents = {"start", "firstQuar
 constexpr std::array<std::string_view, 5> kIconAttrs = {"program", "width", "height", "xPosition",
                                                         "yPosition"};
 
-constexpr std::string_view kProgressMsg =
-    "<Tracking event=\"progress\"> requires an offset attribute — the XSD allows it to be absent but the "
-    "spec mandates it";
-constexpr std::string_view kQuartilesMsg =
-    "<Linear> has no standard quartile tracking events (start/firstQuartile/midpoint/thirdQuartile/complete) "
-    "— ad will serve but measurement system receives no signal";
-constexpr std::string_view kIconAttrsMsg =
-    "Icon is missing a recommended attribute — the spec requires program, width, height, xPosition and "
-    "yPosition";
-constexpr std::string_view kFallbackMsg =
-    "<IconClickFallbackImage> should have width and height attributes so the player can size the overlay";
-constexpr std::string_view kNonLinearMsg = "NonLinear is missing width or height — required by spec, optional in XSD";
-constexpr std::string_view kCompanionMsg = "Companion is missing width or height — required by spec, optional in XSD";
-constexpr std::string_view kWrapperClickMsg = "<ClickThrough> inside Wrapper <VideoClicks> was removed in VAST 4.0";
-
 bool is_quartile_event(std::string_view ev) {
     for (std::string_view q : kQuartileEvents)
         if (ev == q) return true;
@@ -41,7 +26,7 @@ bool is_quartile_event(std::string_view ev) {
 bool has_width_and_height(const Node& n) { return n.attr("width") && n.attr("height"); }
 
 void check_icons(const Node& icons, const std::string& linear_path, const DetectedVersion& version,
-                 const ValidationContext& ctx, Issues& issues) {
+                 Report& report) {
     const bool v42 = version.at_least(VastVersion::V4_2);
     const std::string base = linear_path + "/Icons";
     std::size_t k = 0;
@@ -52,8 +37,7 @@ void check_icons(const Node& icons, const std::string& linear_path, const Detect
         for (std::string_view a : kIconAttrs)
             if (!icon.attr(a)) complete = false;
         if (!complete)
-            emit(ctx, issues, "VAST-3.0-icon-attrs", kWarning, kIconAttrsMsg, icon_path, "IAB VAST 3.0 §2.4.2",
-                 &icon);
+            report(rule::vast_icon_attrs, icon_path, &icon);
         if (!v42) continue;
         const Node* clicks = icon.child("IconClicks");
         const Node* images = clicks ? clicks->child("IconClickFallbackImages") : nullptr;
@@ -64,14 +48,13 @@ void check_icons(const Node& icons, const std::string& linear_path, const Detect
             if (img.name != "IconClickFallbackImage") continue;
             const std::size_t index = m++;
             if (has_width_and_height(img)) continue;
-            emit(ctx, issues, "VAST-4.2-icon-fallback-image-width-height", kWarning, kFallbackMsg,
-                 indexed(images_path, "IconClickFallbackImage", index), "IAB VAST 4.2 §2.3.6.4", &img);
+            report(rule::vast_icon_fallback_image_width_height, indexed(images_path, "IconClickFallbackImage", index), &img);
         }
     }
 }
 
 void check_linear(const Node& linear, const std::string& linear_path, const DetectedVersion& version,
-                  const ValidationContext& ctx, Issues& issues) {
+                  Report& report) {
     const Node* events = linear.child("TrackingEvents");
     bool has_quartile = false;
     if (events) {
@@ -84,31 +67,28 @@ void check_linear(const Node& linear, const std::string& linear_path, const Dete
             if (!ev) continue;
             if (is_quartile_event(*ev)) has_quartile = true;
             if (*ev == "progress" && !tr.attr("offset"))
-                emit(ctx, issues, "VAST-3.0-progress-offset", kError, kProgressMsg,
-                     indexed(base, "Tracking", index), "IAB VAST 3.0 §2.3.6", &tr);
+                report(rule::vast_progress_offset, indexed(base, "Tracking", index), &tr);
         }
     }
     if (!has_quartile)
-        emit(ctx, issues, "VAST-2.0-linear-tracking-quartiles", kWarning, kQuartilesMsg, linear_path,
-             "IAB VAST 4.1 §3.14.2", &linear);
-    if (const Node* icons = linear.child("Icons")) check_icons(*icons, linear_path, version, ctx, issues);
+        report(rule::vast_linear_tracking_quartiles, linear_path, &linear);
+    if (const Node* icons = linear.child("Icons")) check_icons(*icons, linear_path, version, report);
 }
 
 // Reports every child named `item` of `container` that lacks width or height.
 void check_dimensions(const Node& container, const std::string& container_path, std::string_view item,
-                      std::string_view id, std::string_view message, std::string_view spec_ref,
-                      const ValidationContext& ctx, Issues& issues) {
+                      const Rule& rule, Report& report) {
     std::size_t n = 0;
     for (const Node& child : container.children) {
         if (child.name != item) continue;
         const std::size_t index = n++;
         if (!has_width_and_height(child))
-            emit(ctx, issues, id, kWarning, message, indexed(container_path, item, index), spec_ref, &child);
+            report(rule, indexed(container_path, item, index), &child);
     }
 }
 
 void check_inline(const Node& inl, const std::string& ad_path, const DetectedVersion& version,
-                  const ValidationContext& ctx, Issues& issues) {
+                  Report& report) {
     // The Creative counter runs across every Creatives container of the InLine.
     const std::string creatives_path = ad_path + "/InLine/Creatives";
     std::size_t c = 0;
@@ -118,20 +98,18 @@ void check_inline(const Node& inl, const std::string& ad_path, const DetectedVer
             if (creative.name != "Creative") continue;
             const std::string creative_path = indexed(creatives_path, "Creative", c++);
             if (const Node* linear = creative.child("Linear"))
-                check_linear(*linear, creative_path + "/Linear", version, ctx, issues);
+                check_linear(*linear, creative_path + "/Linear", version, report);
             if (const Node* nl = creative.child("NonLinearAds"))
-                check_dimensions(*nl, creative_path + "/NonLinearAds", "NonLinear", "VAST-2.0-nonlinear-dimensions",
-                                 kNonLinearMsg, "IAB VAST 2.0 §2.3.6.1", ctx, issues);
+                check_dimensions(*nl, creative_path + "/NonLinearAds", "NonLinear", rule::vast_nonlinear_dimensions,
+                                 report);
             if (const Node* comp = creative.child("CompanionAds"))
-                check_dimensions(*comp, creative_path + "/CompanionAds", "Companion",
-                                 "VAST-2.0-companion-dimensions", kCompanionMsg, "IAB VAST 2.0 §2.3.7.1", ctx,
-                                 issues);
+                check_dimensions(*comp, creative_path + "/CompanionAds", "Companion", rule::vast_companion_dimensions,
+                                 report);
         }
     }
 }
 
-void check_wrapper(const Node& wrapper, const std::string& ad_path, const ValidationContext& ctx,
-                   Issues& issues) {
+void check_wrapper(const Node& wrapper, const std::string& ad_path, Report& report) {
     const Node* creatives = wrapper.child("Creatives");
     if (!creatives) return;
     const std::string creatives_path = ad_path + "/Wrapper/Creatives";
@@ -142,27 +120,24 @@ void check_wrapper(const Node& wrapper, const std::string& ad_path, const Valida
         const Node* linear = creative.child("Linear");
         const Node* clicks = linear ? linear->child("VideoClicks") : nullptr;
         if (!clicks || !clicks->has_child("ClickThrough")) continue;
-        emit(ctx, issues, "VAST-4.0-wrapper-clickthrough", kWarning, kWrapperClickMsg,
-             indexed(creatives_path, "Creative", index) + "/Linear/VideoClicks/ClickThrough",
-             "IAB VAST 4.0 §2.4.1", clicks);
+        report(rule::vast_wrapper_clickthrough, indexed(creatives_path, "Creative", index) + "/Linear/VideoClicks/ClickThrough", clicks);
     }
 }
 
 }  // namespace
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues) {
-    if (doc.root.name != "VAST") return;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
+    if (root.name != "VAST") return;
     const auto effective = version.effective();
     const bool wrapper_gate =
         effective && (*effective == VastVersion::V4_0 || *effective == VastVersion::V4_1);
     std::size_t i = 0;
-    for (const Node& ad : doc.root.children) {
+    for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path, version, ctx, issues);
+        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path, version, report);
         if (const Node* wrapper = ad.child("Wrapper"); wrapper && wrapper_gate)
-            check_wrapper(*wrapper, ad_path, ctx, issues);
+            check_wrapper(*wrapper, ad_path, report);
     }
 }
 

@@ -4,7 +4,6 @@
 
 namespace adsieve::rules::consistency {
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues);
+void check(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report);
 
 }  // namespace adsieve::rules::consistency

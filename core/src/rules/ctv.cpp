@@ -11,20 +11,10 @@ namespace adsieve::rules::ctv {
 
 namespace {
 
-constexpr std::string_view kMezzanineMsg =
-    "<MediaFiles> has no <Mezzanine> — ad-stitching servers may reject this tag in CTV/SSAI contexts";
-constexpr std::string_view kVpaidMsg =
-    "<MediaFile apiFramework=\"VPAID\"> alongside <InteractiveCreativeFile> — VPAID is not supported in CTV "
-    "and should be removed when SIMID/OMID is present";
-constexpr std::string_view kServingIdMsg =
-    "<AdServingId> is present but empty — SSAI servers rely on this value for creative deduplication";
-
-void check_media_files(const Node& media_files, const std::string& linear_path, const ValidationContext& ctx,
-                       Issues& issues) {
+void check_media_files(const Node& media_files, const std::string& linear_path, Report& report) {
     const std::string mf_path = linear_path + "/MediaFiles";
     if (!media_files.has_child("Mezzanine"))
-        emit(ctx, issues, "VAST-4.1-mezzanine-recommended", kInfo, kMezzanineMsg, mf_path, "IAB VAST 4.1 §3.9.2",
-             &media_files);
+        report(rule::vast_mezzanine_recommended, mf_path, &media_files);
     if (!media_files.has_child("InteractiveCreativeFile")) return;
     std::size_t k = 0;
     for (const Node& mf : media_files.children) {
@@ -32,13 +22,11 @@ void check_media_files(const Node& media_files, const std::string& linear_path, 
         const std::size_t index = k++;
         auto api = mf.attr("apiFramework");
         if (api && text::iequals_ascii(*api, "vpaid"))
-            emit(ctx, issues, "VAST-4.1-vpaid-in-interactive-context", kWarning, kVpaidMsg,
-                 indexed(mf_path, "MediaFile", index), "IAB VAST 4.1 §2.4.3", &mf);
+            report(rule::vast_vpaid_in_interactive_context, indexed(mf_path, "MediaFile", index), &mf);
     }
 }
 
-void check_inline(const Node& inl, const std::string& inline_path, const ValidationContext& ctx,
-                  Issues& issues) {
+void check_inline(const Node& inl, const std::string& inline_path, Report& report) {
     const Node* creatives = inl.child("Creatives");
     if (!creatives) return;
     const std::string creatives_path = inline_path + "/Creatives";
@@ -50,27 +38,25 @@ void check_inline(const Node& inl, const std::string& inline_path, const Validat
         const Node* linear = creative.child("Linear");
         const Node* media_files = linear ? linear->child("MediaFiles") : nullptr;
         if (!media_files) continue;
-        check_media_files(*media_files, indexed(creatives_path, "Creative", index) + "/Linear", ctx, issues);
+        check_media_files(*media_files, indexed(creatives_path, "Creative", index) + "/Linear", report);
         // The serving identifier is looked at once, by the first Creative with MediaFiles.
         if (serving_id_checked) continue;
         serving_id_checked = true;
         const Node* sid = inl.child("AdServingId");
         if (sid && text::trim(sid->text).empty())
-            emit(ctx, issues, "VAST-4.1-ad-serving-id-empty", kWarning, kServingIdMsg, inline_path + "/AdServingId",
-                 "IAB VAST 4.1 §3.4.1", sid);
+            report(rule::vast_ad_serving_id_empty, inline_path + "/AdServingId", sid);
     }
 }
 
 }  // namespace
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues) {
-    if (doc.root.name != "VAST" || !version.at_least(VastVersion::V4_1)) return;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
+    if (root.name != "VAST" || !version.at_least(VastVersion::V4_1)) return;
     std::size_t i = 0;
-    for (const Node& ad : doc.root.children) {
+    for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", ctx, issues);
+        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", report);
     }
 }
 

@@ -12,45 +12,31 @@ namespace adsieve::rules::deprecated {
 
 namespace {
 
-constexpr std::string_view kConditionalAdMsg = "conditionalAd attribute is deprecated as of VAST 4.1";
-constexpr std::string_view kSurveyMsg =
-    "<Survey> is deprecated as of VAST 4.1 — use <Extensions> or a custom solution";
-constexpr std::string_view kVpaidMsg =
-    "apiFramework=\"VPAID\" is deprecated as of VAST 4.1 — use SIMID or OMID instead";
-constexpr std::string_view kApiFrameworkMsg =
-    "<MediaFile apiFramework> is deprecated in VAST 4.0+ — use <InteractiveCreativeFile> instead";
-constexpr std::string_view kFlashMsg = "Flash-based MediaFile type is no longer supported in modern browsers";
-
-void check_survey(const Node& holder, std::string_view holder_path, const ValidationContext& ctx,
-                  Issues& issues) {
+void check_survey(const Node& holder, std::string_view holder_path, Report& report) {
     if (!holder.has_child("Survey")) return;
     // Reported at the element that holds the Survey.
-    emit(ctx, issues, "VAST-4.1-survey-deprecated", kWarning, kSurveyMsg,
-         std::string(holder_path) + "/Survey", "IAB VAST 4.1 §4", &holder);
+    report(rule::vast_survey_deprecated, std::string(holder_path) + "/Survey", &holder);
 }
 
 void check_media_file(const Node& mf, const std::string& path, const DetectedVersion& version,
-                      const ValidationContext& ctx, Issues& issues) {
+                      Report& report) {
     if (version.at_least(VastVersion::V4_0)) {
         if (auto api = mf.attr("apiFramework")) {
             if (version.at_least(VastVersion::V4_1) && text::iequals_ascii(*api, "vpaid")) {
-                emit(ctx, issues, "VAST-4.1-vpaid-apiframework", kWarning, kVpaidMsg, path,
-                     "IAB VAST 4.1 §2.3.5.1", &mf);
+                report(rule::vast_vpaid_apiframework, path, &mf);
             } else {
-                emit(ctx, issues, "VAST-4.0-mediafile-apiframework", kInfo, kApiFrameworkMsg, path,
-                     "IAB VAST 4.0 §2.3.5.2", &mf);
+                report(rule::vast_mediafile_apiframework, path, &mf);
             }
         }
     }
     if (auto type = mf.attr("type"); type && type->find("flash") != std::string_view::npos) {
-        emit(ctx, issues, "VAST-2.0-flash-mediafile", kWarning, kFlashMsg, path,
-             "IAB VAST 2.0 §2.3.5.2", &mf);
+        report(rule::vast_flash_mediafile, path, &mf);
     }
 }
 
 void check_inline(const Node& inl, const std::string& inline_path, const DetectedVersion& version,
-                  const ValidationContext& ctx, Issues& issues) {
-    if (version.at_least(VastVersion::V4_1)) check_survey(inl, inline_path, ctx, issues);
+                  Report& report) {
+    if (version.at_least(VastVersion::V4_1)) check_survey(inl, inline_path, report);
 
     // The Creative counter runs across every Creatives container of the InLine.
     const std::string creatives_path = inline_path + "/Creatives";
@@ -68,7 +54,7 @@ void check_inline(const Node& inl, const std::string& inline_path, const Detecte
             std::size_t m = 0;
             for (const Node& mf : media_files->children) {
                 if (mf.name != "MediaFile") continue;
-                check_media_file(mf, indexed(base, "MediaFile", m++), version, ctx, issues);
+                check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
             }
         }
     }
@@ -76,21 +62,19 @@ void check_inline(const Node& inl, const std::string& inline_path, const Detecte
 
 }  // namespace
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues) {
-    if (doc.root.name != "VAST") return;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
+    if (root.name != "VAST") return;
     const bool v41 = version.at_least(VastVersion::V4_1);
     std::size_t i = 0;
-    for (const Node& ad : doc.root.children) {
+    for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
         if (v41 && ad.attr("conditionalAd")) {
-            emit(ctx, issues, "VAST-4.0-conditionalad", kWarning, kConditionalAdMsg, ad_path,
-                 "IAB VAST 4.1 §2.2.1", &ad);
+            report(rule::vast_conditionalad, ad_path, &ad);
         }
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", version, ctx, issues);
+        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", version, report);
         if (const Node* wrapper = ad.child("Wrapper"); wrapper && v41)
-            check_survey(*wrapper, ad_path + "/Wrapper", ctx, issues);
+            check_survey(*wrapper, ad_path + "/Wrapper", report);
     }
 }
 

@@ -63,22 +63,6 @@ constexpr std::array<std::string_view, 25> kMacroElements = {
 
 constexpr std::size_t kMaxNameBytes = 48;
 
-constexpr std::string_view kMacroRef = "IAB VAST 4.2 §6";
-constexpr std::string_view kUnknownMessage =
-    "URL contains a [MACRO] that is not a recognised IAB VAST macro — check for a typo, or "
-    "disable this rule if it is a vendor-specific macro";
-constexpr std::string_view kLowercaseMessage =
-    "Recognised macro is not uppercase — players match macro names case-sensitively and will "
-    "not substitute it";
-constexpr std::string_view kDeprecatedMessage =
-    "[CONTENTPLAYHEAD] and [MEDIAPLAYHEAD] are deprecated as of VAST 4.1 — use [ADPLAYHEAD]";
-constexpr std::string_view kWrongContextMessage =
-    "Context-restricted macro used where it has no defined value ([ERRORCODE] only in <Error>, "
-    "[REASON] only in verificationNotExecuted tracking)";
-constexpr std::string_view kUnencodedMessage =
-    "Macro-bearing URL contains characters that must be percent-encoded per RFC 3986 — "
-    "substitution may produce a malformed URL";
-
 bool is_macro_element(std::string_view name) noexcept {
     return std::ranges::find(kMacroElements, name) != kMacroElements.end();
 }
@@ -133,7 +117,7 @@ bool has_unencoded_character(std::string_view s) noexcept {
 // fixed order. Positions are those of `node`, the element whose text this is.
 void scan_text(std::string_view text, const std::string& path, const Node& node,
                bool deprecation_enabled, bool error_context, bool reason_context,
-               const ValidationContext& ctx, Issues& issues) {
+               Report& report) {
     bool unknown = false, lowercase = false, deprecated = false, wrong_context = false;
     bool macro_seen = false;
 
@@ -176,43 +160,37 @@ void scan_text(std::string_view text, const std::string& path, const Node& node,
     }
 
     if (unknown)
-        emit(ctx, issues, "VAST-2.0-macro-unknown", kWarning, kUnknownMessage, path, kMacroRef, &node);
+        report(rule::vast_macro_unknown, path, &node);
     if (lowercase)
-        emit(ctx, issues, "VAST-2.0-macro-lowercase", kWarning, kLowercaseMessage, path, kMacroRef,
-             &node);
+        report(rule::vast_macro_lowercase, path, &node);
     if (deprecated)
-        emit(ctx, issues, "VAST-4.1-macro-deprecated", kInfo, kDeprecatedMessage, path,
-             "IAB VAST 4.1 §6", &node);
+        report(rule::vast_macro_deprecated, path, &node);
     if (wrong_context)
-        emit(ctx, issues, "VAST-2.0-macro-wrong-context", kInfo, kWrongContextMessage, path,
-             kMacroRef, &node);
+        report(rule::vast_macro_wrong_context, path, &node);
     if (macro_seen && has_unencoded_character(text))
-        emit(ctx, issues, "VAST-2.0-macro-uri-unencoded", kWarning, kUnencodedMessage, path,
-             "RFC 3986 §2.1", &node);
+        report(rule::vast_macro_uri_unencoded, path, &node);
 }
 
 // Scans one element's own text when it is a macro-bearing element.
 void check_macro_element(const Node& node, const std::string& path, bool deprecation_enabled,
-                         const ValidationContext& ctx, Issues& issues) {
+                         Report& report) {
     if (node.text.empty() || !is_macro_element(node.name)) return;
     const bool error_context = node.name == "Error";
     const bool reason_context =
         node.name == "Tracking" && node.attr("event") == std::string_view("verificationNotExecuted");
-    scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, ctx, issues);
+    scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, report);
 }
 
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent.
-void walk(const Node& node, std::string path, bool deprecation_enabled,
-          const ValidationContext& ctx, Issues& issues) {
-    walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
-        check_macro_element(n, p, deprecation_enabled, ctx, issues);
+void scan_subtree(const Node& node, std::string path, bool deprecation_enabled, Report& report) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
+        check_macro_element(n, p, deprecation_enabled, report);
+        return Step::Into;
     });
 }
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues) {
-    const Node& root = doc.root;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (root.name != "VAST") return;
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
@@ -221,9 +199,9 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
-            walk(*inline_ad, ad_path + "/InLine", deprecation_enabled, ctx, issues);
+            scan_subtree(*inline_ad, ad_path + "/InLine", deprecation_enabled, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            walk(*wrapper, ad_path + "/Wrapper", deprecation_enabled, ctx, issues);
+            scan_subtree(*wrapper, ad_path + "/Wrapper", deprecation_enabled, report);
     }
 
     std::size_t n = 0;
@@ -232,7 +210,7 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
         const std::size_t index = n++;
         if (!error.text.empty())
             scan_text(error.text, indexed("/VAST", "Error", index), error, deprecation_enabled,
-                      true, false, ctx, issues);
+                      true, false, report);
     }
 }
 

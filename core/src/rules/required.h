@@ -4,7 +4,6 @@
 
 namespace adsieve::rules::required {
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues);
+void check(const Node& root, const DetectedVersion& version, Report& report);
 
 }  // namespace adsieve::rules::required

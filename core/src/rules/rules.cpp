@@ -1,7 +1,5 @@
 #include "rules/rules.h"
 
-#include <charconv>
-
 #include "rules/ambiguous.h"
 #include "rules/consistency.h"
 #include "rules/ctv.h"
@@ -18,59 +16,30 @@
 
 namespace adsieve::rules {
 
-void emit(const ValidationContext& ctx, Issues& issues, std::string_view id,
-          std::uint8_t default_severity, std::string_view message,
-          std::optional<std::string> path, std::string_view spec_ref, const Node* node) {
-    std::uint8_t sev = ValidationContext::resolve(ctx, id, default_severity);
-    if (sev == kOff) return;
-    Issue& is = issues.emplace_back();
-    is.path = std::move(path);
-    if (node) {
-        is.line = node->line;
-        is.col = node->col;
-    }
-    is.id = id;
-    is.message = message;
-    is.spec_ref = spec_ref;
-    is.severity = sev;
-}
-
-void run(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-         Issues& issues) {
-    if (doc.parse_error) {
-        consistency::check(doc, version, ctx, issues);
+void run(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report) {
+    if (parse_failed) {
+        consistency::check(root, parse_failed, version, report);
         return;
     }
-    if (doc.root.name == "DAAST") {
-        daast::check(doc, ctx, issues);
+    if (root.name == "DAAST") {
+        daast::check(root, report);
         return;
     }
-    if (doc.root.name == "VMAP") {
-        vmap::check(doc, ctx, issues);
+    if (root.name == "VMAP") {
+        vmap::check(root, report);
         return;
     }
-    required::check(doc, version, ctx, issues);
-    schema::check(doc, version, ctx, issues);
-    structure::check(doc, version, ctx, issues);
-    security::check(doc, version, ctx, issues);
-    consistency::check(doc, version, ctx, issues);
-    deprecated::check(doc, version, ctx, issues);
-    ambiguous::check(doc, version, ctx, issues);
-    values::check(doc, version, ctx, issues);
-    ctv::check(doc, version, ctx, issues);
-    simid::check(doc, version, ctx, issues);
-    macros::check(doc, version, ctx, issues);
-}
-
-void append_segment(std::string& path, std::string_view name, std::size_t index) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
-    (void)ec;
-    path.push_back('/');
-    path.append(name);
-    path.push_back('[');
-    path.append(digits, end);
-    path.push_back(']');
+    required::check(root, version, report);
+    schema::check(root, version, report);
+    structure::check(root, version, report);
+    security::check(root, version, report);
+    consistency::check(root, parse_failed, version, report);
+    deprecated::check(root, version, report);
+    ambiguous::check(root, version, report);
+    values::check(root, version, report);
+    ctv::check(root, version, report);
+    simid::check(root, version, report);
+    macros::check(root, version, report);
 }
 
 std::string indexed(std::string_view base, std::string_view name, std::size_t index) {

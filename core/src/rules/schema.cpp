@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "url/url.h"
+#include "walk.h"
 
 namespace adsieve::rules::schema {
 namespace {
@@ -106,17 +107,59 @@ constexpr TextOnly kCompanionClickThrough{"CompanionClickThrough", kNoAttrs};
 constexpr TextOnly kCompanionClickTracking{"CompanionClickTracking", kAttrsId};
 
 // ---------------------------------------------------------------------------
-// Containers: allowed attributes, text-only children, unknown-child rule
+// Containers: allowed attributes, text-only children, accepted children, the
+// children that are containers (or lists) themselves, and the rule for any
+// other child. Each kind of child extends the path in its own way.
+
+enum class Seg : unsigned char {
+    Name,        // "/name"
+    NameIndex,   // "/name[k]", k the index among all children
+    FixedIndex,  // "/<fixed>[k]", whatever the child's name
+};
+
+enum class Kind : unsigned char {
+    InLine, Wrapper, Creatives, Creative, Linear, Icons, Icon, IconClicks, MediaFiles,
+    ClosedCaptionFiles, VideoClicks, NonLinearAds, NonLinear, CompanionAds, Companion,
+    TrackingEvents, Extensions, CreativeExtensions,
+};
+
+struct Sub {
+    std::string_view name;
+    Kind kind;
+    Seg seg;
+};
 
 struct Container {
     Names attrs;
     std::span<const TextOnly> text_only;
+    Seg text_seg;  // path of a text-only (or accepted) child
     // Children accepted without any check (neither reported nor descended).
     Names accepted;
-    std::string_view unknown_rule;
-    std::string_view unknown_message;
-    std::string_view unknown_ref;
+    std::span<const Sub> subs;
+    const Rule* unknown;
+    Seg unknown_seg;
+    std::string_view fixed = {};  // the name of FixedIndex segments
 };
+
+constexpr Sub kAdBodySubs[]{{"Creatives", Kind::Creatives, Seg::Name}, {"Extensions", Kind::Extensions, Seg::Name}};
+constexpr Sub kCreativesSubs[]{{"Creative", Kind::Creative, Seg::FixedIndex}};
+constexpr Sub kCreativeSubs[]{{"Linear", Kind::Linear, Seg::Name},
+                              {"NonLinearAds", Kind::NonLinearAds, Seg::Name},
+                              {"CompanionAds", Kind::CompanionAds, Seg::Name},
+                              {"CreativeExtensions", Kind::CreativeExtensions, Seg::Name}};
+constexpr Sub kLinearSubs[]{{"MediaFiles", Kind::MediaFiles, Seg::Name},
+                            {"Icons", Kind::Icons, Seg::Name},
+                            {"VideoClicks", Kind::VideoClicks, Seg::Name},
+                            {"TrackingEvents", Kind::TrackingEvents, Seg::Name},
+                            {"Extensions", Kind::Extensions, Seg::Name}};
+constexpr Sub kIconsSubs[]{{"Icon", Kind::Icon, Seg::FixedIndex}};
+constexpr Sub kIconSubs[]{{"IconClicks", Kind::IconClicks, Seg::Name}};
+constexpr Sub kMediaFilesSubs[]{{"ClosedCaptionFiles", Kind::ClosedCaptionFiles, Seg::Name}};
+constexpr Sub kNonLinearAdsSubs[]{{"NonLinear", Kind::NonLinear, Seg::Name},
+                                  {"TrackingEvents", Kind::TrackingEvents, Seg::Name}};
+constexpr Sub kCompanionAdsSubs[]{{"Companion", Kind::Companion, Seg::Name}};
+constexpr Sub kCompanionSubs[]{{"TrackingEvents", Kind::TrackingEvents, Seg::Name},
+                               {"CreativeExtensions", Kind::CreativeExtensions, Seg::Name}};
 
 constexpr std::array kInLineText{kAdSystem, kAdTitle,   kAdServingId, kDescription, kAdvertiser,
                                  kPricing,  kSurvey,    kErrorElement, kImpression};
@@ -140,45 +183,30 @@ constexpr std::array kCompanionText{kAltText,      kStaticResource,        kIFra
                                     kHtmlResource, kAdParameters,          kCompanionClickThrough,
                                     kCompanionClickTracking};
 
-constexpr Container kInLine{kNoAttrs, kInLineText, kInLineAccepted, "VAST-2.0-inline-unknown-child",
-                            "<InLine> contains an unrecognised child element", "IAB VAST 2.0 §2.3.1"};
-constexpr Container kWrapper{kAttrsWrapper, kWrapperText, kWrapperAccepted,
-                             "VAST-2.0-wrapper-unknown-child",
-                             "<Wrapper> contains an unrecognised child element", "IAB VAST 2.0 §2.3.2"};
-constexpr Container kCreatives{kNoAttrs, {}, {}, "VAST-2.0-creatives-unknown-child",
-                               "<Creatives> may only contain <Creative> elements", "IAB VAST 2.0 §2.3.5"};
-constexpr Container kCreative{kAttrsCreative, kCreativeText, {}, "VAST-2.0-creative-unknown-child",
-                              "<Creative> contains an unrecognised child element", "IAB VAST 2.0 §2.3.5"};
-constexpr Container kLinear{kAttrsLinear, kLinearText, {}, "VAST-2.0-linear-unknown-child",
-                            "<Linear> contains an unrecognised child element", "IAB VAST 2.0 §2.3.6"};
-constexpr Container kIcons{kNoAttrs, {}, {}, "VAST-3.0-icons-unknown-child",
-                           "<Icons> may only contain <Icon> elements", "IAB VAST 3.0 §2.3.6.4"};
-constexpr Container kIcon{kAttrsIcon, kIconText, {}, "VAST-3.0-icon-unknown-child",
-                          "<Icon> contains an unrecognised child element", "IAB VAST 3.0 §2.3.6.4"};
-constexpr Container kIconClicks{kNoAttrs, kIconClicksText, kIconClicksAccepted,
-                                "VAST-3.0-iconclicks-unknown-child",
-                                "<IconClicks> contains an unrecognised child element",
-                                "IAB VAST 3.0 §2.3.6.4"};
-constexpr Container kMediaFiles{kNoAttrs, kMediaFilesText, {}, "VAST-2.0-mediafiles-unknown-child",
-                                "<MediaFiles> contains an unrecognised child element",
-                                "IAB VAST 2.0 §2.3.5.2"};
-constexpr Container kClosedCaptionFiles{kNoAttrs, kClosedCaptionFilesText, {},
-                                        "VAST-4.2-closedcaptionfiles-unknown-child",
-                                        "<ClosedCaptionFiles> may only contain <ClosedCaptionFile> elements",
-                                        "IAB VAST 4.2 §2.3.5.2"};
-constexpr Container kVideoClicks{kNoAttrs, kVideoClicksText, {}, "VAST-2.0-videoclicks-unknown-child",
-                                 "<VideoClicks> contains an unrecognised child element",
-                                 "IAB VAST 2.0 §2.3.6"};
-constexpr Container kNonLinearAds{kNoAttrs, {}, {}, "VAST-2.0-nonlinearads-unknown-child",
-                                  "<NonLinearAds> contains an unrecognised child element",
-                                  "IAB VAST 2.0 §2.3.7"};
-constexpr Container kNonLinear{kAttrsNonLinear, kNonLinearText, {}, "VAST-2.0-nonlinear-unknown-child",
-                               "<NonLinear> contains an unrecognised child element", "IAB VAST 2.0 §2.3.7"};
-constexpr Container kCompanionAds{kAttrsCompanionAds, {}, {}, "VAST-2.0-companionads-unknown-child",
-                                  "<CompanionAds> may only contain <Companion> elements",
-                                  "IAB VAST 2.0 §2.3.8"};
-constexpr Container kCompanion{kAttrsCompanion, kCompanionText, {}, "VAST-2.0-companion-unknown-child",
-                               "<Companion> contains an unrecognised child element", "IAB VAST 2.0 §2.3.8"};
+// Indexed by Kind; the last three are lists with walks of their own.
+constexpr Container kContainers[]{
+    {kNoAttrs, kInLineText, Seg::Name, kInLineAccepted, kAdBodySubs, &rule::vast_inline_unknown_child, Seg::Name},
+    {kAttrsWrapper, kWrapperText, Seg::Name, kWrapperAccepted, kAdBodySubs, &rule::vast_wrapper_unknown_child,
+     Seg::Name},
+    {kNoAttrs, {}, Seg::Name, {}, kCreativesSubs, &rule::vast_creatives_unknown_child, Seg::FixedIndex,
+     "Creative"},
+    {kAttrsCreative, kCreativeText, Seg::Name, {}, kCreativeSubs, &rule::vast_creative_unknown_child, Seg::Name},
+    {kAttrsLinear, kLinearText, Seg::Name, {}, kLinearSubs, &rule::vast_linear_unknown_child, Seg::Name},
+    {kNoAttrs, {}, Seg::Name, {}, kIconsSubs, &rule::vast_icons_unknown_child, Seg::Name, "Icon"},
+    {kAttrsIcon, kIconText, Seg::Name, {}, kIconSubs, &rule::vast_icon_unknown_child, Seg::Name},
+    {kNoAttrs, kIconClicksText, Seg::Name, kIconClicksAccepted, {}, &rule::vast_iconclicks_unknown_child,
+     Seg::Name},
+    {kNoAttrs, kMediaFilesText, Seg::NameIndex, {}, kMediaFilesSubs, &rule::vast_mediafiles_unknown_child,
+     Seg::Name},
+    {kNoAttrs, kClosedCaptionFilesText, Seg::NameIndex, {}, {}, &rule::vast_closedcaptionfiles_unknown_child,
+     Seg::NameIndex},
+    {kNoAttrs, kVideoClicksText, Seg::NameIndex, {}, {}, &rule::vast_videoclicks_unknown_child, Seg::Name},
+    {kNoAttrs, {}, Seg::Name, {}, kNonLinearAdsSubs, &rule::vast_nonlinearads_unknown_child, Seg::Name},
+    {kAttrsNonLinear, kNonLinearText, Seg::Name, {}, {}, &rule::vast_nonlinear_unknown_child, Seg::Name},
+    {kAttrsCompanionAds, {}, Seg::Name, {}, kCompanionAdsSubs, &rule::vast_companionads_unknown_child, Seg::Name},
+    {kAttrsCompanion, kCompanionText, Seg::Name, {}, kCompanionSubs, &rule::vast_companion_unknown_child,
+     Seg::Name},
+};
 
 // ---------------------------------------------------------------------------
 // Names that have a dedicated place in VAST and must not sit inside extensions
@@ -195,43 +223,6 @@ constexpr std::array<std::string_view, 62> kDedicatedNames{
     "IconClickFallbackImages", "AdVerifications", "Verification", "JavaScriptResource", "ExecutableResource",
     "ViewableImpression", "Viewable", "NotViewable", "ViewUndetermined", "AdCreativeId",
 };
-
-// ---------------------------------------------------------------------------
-// Rule texts
-
-constexpr std::string_view kUnknownAttribute = "VAST-2.0-unknown-attribute";
-constexpr std::string_view kUnknownAttributeMessage = "Element has an attribute not defined in the VAST spec";
-constexpr std::string_view kTextOnlyElement = "VAST-2.0-text-only-element";
-constexpr std::string_view kTextOnlyElementMessage =
-    "Element is text-only per spec but contains a child element";
-constexpr std::string_view kVastSection2 = "IAB VAST 2.0 §2";
-
-constexpr std::string_view kTrackingEventsUnknown = "VAST-2.0-trackingevents-unknown-child";
-constexpr std::string_view kTrackingEventsUnknownMessage = "<TrackingEvents> may only contain <Tracking> elements";
-constexpr std::string_view kTrackingEventsRef = "IAB VAST 2.0 §2.3.6";
-
-constexpr std::string_view kExtensionsUnknown = "VAST-2.0-extensions-unknown-child";
-constexpr std::string_view kExtensionsUnknownMessage = "<Extensions> may only contain <Extension> elements";
-constexpr std::string_view kExtensionsRef = "IAB VAST 3.0 §3.1";
-constexpr std::string_view kCreativeExtensionsUnknown = "VAST-2.0-creativeextensions-unknown-child";
-constexpr std::string_view kCreativeExtensionsUnknownMessage =
-    "<CreativeExtensions> may only contain <CreativeExtension> elements";
-constexpr std::string_view kCreativeExtensionsRef = "IAB VAST 2.0 §2.3.5";
-
-constexpr std::string_view kExtensionCdata = "VAST-2.0-extension-cdata";
-constexpr std::string_view kExtensionCdataMessage =
-    "<Extension> leaf text payload with XML-sensitive characters should be wrapped in CDATA so JSON "
-    "blobs and URL-rich vendor data do not rely on fragile XML escaping";
-constexpr std::string_view kCreativeExtensionCdata = "VAST-2.0-creative-extension-cdata";
-constexpr std::string_view kCreativeExtensionCdataMessage =
-    "<CreativeExtension> leaf text payload with XML-sensitive characters should be wrapped in CDATA so "
-    "JSON blobs and URL-rich vendor data do not rely on fragile XML escaping";
-constexpr std::string_view kCdataRef = "W3C XML 1.0 §2.7";
-
-constexpr std::string_view kExtensionMisplaced = "VAST-2.0-extension-misplaced-element";
-constexpr std::string_view kCreativeExtensionMisplaced = "VAST-2.0-creative-extension-misplaced-element";
-constexpr std::string_view kMisplacedMessage =
-    "<Extension> contains an element that has a dedicated location in the VAST spec — likely misplaced";
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -252,75 +243,62 @@ std::string child_path(std::string_view base, std::string_view name) {
 }
 
 // Each attribute outside `allowed`, in document order.
-void check_attributes(const Node& element, std::string_view path, Names allowed, const ValidationContext& ctx,
-                      Issues& issues) {
+void check_attributes(const Node& element, std::string_view path, Names allowed, Report& report) {
     for (const Attr& a : element.attrs)
         if (!one_of(a.name, allowed))
-            emit(ctx, issues, kUnknownAttribute, kWarning, kUnknownAttributeMessage, attr_path(path, a.name),
-                 kVastSection2, &element);
+            report(rule::vast_unknown_attribute, attr_path(path, a.name), &element);
 }
 
-void unknown_child(const Container& c, const Node& child, std::string path, const ValidationContext& ctx,
-                   Issues& issues) {
-    emit(ctx, issues, c.unknown_rule, kError, c.unknown_message, std::move(path), c.unknown_ref, &child);
+std::string child_path(std::string_view base, const Node& child, std::size_t k, Seg seg,
+                       std::string_view fixed) {
+    switch (seg) {
+        case Seg::Name: return child_path(base, child.name);
+        case Seg::NameIndex: return indexed(base, child.name, k);
+        case Seg::FixedIndex: return indexed(base, fixed, k);
+    }
+    return {};
 }
-
-// Handles a child that is one of the container's text-only or accepted
-// names; returns false when it is neither.
-bool check_simple_child(const Container& c, const Node& child, const std::string& path,
-                        const ValidationContext& ctx, Issues& issues);
-
-void check_linear(const Node& linear, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_icons(const Node& icons, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_icon(const Node& icon, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_icon_clicks(const Node& clicks, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_media_files(const Node& files, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_closed_caption_files(const Node& files, const std::string& path, const ValidationContext& ctx,
-                                Issues& issues);
-void check_video_clicks(const Node& clicks, const std::string& path, const ValidationContext& ctx,
-                        Issues& issues);
-void check_non_linear_ads(const Node& ads, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_non_linear(const Node& nl, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_companion_ads(const Node& ads, const std::string& path, const ValidationContext& ctx, Issues& issues);
-void check_companion(const Node& companion, const std::string& path, const ValidationContext& ctx,
-                     Issues& issues);
-void check_ad_body(const Node& body, const Container& c, const std::string& path, const ValidationContext& ctx,
-                   Issues& issues);
-void check_creatives(const Node& creatives, const std::string& path, const ValidationContext& ctx,
-                     Issues& issues);
 
 // ---------------------------------------------------------------------------
 // Text-only elements and tracking events
 
 // Child elements first, then attributes outside the list.
-void check_text_only(const Node& element, std::string_view path, Names allowed, const ValidationContext& ctx,
-                     Issues& issues) {
+void check_text_only(const Node& element, std::string_view path, Names allowed, Report& report) {
     for (const Node& c : element.children)
-        emit(ctx, issues, kTextOnlyElement, kError, kTextOnlyElementMessage, child_path(path, c.name),
-             kVastSection2, &c);
-    check_attributes(element, path, allowed, ctx, issues);
+        report(rule::vast_text_only_element, child_path(path, c.name), &c);
+    check_attributes(element, path, allowed, report);
 }
 
-void check_tracking_events(std::span<const Node> children, std::string_view path, const ValidationContext& ctx,
-                           Issues& issues) {
+void check_tracking_events(std::span<const Node> children, std::string_view path, Report& report) {
     for (std::size_t k = 0; k < children.size(); ++k) {
         const Node& c = children[k];
         std::string p = indexed(path, "Tracking", k);
         if (c.name == kTracking.name)
-            check_text_only(c, p, kTracking.attrs, ctx, issues);
+            check_text_only(c, p, kTracking.attrs, report);
         else
-            emit(ctx, issues, kTrackingEventsUnknown, kError, kTrackingEventsUnknownMessage, std::move(p),
-                 kTrackingEventsRef, &c);
+            report(rule::vast_trackingevents_unknown_child, std::move(p), &c);
     }
 }
 
 // ---------------------------------------------------------------------------
 // Extensions
 
+struct ExtensionList {
+    std::string_view admitted;
+    const Rule& unknown;
+    const Rule& cdata;
+    const Rule& misplaced;
+};
+
+constexpr ExtensionList kExtensions{"Extension", rule::vast_extensions_unknown_child, rule::vast_extension_cdata,
+                                    rule::vast_extension_misplaced_element};
+constexpr ExtensionList kCreativeExtensions{"CreativeExtension", rule::vast_creativeextensions_unknown_child,
+                                            rule::vast_creative_extension_cdata,
+                                            rule::vast_creative_extension_misplaced_element};
+
 // A leaf payload holding "&" or "<" that is neither CDATA nor a URL.
 void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::string_view path,
-                                                     std::string_view rule, std::string_view message,
-                                                     const ValidationContext& ctx, Issues& issues) {
+                                                     const Rule& cdata, Report& report) {
     if (!element.children.empty()) return;
     std::string_view text = element.text;
     if (text.empty() || element.has_cdata) return;
@@ -328,293 +306,103 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::s
     // Cheaper than the URL parse and independent of it, so tested first.
     if (text.find_first_of("&<") == std::string_view::npos) return;
     if (url::is_absolute_url(text)) return;
-    emit(ctx, issues, rule, kWarning, message, std::string(path), kCdataRef, &element);
+    report(cdata, std::string(path), &element);
 }
 
 // Pre-order scan of the element's descendants for names with a dedicated
-// place; a found element is reported and not looked into. These findings
-// cannot be switched off: off reports them as warnings.
-void scan_extension_for_misplaced_elements(const Node& element, std::string_view path, std::string_view rule,
-                                           const ValidationContext& ctx, Issues& issues) {
-    std::uint8_t severity = ValidationContext::resolve(ctx, rule, kWarning);
-    if (severity == kOff) severity = kWarning;
-
-    struct Frame {
-        const Node* node;
-        std::size_t next;      // index of the next child to visit
-        std::size_t path_len;  // length of the node's path in `current`
-    };
-    std::string current(path);
-    std::vector<Frame> stack;
-    stack.push_back({&element, 0, current.size()});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.node->children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const Node& c = top.node->children[top.next++];
-        current.resize(top.path_len);
-        current.push_back('/');
-        current.append(c.name);
-        if (one_of(c.name, kDedicatedNames)) {
-            Issue& is = issues.emplace_back();
-            is.path = current;
-            is.line = c.line;
-            is.col = c.col;
-            is.id = rule;
-            is.message = kMisplacedMessage;
-            is.spec_ref = kVastSection2;
-            is.severity = severity;
-        } else if (!c.children.empty()) {
-            stack.push_back({&c, 0, current.size()});  // `top` is not used past this point
-        }
-    }
+// place; a found element is reported and not looked into.
+void scan_extension_for_misplaced_elements(const Node& element, std::string_view path, const Rule& misplaced,
+                                           Report& report) {
+    walk(element, std::string(path), Segment::Name, [&](const Node& c, const std::string& p) {
+        if (&c == &element || !one_of(c.name, kDedicatedNames)) return Step::Into;
+        report.unmutable(misplaced, p, &c);
+        return Step::Over;
+    });
 }
 
-void check_extension_container(std::span<const Node> children, std::string_view path,
-                               std::string_view admitted, std::string_view unknown_rule,
-                               std::string_view unknown_message, std::string_view unknown_ref,
-                               std::string_view cdata_rule, std::string_view cdata_message,
-                               std::string_view misplaced_rule, const ValidationContext& ctx, Issues& issues) {
+void check_extension_list(std::span<const Node> children, std::string_view path, const ExtensionList& list,
+                          Report& report) {
     for (std::size_t k = 0; k < children.size(); ++k) {
         const Node& c = children[k];
         std::string p = indexed(path, c.name, k);
-        if (c.name == admitted) {
-            maybe_warn_on_extension_like_text_without_cdata(c, p, cdata_rule, cdata_message, ctx, issues);
-            scan_extension_for_misplaced_elements(c, p, misplaced_rule, ctx, issues);
+        if (c.name == list.admitted) {
+            maybe_warn_on_extension_like_text_without_cdata(c, p, list.cdata, report);
+            scan_extension_for_misplaced_elements(c, p, list.misplaced, report);
         } else {
-            emit(ctx, issues, unknown_rule, kError, unknown_message, std::move(p), unknown_ref, &c);
+            report(list.unknown, std::move(p), &c);
         }
     }
-}
-
-void check_extensions(std::span<const Node> children, std::string_view path, const ValidationContext& ctx,
-                      Issues& issues) {
-    check_extension_container(children, path, "Extension", kExtensionsUnknown, kExtensionsUnknownMessage,
-                              kExtensionsRef, kExtensionCdata, kExtensionCdataMessage, kExtensionMisplaced,
-                              ctx, issues);
-}
-
-void check_creative_extensions(std::span<const Node> children, std::string_view path,
-                               const ValidationContext& ctx, Issues& issues) {
-    check_extension_container(children, path, "CreativeExtension", kCreativeExtensionsUnknown,
-                              kCreativeExtensionsUnknownMessage, kCreativeExtensionsRef,
-                              kCreativeExtensionCdata, kCreativeExtensionCdataMessage,
-                              kCreativeExtensionMisplaced, ctx, issues);
 }
 
 // ---------------------------------------------------------------------------
 // Containers
 
-bool check_simple_child(const Container& c, const Node& child, const std::string& path,
-                        const ValidationContext& ctx, Issues& issues) {
-    if (const TextOnly* t = find_text_only(c.text_only, child.name)) {
-        check_text_only(child, path, t->attrs, ctx, issues);
-        return true;
-    }
-    return one_of(child.name, c.accepted);
+const Sub* find_sub(std::span<const Sub> subs, std::string_view name) {
+    for (const Sub& s : subs)
+        if (s.name == name) return &s;
+    return nullptr;
 }
 
-// InLine and Wrapper, which differ only in their vocabulary.
-void check_ad_body(const Node& body, const Container& c, const std::string& path, const ValidationContext& ctx,
-                   Issues& issues) {
-    check_attributes(body, path, c.attrs, ctx, issues);
-    for (const Node& child : body.children) {
-        std::string p = child_path(path, child.name);
-        if (check_simple_child(c, child, p, ctx, issues)) continue;
-        if (child.name == "Creatives")
-            check_creatives(child, p, ctx, issues);
-        else if (child.name == "Extensions")
-            check_extensions(child.children, p, ctx, issues);
-        else
-            unknown_child(c, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_linear(const Node& linear, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(linear, path, kLinear.attrs, ctx, issues);
-    for (const Node& child : linear.children) {
-        std::string p = child_path(path, child.name);
-        if (check_simple_child(kLinear, child, p, ctx, issues)) continue;
-        if (child.name == "MediaFiles")
-            check_media_files(child, p, ctx, issues);
-        else if (child.name == "Icons")
-            check_icons(child, p, ctx, issues);
-        else if (child.name == "VideoClicks")
-            check_video_clicks(child, p, ctx, issues);
-        else if (child.name == "TrackingEvents")
-            check_tracking_events(child.children, p, ctx, issues);
-        else if (child.name == "Extensions")
-            check_extensions(child.children, p, ctx, issues);
-        else
-            unknown_child(kLinear, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_icons(const Node& icons, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(icons, path, kIcons.attrs, ctx, issues);
-    for (std::size_t k = 0; k < icons.children.size(); ++k) {
-        const Node& child = icons.children[k];
-        if (child.name == "Icon")
-            check_icon(child, indexed(path, "Icon", k), ctx, issues);
-        else
-            unknown_child(kIcons, child, child_path(path, child.name), ctx, issues);
-    }
-}
-
-void check_icon(const Node& icon, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(icon, path, kIcon.attrs, ctx, issues);
-    for (const Node& child : icon.children) {
-        std::string p = child_path(path, child.name);
-        if (check_simple_child(kIcon, child, p, ctx, issues)) continue;
-        if (child.name == "IconClicks")
-            check_icon_clicks(child, p, ctx, issues);
-        else
-            unknown_child(kIcon, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_icon_clicks(const Node& clicks, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(clicks, path, kIconClicks.attrs, ctx, issues);
-    for (const Node& child : clicks.children) {
-        std::string p = child_path(path, child.name);
-        if (!check_simple_child(kIconClicks, child, p, ctx, issues))
-            unknown_child(kIconClicks, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_media_files(const Node& files, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(files, path, kMediaFiles.attrs, ctx, issues);
-    for (std::size_t k = 0; k < files.children.size(); ++k) {
-        const Node& child = files.children[k];
-        if (const TextOnly* t = find_text_only(kMediaFiles.text_only, child.name))
-            check_text_only(child, indexed(path, child.name, k), t->attrs, ctx, issues);
-        else if (child.name == "ClosedCaptionFiles")
-            check_closed_caption_files(child, child_path(path, child.name), ctx, issues);
-        else
-            unknown_child(kMediaFiles, child, child_path(path, child.name), ctx, issues);
-    }
-}
-
-void check_closed_caption_files(const Node& files, const std::string& path, const ValidationContext& ctx,
-                                Issues& issues) {
-    check_attributes(files, path, kClosedCaptionFiles.attrs, ctx, issues);
-    for (std::size_t k = 0; k < files.children.size(); ++k) {
-        const Node& child = files.children[k];
-        std::string p = indexed(path, child.name, k);
-        if (!check_simple_child(kClosedCaptionFiles, child, p, ctx, issues))
-            unknown_child(kClosedCaptionFiles, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_video_clicks(const Node& clicks, const std::string& path, const ValidationContext& ctx,
-                        Issues& issues) {
-    check_attributes(clicks, path, kVideoClicks.attrs, ctx, issues);
-    for (std::size_t k = 0; k < clicks.children.size(); ++k) {
-        const Node& child = clicks.children[k];
-        if (const TextOnly* t = find_text_only(kVideoClicks.text_only, child.name))
-            check_text_only(child, indexed(path, child.name, k), t->attrs, ctx, issues);
-        else
-            unknown_child(kVideoClicks, child, child_path(path, child.name), ctx, issues);
-    }
-}
-
-void check_non_linear_ads(const Node& ads, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(ads, path, kNonLinearAds.attrs, ctx, issues);
-    for (const Node& child : ads.children) {
-        std::string p = child_path(path, child.name);
-        if (child.name == "NonLinear")
-            check_non_linear(child, p, ctx, issues);
-        else if (child.name == "TrackingEvents")
-            check_tracking_events(child.children, p, ctx, issues);
-        else
-            unknown_child(kNonLinearAds, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_non_linear(const Node& nl, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(nl, path, kNonLinear.attrs, ctx, issues);
-    for (const Node& child : nl.children) {
-        std::string p = child_path(path, child.name);
-        if (!check_simple_child(kNonLinear, child, p, ctx, issues))
-            unknown_child(kNonLinear, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_companion_ads(const Node& ads, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(ads, path, kCompanionAds.attrs, ctx, issues);
-    for (const Node& child : ads.children) {
-        std::string p = child_path(path, child.name);
-        if (child.name == "Companion")
-            check_companion(child, p, ctx, issues);
-        else
-            unknown_child(kCompanionAds, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_companion(const Node& companion, const std::string& path, const ValidationContext& ctx,
-                     Issues& issues) {
-    check_attributes(companion, path, kCompanion.attrs, ctx, issues);
-    for (const Node& child : companion.children) {
-        std::string p = child_path(path, child.name);
-        if (check_simple_child(kCompanion, child, p, ctx, issues)) continue;
-        if (child.name == "TrackingEvents")
-            check_tracking_events(child.children, p, ctx, issues);
-        else if (child.name == "CreativeExtensions")
-            check_creative_extensions(child.children, p, ctx, issues);
-        else
-            unknown_child(kCompanion, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_creative(const Node& creative, const std::string& path, const ValidationContext& ctx, Issues& issues) {
-    check_attributes(creative, path, kCreative.attrs, ctx, issues);
-    for (const Node& child : creative.children) {
-        std::string p = child_path(path, child.name);
-        if (check_simple_child(kCreative, child, p, ctx, issues)) continue;
-        if (child.name == "Linear")
-            check_linear(child, p, ctx, issues);
-        else if (child.name == "NonLinearAds")
-            check_non_linear_ads(child, p, ctx, issues);
-        else if (child.name == "CompanionAds")
-            check_companion_ads(child, p, ctx, issues);
-        else if (child.name == "CreativeExtensions")
-            check_creative_extensions(child.children, p, ctx, issues);
-        else
-            unknown_child(kCreative, child, std::move(p), ctx, issues);
-    }
-}
-
-void check_creatives(const Node& creatives, const std::string& path, const ValidationContext& ctx,
-                     Issues& issues) {
-    check_attributes(creatives, path, kCreatives.attrs, ctx, issues);
-    for (std::size_t k = 0; k < creatives.children.size(); ++k) {
-        const Node& child = creatives.children[k];
-        std::string p = indexed(path, "Creative", k);
-        if (child.name == "Creative")
-            check_creative(child, p, ctx, issues);
-        else
-            unknown_child(kCreatives, child, std::move(p), ctx, issues);
+// Checks a container and, in document order, everything below it that the
+// vocabulary describes. The vocabulary bounds the nesting, but the walk keeps
+// its own stack all the same.
+void check_container(const Node& top, Kind top_kind, std::string top_path, Report& report) {
+    struct Frame {
+        const Node* node;
+        const Container* c;
+        std::string path;
+        std::size_t next;
+    };
+    std::vector<Frame> stack;
+    auto enter = [&](const Node& n, Kind kind, std::string path) {
+        switch (kind) {
+            case Kind::TrackingEvents: check_tracking_events(n.children, path, report); return;
+            case Kind::Extensions: check_extension_list(n.children, path, kExtensions, report); return;
+            case Kind::CreativeExtensions:
+                check_extension_list(n.children, path, kCreativeExtensions, report);
+                return;
+            default: break;
+        }
+        const Container& c = kContainers[static_cast<std::size_t>(kind)];
+        check_attributes(n, path, c.attrs, report);
+        stack.push_back({&n, &c, std::move(path), 0});
+    };
+    enter(top, top_kind, std::move(top_path));
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.next == f.node->children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::size_t k = f.next++;
+        const Node& child = f.node->children[k];
+        const Container& c = *f.c;
+        if (const TextOnly* t = find_text_only(c.text_only, child.name)) {
+            check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t->attrs, report);
+        } else if (one_of(child.name, c.accepted)) {
+            // accepted as it is
+        } else if (const Sub* s = find_sub(c.subs, child.name)) {
+            enter(child, s->kind, child_path(f.path, child, k, s->seg, c.fixed));  // `f` may dangle now
+        } else {
+            report(*c.unknown, child_path(f.path, child, k, c.unknown_seg, c.fixed), &child);
+        }
     }
 }
 
 }  // namespace
 
-void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx, Issues& issues) {
-    const Node& root = doc.root;
+void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name != "VAST") return;
     const std::string root_path = "/VAST";
-    check_attributes(root, root_path, kAttrsVersion, ctx, issues);
+    check_attributes(root, root_path, kAttrsVersion, report);
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
         std::string ad_path = indexed(root_path, "Ad", i++);
-        check_attributes(ad, ad_path, kAttrsAd, ctx, issues);
-        if (const Node* inline_ = ad.child("InLine"))
-            check_ad_body(*inline_, kInLine, ad_path + "/InLine", ctx, issues);
+        check_attributes(ad, ad_path, kAttrsAd, report);
+        if (const Node* inline_ = ad.child("InLine")) check_container(*inline_, Kind::InLine, ad_path + "/InLine", report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            check_ad_body(*wrapper, kWrapper, ad_path + "/Wrapper", ctx, issues);
+            check_container(*wrapper, Kind::Wrapper, ad_path + "/Wrapper", report);
     }
 }
 

@@ -15,19 +15,6 @@ namespace adsieve::rules::security {
 
 namespace {
 
-constexpr std::string_view kRef = "IAB VAST 2.0 §2";
-constexpr std::string_view kMediaFileRef = "IAB VAST 2.0 §2.3.5.2";
-
-constexpr std::string_view kCdataMessage = "URI value is not wrapped in CDATA";
-constexpr std::string_view kEmptyMessage = "URL field is empty — expected a URI";
-constexpr std::string_view kInvalidMessage = "URL field does not appear to be a valid URI";
-constexpr std::string_view kTrackingHttpMessage =
-    "Tracking URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
-constexpr std::string_view kMediaFileHttpMessage =
-    "<MediaFile> URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
-constexpr std::string_view kClickHttpMessage =
-    "Tracking/click URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
-
 // Tracker and click elements other than Tracking and MediaFile whose content is a URL.
 constexpr std::array<std::string_view, 16> kTrackerAndClickElements = {
     "Error",
@@ -62,63 +49,56 @@ bool is_plain_http(std::string_view s) noexcept { return text::starts_with(s, "h
 
 }  // namespace
 
-void check_url_value(std::string_view value, const std::string& path, const ValidationContext& ctx,
-                     Issues& issues) {
+void check_url_value(std::string_view value, const std::string& path, Report& report) {
     if (value.empty())
-        emit(ctx, issues, "VAST-2.0-url-empty", kError, kEmptyMessage, path, kRef, nullptr);
+        report(rule::vast_url_empty, path, nullptr);
     else if (!is_valid_url(value))
-        emit(ctx, issues, "VAST-2.0-url-invalid", kWarning, kInvalidMessage, path, kRef, nullptr);
+        report(rule::vast_url_invalid, path, nullptr);
 }
 
 // The issues of one element of the walk, before those of its children.
-void check_url_element(const Node& node, const std::string& path, const ValidationContext& ctx,
-                       Issues& issues) {
+void check_url_element(const Node& node, const std::string& path, Report& report) {
     const std::string_view value = node.text;
     if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid_url(value))
-        emit(ctx, issues, "VAST-2.0-url-cdata", kWarning, kCdataMessage, path, kRef, &node);
+        report(rule::vast_url_cdata, path, &node);
 
     if (node.name == "Tracking") {
-        check_url_value(value, path, ctx, issues);
+        check_url_value(value, path, report);
         if (is_plain_http(value))
-            emit(ctx, issues, "VAST-2.0-tracking-https", kWarning, kTrackingHttpMessage, path, kRef,
-                 &node);
+            report(rule::vast_tracking_https, path, &node);
     } else if (node.name == "MediaFile") {
-        check_url_value(value, path, ctx, issues);
+        check_url_value(value, path, report);
         if (is_plain_http(value))
-            emit(ctx, issues, "VAST-2.0-mediafile-https", kWarning, kMediaFileHttpMessage, path,
-                 kMediaFileRef, &node);
+            report(rule::vast_mediafile_https, path, &node);
     } else if (is_tracker_or_click(node.name)) {
-        check_url_value(value, path, ctx, issues);
+        check_url_value(value, path, report);
         if (is_plain_http(value))
-            emit(ctx, issues, "VAST-2.0-tracking-https", kWarning, kClickHttpMessage, path, kRef,
-                 &node);
+            report(rule::vast_click_tracking_https, path, &node);
     }
 }
 
 // Checks `node` and its whole subtree in pre-order. Child paths index each
 // child among all children of its parent.
-void check_url_elements(const Node& node, std::string path, const ValidationContext& ctx,
-                        Issues& issues) {
-    walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
-        check_url_element(n, p, ctx, issues);
+void check_url_elements(const Node& node, std::string path, Report& report) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
+        check_url_element(n, p, report);
+        return Step::Into;
     });
 }
 
-void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx,
-           Issues& issues) {
-    const Node& root = doc.root;
+void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name != "VAST") return;
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
-            check_url_elements(*inline_ad, ad_path + "/InLine", ctx, issues);
+            check_url_elements(*inline_ad, ad_path + "/InLine", report);
         if (const Node* wrapper = ad.child("Wrapper")) {
-            check_url_elements(*wrapper, ad_path + "/Wrapper", ctx, issues);
+            check_url_elements(*wrapper, ad_path + "/Wrapper", report);
             // The tag URI is checked once more under its plain path.
             if (const Node* tag = wrapper->child("VASTAdTagURI"))
-                check_url_value(tag->text, ad_path + "/Wrapper/VASTAdTagURI", ctx, issues);
+                check_url_value(tag->text, ad_path + "/Wrapper/VASTAdTagURI", report);
         }
     }
 }

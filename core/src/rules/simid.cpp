@@ -13,27 +13,6 @@ namespace adsieve::rules::simid {
 
 namespace {
 
-constexpr std::string_view kIcfTypeMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> must have type=\"text/html\" per SIMID §5";
-constexpr std::string_view kIcfEmptyMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> must contain a URL — text content is empty";
-constexpr std::string_view kIcfHttpsMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> URL must use HTTPS — HTTP will be blocked in secure "
-    "contexts";
-constexpr std::string_view kIcfDurationMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> variableDuration must be \"true\" when present per SIMID §5";
-constexpr std::string_view kMediaRequiredMsg =
-    "Linear ad with <InteractiveCreativeFile apiFramework=\"SIMID\"> must also include a video/audio "
-    "<MediaFile> — SIMID requires a media asset";
-constexpr std::string_view kNoIframeMsg =
-    "<NonLinear apiFramework=\"SIMID\"> must contain an <IFrameResource> with the SIMID creative URL";
-constexpr std::string_view kIframeTypeMsg =
-    "<IFrameResource> in SIMID <NonLinear> should have type=\"text/html\" per SIMID §3.5.1";
-constexpr std::string_view kIframeEmptyMsg =
-    "<IFrameResource> in SIMID <NonLinear> must contain a URL — text content is empty";
-constexpr std::string_view kIframeHttpsMsg =
-    "<IFrameResource> in SIMID <NonLinear> URL must use HTTPS — HTTP will be blocked in secure contexts";
-
 bool is_simid(const Node& n) {
     auto api = n.attr("apiFramework");
     return api && *api == "SIMID";
@@ -53,22 +32,19 @@ bool is_audio_video_media_file(const Node& mf) {
                     *type == "application/x-mpegURL");
 }
 
-void check_interactive_file(const Node& icf, const std::string& path, const ValidationContext& ctx,
-                            Issues& issues) {
+void check_interactive_file(const Node& icf, const std::string& path, Report& report) {
     if (!is_html_type(icf))
-        emit(ctx, issues, "SIMID-1.0-simid-type-required", kError, kIcfTypeMsg, path, "IAB SIMID 1.0 §5", &icf);
+        report(rule::simid_simid_type_required, path, &icf);
     const std::string_view url = text::trim(icf.text);
     if (url.empty())
-        emit(ctx, issues, "SIMID-1.0-simid-url-empty", kError, kIcfEmptyMsg, path, "IAB SIMID 1.0 §3.1", &icf);
+        report(rule::simid_simid_url_empty, path, &icf);
     else if (is_insecure_url(url))
-        emit(ctx, issues, "SIMID-1.0-simid-url-https", kError, kIcfHttpsMsg, path, "IAB SIMID 1.0 §3.1", &icf);
+        report(rule::simid_simid_url_https, path, &icf);
     if (auto vd = icf.attr("variableDuration"); vd && *vd != "true")
-        emit(ctx, issues, "SIMID-1.0-simid-variable-duration-value", kWarning, kIcfDurationMsg, path,
-             "IAB SIMID 1.0 §5", &icf);
+        report(rule::simid_simid_variable_duration_value, path, &icf);
 }
 
-void check_linear(const Node& linear, const std::string& linear_path, const ValidationContext& ctx,
-                  Issues& issues) {
+void check_linear(const Node& linear, const std::string& linear_path, Report& report) {
     const Node* media_files = linear.child("MediaFiles");
     if (!media_files || media_files->children.empty()) return;
     bool has_media = false;
@@ -82,31 +58,26 @@ void check_linear(const Node& linear, const std::string& linear_path, const Vali
         const std::size_t index = n++;
         if (!is_simid(icf)) continue;
         has_simid = true;
-        check_interactive_file(icf, indexed(base, "InteractiveCreativeFile", index), ctx, issues);
+        check_interactive_file(icf, indexed(base, "InteractiveCreativeFile", index), report);
     }
     if (has_simid && !has_media)
-        emit(ctx, issues, "SIMID-1.0-simid-mediafile-required", kError, kMediaRequiredMsg, linear_path,
-             "IAB SIMID 1.0 §3.4", &linear);
+        report(rule::simid_simid_mediafile_required, linear_path, &linear);
 }
 
 // The checks on one SIMID IFrameResource.
-void check_iframe_resource(const Node& iframe, const std::string& path, const ValidationContext& ctx,
-                           Issues& issues) {
+void check_iframe_resource(const Node& iframe, const std::string& path, Report& report) {
     if (!is_html_type(iframe))
-        emit(ctx, issues, "SIMID-1.1-iframe-simid-type-required", kWarning, kIframeTypeMsg, path,
-             "IAB SIMID 1.1 §3.5.1", &iframe);
+        report(rule::simid_iframe_simid_type_required, path, &iframe);
     const std::string_view url = text::trim(iframe.text);
     if (url.empty())
-        emit(ctx, issues, "SIMID-1.1-iframe-simid-url-empty", kError, kIframeEmptyMsg, path, "IAB SIMID 1.1 §3.5.1",
-             &iframe);
+        report(rule::simid_iframe_simid_url_empty, path, &iframe);
     else if (is_insecure_url(url))
-        emit(ctx, issues, "SIMID-1.1-iframe-simid-url-https", kError, kIframeHttpsMsg, path,
-             "IAB SIMID 1.1 §3.5.1", &iframe);
+        report(rule::simid_iframe_simid_url_https, path, &iframe);
 }
 
 // The non-linear part, shared by InLine and Wrapper creatives.
 void check_nonlinear_ads(std::span<const Node> creative_children, const std::string& creative_path,
-                         const ValidationContext& ctx, Issues& issues) {
+                         Report& report) {
     const Node* ads = nullptr;
     for (const Node& c : creative_children)
         if (c.name == "NonLinearAds") {
@@ -121,24 +92,23 @@ void check_nonlinear_ads(std::span<const Node> creative_children, const std::str
         const std::string nl_path = indexed(base, "NonLinear", k++);
         const bool simid_nonlinear = is_simid(nl);
         if (simid_nonlinear && !nl.has_child("IFrameResource"))
-            emit(ctx, issues, "SIMID-1.1-nonlinear-simid-no-iframe", kError, kNoIframeMsg, nl_path,
-                 "IAB SIMID 1.1 §3.5.1", &nl);
+            report(rule::simid_nonlinear_simid_no_iframe, nl_path, &nl);
         std::size_t j = 0;
         for (const Node& iframe : nl.children) {
             if (iframe.name != "IFrameResource") continue;
             const std::size_t index = j++;
             if (simid_nonlinear || is_simid(iframe))
-                check_iframe_resource(iframe, indexed(nl_path, "IFrameResource", index), ctx, issues);
+                check_iframe_resource(iframe, indexed(nl_path, "IFrameResource", index), report);
         }
     }
 }
 
 }  // namespace
 
-void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx, Issues& issues) {
-    if (doc.root.name != "VAST") return;
+void check(const Node& root, const DetectedVersion&, Report& report) {
+    if (root.name != "VAST") return;
     std::size_t i = 0;
-    for (const Node& ad : doc.root.children) {
+    for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
         const Node* inl = ad.child("InLine");
@@ -149,8 +119,8 @@ void check(const VastDocument& doc, const DetectedVersion&, const ValidationCont
                 if (creative.name != "Creative") continue;
                 const std::string creative_path = indexed(base, "Creative", m++);
                 if (const Node* linear = creative.child("Linear"))
-                    check_linear(*linear, creative_path + "/Linear", ctx, issues);
-                check_nonlinear_ads(creative.children, creative_path, ctx, issues);
+                    check_linear(*linear, creative_path + "/Linear", report);
+                check_nonlinear_ads(creative.children, creative_path, report);
             }
         }
         const Node* wrapper = ad.child("Wrapper");
@@ -159,7 +129,7 @@ void check(const VastDocument& doc, const DetectedVersion&, const ValidationCont
             std::size_t m = 0;
             for (const Node& creative : creatives->children) {
                 if (creative.name != "Creative") continue;
-                check_nonlinear_ads(creative.children, indexed(base, "Creative", m++), ctx, issues);
+                check_nonlinear_ads(creative.children, indexed(base, "Creative", m++), report);
             }
         }
     }

@@ -2,14 +2,9 @@
 
 namespace adsieve::rules::structure {
 
-void check(const VastDocument& doc, const DetectedVersion&, const ValidationContext& ctx,
-           Issues& issues) {
-    if (ctx.wrapper_depth > ctx.max_wrapper_depth)
-        emit(ctx, issues, "VAST-2.0-wrapper-depth", kError,
-             "Wrapper chain depth exceeds the maximum allowed limit", std::string("/VAST"),
-             "IAB VAST 4.x \u00a72.3", nullptr);
-
-    const Node& root = doc.root;
+void check(const Node& root, const DetectedVersion&, Report& report) {
+    if (report.ctx.wrapper_depth > report.ctx.max_wrapper_depth)
+        report(rule::vast_wrapper_depth, std::string("/VAST"), nullptr);
     if (root.name != "VAST") return;
     std::size_t ads = 0, sequenced = 0;
     for (const Node& c : root.children) {
@@ -18,10 +13,7 @@ void check(const VastDocument& doc, const DetectedVersion&, const ValidationCont
         if (c.attr("sequence")) ++sequenced;
     }
     if (ads >= 2 && sequenced != 0 && sequenced != ads)
-        emit(ctx, issues, "VAST-2.0-ad-sequence", kWarning,
-             "Multiple <Ad> elements present but sequence attribute is missing on some \u2014 "
-             "ambiguous ordering",
-             std::string("/VAST"), "IAB VAST 2.0 \u00a72.2", nullptr);
+        report(rule::vast_ad_sequence, std::string("/VAST"), nullptr);
 }
 
 }  // namespace adsieve::rules::structure

@@ -55,12 +55,6 @@ constexpr std::string_view kTaxonomyDomain = "iab.com";
 constexpr std::string_view kTaxonomyLabDomain = "iabtechlab.com";
 static_assert(kTaxonomyDomain.size() == 7 && kTaxonomyLabDomain.size() == 14);
 
-constexpr std::string_view kNotUriMessage =
-    "authority attribute is not a valid authority URL (expected a domain such as \"iabtechlab.com\")";
-constexpr std::string_view kUnknownAuthorityMessage =
-    "authority is not a recognised IAB Content Taxonomy authority; players cannot map these "
-    "category codes to a shared taxonomy";
-
 std::span<const std::string_view> event_vocabulary(VastVersion v) noexcept {
     switch (v) {
         case VastVersion::V2_0: return kEvents2_0;
@@ -157,22 +151,6 @@ bool has_upper_case(std::string_view s) noexcept {
     return false;
 }
 
-// Appends an issue positioned at an explicit line and column.
-void emit_at(const ValidationContext& ctx, Issues& issues, std::string_view id,
-             std::uint8_t default_severity, std::string_view message, std::string path,
-             std::string_view spec_ref, std::uint32_t line, std::uint32_t col) {
-    std::uint8_t sev = ValidationContext::resolve(ctx, id, default_severity);
-    if (sev == kOff) return;
-    Issue& is = issues.emplace_back();
-    is.path = std::move(path);
-    is.line = line;
-    is.col = col;
-    is.id = id;
-    is.message = message;
-    is.spec_ref = spec_ref;
-    is.severity = sev;
-}
-
 bool is_well_formed_host(std::string_view host) noexcept {
     if (host.find('.') == std::string_view::npos) return false;
     if (host.front() == '.' || host.back() == '.') return false;
@@ -191,28 +169,22 @@ bool is_taxonomy_authority(std::string_view host) {
 }
 
 void check_linear(const Node& linear, const std::string& linear_path,
-                  std::optional<VastVersion> version, const ValidationContext& ctx, Issues& issues) {
+                  std::optional<VastVersion> version, Report& report) {
     if (const Node* duration = linear.child("Duration")) {
         std::string_view d = text::trim(duration->text);
         if (!d.empty() && !is_hhmmss(d))
-            emit(ctx, issues, "VAST-2.0-duration-format", kError,
-                 "<Duration> value does not match required format HH:MM:SS or HH:MM:SS.mmm",
-                 linear_path + "/Duration", "IAB VAST 2.0 \u00a72.3.5.1", duration);
+            report(rule::vast_duration_format, linear_path + "/Duration", duration);
     }
 
     auto skipoffset = linear.attr("skipoffset");
     if (skipoffset && !is_valid_time_or_percent(*skipoffset))
-        emit(ctx, issues, "VAST-3.0-skipoffset-format", kWarning,
-             "Linear skipoffset attribute does not match required format (HH:MM:SS[.mmm] or n%)",
-             attr_path(linear_path, "skipoffset"), "IAB VAST 3.0 \u00a72.3.6", &linear);
+        report(rule::vast_skipoffset_format, attr_path(linear_path, "skipoffset"), &linear);
 
     const Node* tracking_events = linear.child("TrackingEvents");
     if (!skipoffset && tracking_events) {
         for (const Node& t : tracking_events->children) {
             if (t.name != "Tracking" || t.attr("event") != "skip") continue;
-            emit(ctx, issues, "VAST-3.0-skip-event-no-skipoffset", kWarning,
-                 "<Tracking event=\"skip\"> present but <Linear> has no skipoffset attribute",
-                 linear_path + "/TrackingEvents", "IAB VAST 3.0 \u00a72.3.6", &linear);
+            report(rule::vast_skip_event_no_skipoffset, linear_path + "/TrackingEvents", &linear);
             break;
         }
     }
@@ -229,21 +201,13 @@ void check_linear(const Node& linear, const std::string& linear_path,
             if (*event == "progress") {
                 auto offset = t.attr("offset");
                 if (offset && !is_valid_time_or_percent(*offset))
-                    emit(ctx, issues, "VAST-3.0-progress-offset-format", kWarning,
-                         "<Tracking event=\"progress\"> offset attribute does not match required "
-                         "format (HH:MM:SS[.mmm] or n%)",
-                         attr_path(tracking_path(), "offset"), "IAB VAST 3.0 \u00a72.3.6", &t);
+                    report(rule::vast_progress_offset_format, attr_path(tracking_path(), "offset"), &t);
             }
             if (!version || one_of(*event, event_vocabulary(*version))) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
-                emit(ctx, issues, "VAST-4.0-tracking-event-removed", kWarning,
-                     "Tracking event \"fullscreen\"/\"exitFullscreen\" was removed in VAST 4.0 \u2014 "
-                     "use playerExpand/playerCollapse",
-                     attr_path(tracking_path(), "event"), "IAB VAST 4.0 \u00a72.3.6", &t);
+                report(rule::vast_tracking_event_removed, attr_path(tracking_path(), "event"), &t);
             else
-                emit(ctx, issues, "VAST-4.1-tracking-event-value", kError,
-                     "Tracking event attribute value is not in the VAST spec enum for this version",
-                     attr_path(tracking_path(), "event"), "IAB VAST 4.2 \u00a72.3.6", &t);
+                report(rule::vast_tracking_event_value, attr_path(tracking_path(), "event"), &t);
         }
     }
 
@@ -256,76 +220,56 @@ void check_linear(const Node& linear, const std::string& linear_path,
             auto media_path = [&] { return indexed(files_path, "MediaFile", index); };
             auto delivery = mf.attr("delivery");
             if (delivery && !one_of(*delivery, kDeliveries))
-                emit(ctx, issues, "VAST-2.0-mediafile-delivery-enum", kError,
-                     "<MediaFile> delivery attribute must be \"progressive\" or \"streaming\"",
-                     attr_path(media_path(), "delivery"), "IAB VAST 2.0 \u00a72.3.5.2", &mf);
+                report(rule::vast_mediafile_delivery_enum, attr_path(media_path(), "delivery"), &mf);
             bool has_min = mf.attr("minBitrate").has_value();
             bool has_max = mf.attr("maxBitrate").has_value();
             if (has_min != has_max)
-                emit(ctx, issues, "VAST-3.0-minmaxbitrate-pair", kError,
-                     "<MediaFile> must have both minBitrate and maxBitrate, or neither", media_path(),
-                     "IAB VAST 3.0 \u00a72.3.5.2", &mf);
+                report(rule::vast_minmaxbitrate_pair, media_path(), &mf);
             if (mf.attr("bitrate") && (has_min || has_max))
-                emit(ctx, issues, "VAST-3.0-bitrate-conflict", kWarning,
-                     "<MediaFile> should not specify both bitrate and minBitrate/maxBitrate",
-                     media_path(), "IAB VAST 3.0 \u00a72.3.5.2", &mf);
+                report(rule::vast_bitrate_conflict, media_path(), &mf);
         }
     }
 }
 
 void check_companions(const Node& companion_ads, const std::string& creative_path,
-                      const ValidationContext& ctx, Issues& issues) {
+                      Report& report) {
     std::string companions_path = creative_path + "/CompanionAds";
     auto required = companion_ads.attr("required");
     if (required && !one_of(*required, kCompanionRequired))
-        emit(ctx, issues, "VAST-3.0-companion-required-attr", kWarning,
-             "<CompanionAds> required attribute must be \"all\", \"any\", or \"none\"",
-             attr_path(companions_path, "required"), "IAB VAST 3.0 \u00a72.3.8", &companion_ads);
+        report(rule::vast_companion_required_attr, attr_path(companions_path, "required"), &companion_ads);
     std::size_t c = 0;
     for (const Node& companion : companion_ads.children) {
         if (companion.name != "Companion") continue;
         std::size_t index = c++;
         auto mode = companion.attr("renderingMode");
         if (mode && !one_of(*mode, kRenderingModes))
-            emit(ctx, issues, "VAST-4.1-companion-renderingmode-value", kWarning,
-                 "Companion renderingMode attribute value is not in allowed set (default, "
-                 "end-card, concurrent)",
-                 attr_path(indexed(companions_path, "Companion", index), "renderingMode"),
-                 "IAB VAST 4.1 \u00a72.3.8", &companion);
+            report(rule::vast_companion_renderingmode_value, attr_path(indexed(companions_path, "Companion", index), "renderingMode"), &companion);
     }
 }
 
 void check_pricing(const Node& pricing, const std::string& pricing_path,
-                   std::optional<VastVersion> version, const ValidationContext& ctx, Issues& issues) {
+                   std::optional<VastVersion> version, Report& report) {
     if (auto currency = pricing.attr("currency")) {
         bool ok = currency->size() == 3 && std::all_of(currency->begin(), currency->end(), is_ascii_letter);
         if (!ok)
-            emit(ctx, issues, "VAST-3.0-pricing-currency-format", kWarning,
-                 "<Pricing> currency attribute must be a 3-letter ISO-4217 code (e.g. \"USD\")",
-                 attr_path(pricing_path, "currency"), "IAB VAST 3.0 \u00a72.3.10", &pricing);
+            report(rule::vast_pricing_currency_format, attr_path(pricing_path, "currency"), &pricing);
     }
     if (version == VastVersion::V3_0) {
         auto model = pricing.attr("model");
         if (model && has_upper_case(*model))
-            emit(ctx, issues, "VAST-3.0-pricing-model-case", kWarning,
-                 "<Pricing> model attribute value should be lowercase in VAST 3.0 (XSD enumerates "
-                 "cpm/cpc/cpe/cpv)",
-                 attr_path(pricing_path, "model"), "IAB VAST 3.0 \u00a72.3.10", &pricing);
+            report(rule::vast_pricing_model_case, attr_path(pricing_path, "model"), &pricing);
     }
 }
 
-void check_authorities(std::span<const Node> children, std::string_view content_path,
-                       std::string_view element, std::string_view not_uri_rule_id,
-                       std::string_view unknown_rule_id, std::string_view spec_ref,
-                       const ValidationContext& ctx, Issues& issues) {
+void check_authorities(std::span<const Node> children, std::string_view content_path, std::string_view element,
+                       const Rule& not_uri, const Rule& unknown, Report& report) {
     std::size_t g = 0;
     for (const Node& c : children) {
         if (c.name != element) continue;
         std::size_t index = g++;
         if (auto authority = c.attr("authority"))
             check_authority_value(*authority, attr_path(indexed(content_path, element, index), "authority"),
-                                  not_uri_rule_id, unknown_rule_id, spec_ref, c.line, c.col, ctx,
-                                  issues);
+                                  not_uri, unknown, Position{c.line, c.col}, report);
     }
 }
 
@@ -359,10 +303,8 @@ bool is_valid_time_or_percent(std::string_view s) noexcept {
     return is_hhmmss(s);
 }
 
-void check_authority_value(std::string_view value, std::string path,
-                           std::string_view not_uri_rule_id, std::string_view unknown_rule_id,
-                           std::string_view spec_ref, std::uint32_t line, std::uint32_t col,
-                           const ValidationContext& ctx, Issues& issues) {
+void check_authority_value(std::string_view value, std::string path, const Rule& not_uri,
+                           const Rule& unknown, Position at, Report& report) {
     std::string_view host = text::trim(value);
     if (host.starts_with("https://"))
         host.remove_prefix(8);
@@ -371,18 +313,15 @@ void check_authority_value(std::string_view value, std::string path,
     host = host.substr(0, host.find_first_of("/?#"));
     if (host.starts_with("www.")) host.remove_prefix(4);
     if (!is_well_formed_host(host)) {
-        emit_at(ctx, issues, not_uri_rule_id, kWarning, kNotUriMessage, std::move(path), spec_ref,
-                line, col);
+        report(not_uri, std::move(path), at);
         return;
     }
     if (!is_taxonomy_authority(host))
-        emit_at(ctx, issues, unknown_rule_id, kInfo, kUnknownAuthorityMessage, std::move(path),
-                "IAB Tech Lab Content Taxonomy", line, col);
+        report(unknown, std::move(path), at);
 }
 
 void check_ad_content(std::span<const Node> children, std::string_view content_path,
-                      std::optional<VastVersion> version, const ValidationContext& ctx,
-                      Issues& issues) {
+                      std::optional<VastVersion> version, Report& report) {
     if (const Node* creatives = first_child(children, "Creatives")) {
         std::string creatives_path = std::string(content_path) + "/Creatives";
         std::size_t j = 0;
@@ -390,29 +329,25 @@ void check_ad_content(std::span<const Node> children, std::string_view content_p
             if (creative.name != "Creative") continue;
             std::string creative_path = indexed(creatives_path, "Creative", j++);
             if (const Node* linear = creative.child("Linear"))
-                check_linear(*linear, creative_path + "/Linear", version, ctx, issues);
+                check_linear(*linear, creative_path + "/Linear", version, report);
             if (const Node* companion_ads = creative.child("CompanionAds"))
-                check_companions(*companion_ads, creative_path, ctx, issues);
+                check_companions(*companion_ads, creative_path, report);
         }
     }
 
     if (const Node* pricing = first_child(children, "Pricing"))
-        check_pricing(*pricing, std::string(content_path) + "/Pricing", version, ctx, issues);
+        check_pricing(*pricing, std::string(content_path) + "/Pricing", version, report);
 
     if (version && *version >= VastVersion::V4_0)
-        check_authorities(children, content_path, "Category", "VAST-4.0-category-authority-not-uri",
-                          "VAST-4.0-category-authority-unknown", "IAB VAST 4.0 \u00a72.3.3", ctx,
-                          issues);
+        check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
+                          rule::vast_category_authority_unknown, report);
     if (version && *version >= VastVersion::V4_1)
         check_authorities(children, content_path, "BlockedAdCategories",
-                          "VAST-4.1-blockedadcategories-authority-not-uri",
-                          "VAST-4.1-blockedadcategories-authority-unknown", "IAB VAST 4.1 \u00a72.3.2",
-                          ctx, issues);
+                          rule::vast_blockedadcategories_authority_not_uri,
+                          rule::vast_blockedadcategories_authority_unknown, report);
 }
 
-void check(const VastDocument& doc, const DetectedVersion& version, const ValidationContext& ctx,
-           Issues& issues) {
-    const Node& root = doc.root;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (root.name != "VAST") return;
     std::optional<VastVersion> effective = version.effective();
 
@@ -423,10 +358,7 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
             std::size_t index = i++;
             auto ad_type = ad.attr("adType");
             if (ad_type && !one_of(*ad_type, kAdTypes))
-                emit(ctx, issues, "VAST-4.1-adtype-value", kWarning,
-                     "Ad adType attribute value is not in the allowed set (video, audio, hybrid)",
-                     attr_path(indexed("/VAST", "Ad", index), "adType"), "IAB VAST 4.1 \u00a72.2.1",
-                     &ad);
+                report(rule::vast_adtype_value, attr_path(indexed("/VAST", "Ad", index), "adType"), &ad);
         }
     }
 
@@ -435,9 +367,9 @@ void check(const VastDocument& doc, const DetectedVersion& version, const Valida
         if (ad.name != "Ad") continue;
         std::string ad_path = indexed("/VAST", "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))
-            check_ad_content(inline_->children, ad_path + "/InLine", effective, ctx, issues);
+            check_ad_content(inline_->children, ad_path + "/InLine", effective, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            check_ad_content(wrapper->children, ad_path + "/Wrapper", effective, ctx, issues);
+            check_ad_content(wrapper->children, ad_path + "/Wrapper", effective, report);
     }
 }
 

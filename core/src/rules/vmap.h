@@ -4,6 +4,6 @@
 
 namespace adsieve::rules::vmap {
 
-void check(const VastDocument& doc, const ValidationContext& ctx, Issues& issues);
+void check(const Node& root, Report& report);
 
 }  // namespace adsieve::rules::vmap

@@ -4,10 +4,10 @@
 
 #include "json.h"
 
-namespace adsieve::ffi {
+namespace adsieve {
 
 // Prints the tree as {"error":..,"error_text":..,"root":{..}} without recursion.
-std::string tree_json(const VastDocument& doc) {
+std::string tree_json(const Document& doc) {
     std::string out = "{\"error\":";
     out += doc.parse_error ? "true" : "false";
     out += ",\"error_text\":";
@@ -56,4 +56,4 @@ std::string tree_json(const VastDocument& doc) {
     return out;
 }
 
-}  // namespace adsieve::ffi
+}  // namespace adsieve

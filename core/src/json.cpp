@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace adsieve::ffi {
+namespace adsieve {
 
 void append_escaped(std::string& out, std::string_view s) {
     out.push_back('"');
@@ -36,12 +36,6 @@ void append_uint(std::string& out, std::uint64_t v) {
     char buf[24];
     int n = std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(v));
     out.append(buf, static_cast<std::size_t>(n));
-}
-
-std::string_view severity_word(std::uint8_t s) {
-    if (s >= kError) return "error";
-    if (s == kWarning) return "warning";
-    return "info";
 }
 
 }  // namespace
@@ -94,4 +88,4 @@ std::string render_json(const ValidationResult& result) {
     return out;
 }
 
-}  // namespace adsieve::ffi
+}  // namespace adsieve

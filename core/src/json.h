@@ -6,11 +6,11 @@
 
 #include "validate.h"
 
-namespace adsieve::ffi {
+namespace adsieve {
 
 std::string render_json(const ValidationResult& result);
 
 // Appends s as a JSON string literal (control characters escaped).
 void append_escaped(std::string& out, std::string_view s);
 
-}  // namespace adsieve::ffi
+}  // namespace adsieve

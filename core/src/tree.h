@@ -5,9 +5,9 @@
 
 #include "model.h"
 
-namespace adsieve::ffi {
+namespace adsieve {
 
 // {"error":bool,"error_text":string|null,"root":{name,attrs,text,has_cdata,line,col,children}}
-std::string tree_json(const VastDocument& doc);
+std::string tree_json(const Document& doc);
 
-}  // namespace adsieve::ffi
+}  // namespace adsieve

@@ -1,0 +1,130 @@
+// How rules report: the rule record, the per-call settings, the findings and
+// the one object every family reports through. Nothing here knows a family.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model.h"
+#include "version.h"
+
+namespace adsieve {
+
+// Severity, ordered by gravity; Off is what an override may turn a rule into.
+enum class Severity : std::uint8_t { Info = 0, Warning = 1, Error = 2, Off = 3 };
+
+std::string_view severity_word(Severity s) noexcept;  // "info", "warning", "error", "off"
+std::optional<Severity> severity_from_word(std::string_view w) noexcept;
+
+// The module a rule is checked in.
+enum class Family : std::uint8_t {
+    Required, Schema, Structure, Security, Consistency, Deprecated, Ambiguous,
+    Values, Ctv, Simid, Macros, Vmap, Daast,
+};
+std::string_view family_word(Family f) noexcept;  // "required", "schema", ...
+
+struct Rule {
+    std::string_view id;
+    Severity severity;  // default
+    std::uint8_t kind;  // catalogue category
+    Family family;
+    std::string_view message;      // what a finding says
+    std::string_view spec_ref;     // the section it enforces
+    std::string_view description = {};  // catalogue text, when it differs from the message
+
+    std::string_view summary() const noexcept { return description.empty() ? message : description; }
+};
+
+// A second wording of a rule: same id and severity, another message.
+struct RuleVariant {
+    const Rule* rule;
+    std::string_view message;
+    std::string_view spec_ref;
+};
+
+constexpr RuleVariant as_variant(const Rule& r) noexcept { return {&r, r.message, r.spec_ref}; }
+
+using Overrides = std::map<std::string, Severity, std::less<>>;
+
+// Settings of one validation call.
+struct ValidationContext {
+    std::optional<Overrides> rule_overrides;
+    std::uint8_t wrapper_depth = 0;
+    std::uint8_t max_wrapper_depth = kDefaultMaxWrapperDepth;
+    std::optional<VastVersion> forced_version;
+    std::size_t max_issues = 0;  // list at most this many findings; 0: no cap
+
+    static constexpr std::uint8_t kDefaultMaxWrapperDepth = 5;
+
+    // Effective severity of a rule: its override, else its default.
+    Severity resolve(const Rule& rule) const;
+};
+
+struct Issue {
+    std::optional<std::string> path;
+    std::optional<std::uint32_t> line;
+    std::optional<std::uint32_t> col;
+    std::string_view id;
+    std::string_view message;
+    std::string_view spec_ref;
+    Severity severity = Severity::Error;
+};
+
+using Issues = std::vector<Issue>;
+
+struct Position {
+    std::uint32_t line;
+    std::uint32_t col;
+};
+
+// Collects the findings of one call. Families call it with the rule, the
+// finding's path (none for document-level findings) and the element the
+// position comes from.
+struct Report {
+    const ValidationContext& ctx;
+    Issues issues;
+    std::size_t errors = 0;
+    std::size_t warnings = 0;
+    std::size_t infos = 0;
+    bool truncated = false;
+    // Prepended to every path while findings of an embedded document are
+    // reported; a finding without a path gets the prefix alone.
+    std::string_view path_prefix;
+
+    explicit Report(const ValidationContext& c) : ctx(c) {}
+
+    void operator()(const Rule& r, std::optional<std::string> path, const Node* at) {
+        add(r, r.message, r.spec_ref, ctx.resolve(r), std::move(path), position(at));
+    }
+    void operator()(const RuleVariant& v, std::optional<std::string> path, const Node* at) {
+        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), std::move(path), position(at));
+    }
+    void operator()(const Rule& r, std::optional<std::string> path, Position at) {
+        add(r, r.message, r.spec_ref, ctx.resolve(r), std::move(path), at);
+    }
+    // Findings that an override can re-grade but not switch off: off reports
+    // them at the rule's default severity.
+    void unmutable(const Rule& r, std::string path, const Node* at) {
+        Severity s = ctx.resolve(r);
+        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, std::move(path), position(at));
+    }
+
+    // True when a finding of this rule would be recorded, so a caller can
+    // skip building its path.
+    bool enabled(const Rule& r) const { return ctx.resolve(r) != Severity::Off; }
+
+private:
+    static std::optional<Position> position(const Node* n) {
+        if (!n) return std::nullopt;
+        return Position{n->line, n->col};
+    }
+    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s,
+             std::optional<std::string> path, std::optional<Position> at);
+};
+
+}  // namespace adsieve
