@@ -17,6 +17,7 @@ struct Finding {
     std::string path;  // empty when the finding has none
     std::uint32_t line = 0;  // 0: no position
     std::uint32_t col = 0;
+    int vast_code = 0;  // the VAST error code a player would report; only for chain findings
 };
 
 struct Report {

@@ -1,6 +1,7 @@
 #include "escape.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 
 namespace cli {
@@ -120,6 +121,29 @@ std::string uri_reference(std::string_view path) {
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
                            c == '.' || c == '_' || c == '~' || c == '/';
         if (plain)
+            out += static_cast<char>(c);
+        else
+            append_hex(out, "%%%02X", c);
+    }
+    return out;
+}
+
+std::string uri_text(std::string_view url) {
+    // Brackets are kept only in the authority, where they enclose IPv6 addresses.
+    const std::size_t slashes = url.find("//");
+    const std::size_t host_begin = slashes == std::string_view::npos ? 0 : slashes + 2;
+    const std::size_t host_end =
+        slashes == std::string_view::npos ? 0 : std::min(url.size(), url.find_first_of("/?#", host_begin));
+    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+    std::string out;
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(url[i]);
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                c == '-' || c == '.' || c == '_' || c == '~';
+        const bool reserved = std::string_view(":/?#@!$&'()*+,;=").find(static_cast<char>(c)) != std::string_view::npos;
+        const bool bracket = (c == '[' || c == ']') && i >= host_begin && i < host_end;
+        const bool escape = c == '%' && i + 2 < url.size() && hex(url[i + 1]) && hex(url[i + 2]);
+        if (unreserved || reserved || bracket || escape)
             out += static_cast<char>(c);
         else
             append_hex(out, "%%%02X", c);

@@ -19,6 +19,9 @@ void append_json_quoted(std::string& out, std::string_view s);
 // A relative URI reference for a file name (SARIF artifact locations).
 std::string uri_reference(std::string_view path);
 
+// A URL as a valid URI: characters a URI may not hold are percent-encoded.
+std::string uri_text(std::string_view url);
+
 // GitHub workflow commands: the message part and a property value.
 std::string github_data(std::string_view s);
 std::string github_property(std::string_view s);

@@ -154,6 +154,7 @@ std::string sarif_result(const Style& st, const Finding& f, std::string_view art
     out += ",\"level\":\"" + sarif_level(f.severity) + "\",\"message\":{\"text\":";
     std::string message = f.message;
     if (!extra.empty()) message += ": " + std::string(extra);
+    if (f.vast_code) message += " (VAST error " + std::to_string(f.vast_code) + ")";
     append_json_quoted(out, message);
     out += "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":";
     append_json_quoted(out, artifact);
@@ -169,7 +170,9 @@ std::string sarif_result(const Style& st, const Finding& f, std::string_view art
         append_json_quoted(out, f.path);
         out += ",\"kind\":\"element\"}]";
     }
-    out += "}]}";
+    out += "}]";
+    if (f.vast_code) out += ",\"properties\":{\"vastErrorCode\":" + std::to_string(f.vast_code) + "}";
+    out += "}";
     return out;
 }
 
@@ -184,6 +187,7 @@ std::string github_line(const Finding& f, std::string_view file, std::string_vie
     out += ",title=" + github_property(f.id) + "::";
     std::string message = f.message;
     if (!extra.empty()) message += ": " + std::string(extra);
+    if (f.vast_code) message += " (VAST error " + std::to_string(f.vast_code) + ")";
     if (!f.path.empty()) message += " (" + f.path + ")";
     out += github_data(message);
     out += '\n';
