@@ -169,9 +169,12 @@ void follow_chain(Walk& w, Walk::Start start) {
         hop.url = url;
         hop.local = local;
         if (w.fetches == kMaxFetches) {
+            // Said once; chains still waiting are dropped with it.
             hop.kind = "failed";
-            hop.chain_findings.push_back(chain_finding(
-                "FOLLOW-hop-limit", "not fetched: the run already fetched " + std::to_string(kMaxFetches) + " hops"));
+            std::string why = "not fetched: the run already fetched " + std::to_string(kMaxFetches) + " hops";
+            if (!w.pending.empty()) why += "; " + std::to_string(w.pending.size()) + " more chain(s) not followed";
+            w.pending.clear();
+            hop.chain_findings.push_back(chain_finding("FOLLOW-hop-limit", why));
             finish(std::move(hop), "hop-limit");
             break;
         }

@@ -9,6 +9,7 @@ Routes:
   /redirect/PATH        a 302 to /PATH
   /redirect-loop/a, /b  302s to each other
   /latin1               a wrapper-shaped body in ISO-8859-1
+  /breaks/N             a VMAP playlist of N breaks, each leading to /chain/inline.xml
 Every request path is recorded in `requests`.
 """
 import http.server
@@ -71,6 +72,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send(302, headers=[("Location", "/redirect-loop/b")])
         if path == "/redirect-loop/b":
             return self.send(302, headers=[("Location", "/redirect-loop/a")])
+        if path.startswith("/breaks/"):
+            n = int(path.rsplit("/", 1)[1])
+            breaks = "".join(
+                f'<vmap:AdBreak timeOffset="#{i + 1}" breakType="linear" breakId="b{i}"><vmap:AdSource>'
+                f"<vmap:AdTagURI><![CDATA[{base}/chain/inline.xml?b={i}]]></vmap:AdTagURI></vmap:AdSource>"
+                "</vmap:AdBreak>" for i in range(n))
+            return self.send(200, ('<vmap:VMAP xmlns:vmap="http://www.iab.net/videosuite/vmap" version="1.0">'
+                                   + breaks + "</vmap:VMAP>").encode())
         if path == "/latin1":
             body = WRAPPER.format(id="caf\u00e9", base=base, to="/chain/inline.xml").encode("latin-1")
             return self.send(200, body, "text/xml; charset=iso-8859-1")

@@ -143,6 +143,14 @@ def test_vmap_breaks_are_followed_as_chains_of_their_own(server):
     assert ("impression", None) in [(t["kind"], t["chain"]) for t in p.doc["summary"]["trackers"]]
 
 
+def test_a_run_fetches_at_most_64_hops(server):
+    p = follow(f"{server.base}/breaks/70")
+    hops = p.doc["hops"]
+    assert len(hops) == 65 and sum(1 for h in hops if h["status"] == 200) == 64
+    limit = only_chain(p, "FOLLOW-hop-limit")
+    assert limit["chain"] == "b63" and limit["message"].endswith("; 6 more chain(s) not followed")
+
+
 def test_a_local_file_starts_a_chain_and_bad_starts_are_usage_errors(server, work):
     write(work / "start.xml", (DATA / "follow" / "chain" / "wrapper-2.xml").read_text().replace(
         "{{BASE}}", server.base))
