@@ -72,6 +72,27 @@ std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result,
     return out;
 }
 
+std::string shortened_path(std::string_view path) {
+    std::vector<std::string_view> segments;
+    path.remove_prefix(1);  // the leading '/'
+    for (std::size_t from = 0;;) {
+        std::size_t slash = path.find('/', from);
+        segments.push_back(path.substr(from, slash - from));
+        if (slash == std::string_view::npos) break;
+        from = slash + 1;
+    }
+    if (segments.size() > 64) {
+        segments.erase(segments.begin() + 32, segments.end() - 31);
+        segments.insert(segments.begin() + 32, "...");
+    }
+    std::string out;
+    for (std::string_view seg : segments) {
+        out += '/';
+        out += seg;
+    }
+    return out;
+}
+
 std::vector<std::string> run(std::string_view xml, Family family, const ValidationContext& ctx) {
     return family_lines(validate_with_context(xml, ctx), family);
 }

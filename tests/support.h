@@ -29,6 +29,10 @@ std::vector<std::string> issue_lines_for(const ValidationResult& result,
 // The lines of the issues whose rule id begins with `prefix`, in order.
 std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result, std::string_view prefix);
 
+// `path` as findings carry it: a path of more than 64 element segments keeps
+// its first 32, then "...", then its last 31.
+std::string shortened_path(std::string_view path);
+
 // The lines of one family's findings, in order.
 std::vector<std::string> family_lines(const ValidationResult& result, Family family);
 // Validates `xml` with `ctx` and keeps the lines of one family's findings.
