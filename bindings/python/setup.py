@@ -66,7 +66,7 @@ setup(
     name="adsieve",
     version=project_version(),
     description="Validation of VAST, VMAP and DAAST ad documents, and bulk audits on Dask",
-    packages=["adsieve"],
+    packages=["adsieve", "adsieve.audit"],
     ext_modules=[native],
     cmdclass={"build_ext": BuildExt},
     python_requires=">=3.9",
