@@ -126,9 +126,19 @@ def test_local_cluster_matches_single_process(cluster, single, inputs):
     assert without_run(summary) == without_run(single)
 
 
-def test_command_line(cluster, inputs, tmp_path):
+def test_existing_client(cluster, shared_dir):
+    from distributed import Client
+
+    with Client(cluster) as client:
+        summary = audit([str(shared_dir / "corpus")], client=client, files_per_task=100)
+    assert summary["documents"] == 381 and summary["run"]["tasks"] == 4
+    assert summary["run"]["ignored_files"] == 2  # MANIFEST.tsv and README.md
+
+
+def test_command_line(inputs, tmp_path):
+    # The command starts (and stops) its own local cluster.
     out = tmp_path / "report"
-    cmd = [sys.executable, "-m", "adsieve.audit", "--scheduler", cluster.scheduler_address, "--out", str(out),
+    cmd = [sys.executable, "-m", "adsieve.audit", "--workers", "2", "--out", str(out),
            "--blocksize", "0.5", "--quiet", *inputs[0]]
     done = subprocess.run(cmd, capture_output=True, text=True, timeout=300)
     assert done.returncode == 0, done.stderr

@@ -57,12 +57,12 @@ def audit(inputs: list, *, scheduler: Optional[str] = None, workers: int = 2, cl
     started = time.perf_counter()
     tasks, ignored = plan(inputs, blocksize, files_per_task)
     run = {"adsieve": adsieve.__version__, "inputs": [str(i) for i in inputs], "tasks": len(tasks),
-           "ignored_files": ignored}
+           "ignored_files": len(ignored), "ignored_first": ignored[:20]}
     tallies = []
     if not tasks:
         run["scheduler"] = "none (nothing to read)"
     elif client is not None:
-        run["scheduler"] = f"Dask scheduler {client.scheduler.address}"
+        run["scheduler"] = f"Dask scheduler {client.scheduler_info().get('address', '?')}"
         tallies = _on_client(client, _bag(tasks, rules), progress)
     elif scheduler is not None:
         from distributed import Client
