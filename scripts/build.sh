@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
+
+# Python package (.venv, built on build/libadsieve.a).
+bash scripts/python.sh build
 echo "== adsieve examples/*"
 # Some examples are invalid on purpose, so a non-zero status is expected here.
 ./build/adsieve examples/* || true

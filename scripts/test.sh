@@ -12,6 +12,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 
+# Python package and the audit on a local Dask cluster.
+bash scripts/python.sh test
+
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DADSIEVE_SANITIZE=ON -DADSIEVE_BUILD_BENCH=OFF

@@ -249,3 +249,24 @@ TEST(Catalog, ReadmeTableIsTheCatalogue) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string segments(std::size_t from, std::size_t to) {
+    std::string p;
+    for (std::size_t i = from; i <= to; ++i) p += "/s" + std::to_string(i);
+    return p;
+}
+
+// Paths of up to 64 segments are kept; longer ones keep 32 + "..." + 31,
+// wherever the cut falls between the embedding prefix and the path.
+TEST(Report, LongPathsAreShortenedAtTheReport) {
+    EXPECT_EQ(adsieve::bounded_path("", segments(1, 64)), segments(1, 64));
+    EXPECT_EQ(adsieve::bounded_path("", segments(1, 65) + "[@a]"), segments(1, 32) + "/..." + segments(35, 65) + "[@a]");
+    EXPECT_EQ(adsieve::bounded_path(segments(1, 40), segments(41, 100)), segments(1, 32) + "/..." + segments(70, 100));
+    EXPECT_EQ(adsieve::bounded_path(segments(1, 3), segments(4, 64)), segments(1, 64));
+    EXPECT_EQ(adsieve::bounded_path(segments(1, 90), ""), segments(1, 32) + "/..." + segments(60, 90));
+    EXPECT_EQ(adsieve::bounded_path("", ""), "");
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <vector>
 
 #include "adsieve.h"
 #include "support.h"
@@ -15,6 +16,26 @@ namespace {
 using nlohmann::json;
 using adsieve::testing::read_file;
 using adsieve::testing::shared_dir;
+
+// The library writes a path of more than 64 element segments as its first 32,
+// "...", and its last 31, so that a deeply nested document cannot make the
+// output grow with the square of its depth; the expected results predate
+// that, so their few longer paths are shortened the same way here.
+std::string shorten_long_paths(const std::string& json_text) {
+    const std::string key = "\"path\":\"";
+    std::string out;
+    std::size_t pos = 0;
+    for (std::size_t at = json_text.find(key); at != std::string::npos; at = json_text.find(key, pos)) {
+        const std::size_t start = at + key.size();
+        std::size_t end = start;
+        while (json_text[end] != '"') end += json_text[end] == '\\' ? 2 : 1;
+        out.append(json_text, pos, start - pos);
+        out += adsieve::testing::shortened_path(std::string_view(json_text).substr(start, end - start));
+        pos = end;
+    }
+    out.append(json_text, pos);
+    return out;
+}
 
 // Describes the first difference between the expected and actual texts.
 std::string first_difference(const std::string& expected, const std::string& actual) {
@@ -65,7 +86,7 @@ TEST(Golden, CorpusDocuments) {
         std::string xml = read_file(shared_dir() + "/corpus/" + file);
         adsieve_result* r = adsieve_validate(xml.data(), xml.size());
         std::optional<std::string> expected;
-        if (!c["json"].is_null()) expected = c["json"].get<std::string>();
+        if (!c["json"].is_null()) expected = shorten_long_paths(c["json"].get<std::string>());
         compare(out, file, expected, r);
     }
     EXPECT_EQ(out.failures, 0) << out.failures << " of " << out.cases << " differ\n" << out.report;
@@ -90,7 +111,7 @@ TEST(Golden, GeneratedDocuments) {
             r = adsieve_validate(xml.data(), xml.size());
         }
         std::optional<std::string> expected;
-        if (!c["json"].is_null()) expected = c["json"].get<std::string>();
+        if (!c["json"].is_null()) expected = shorten_long_paths(c["json"].get<std::string>());
         compare(out, c["name"].get<std::string>(), expected, r);
     }
     EXPECT_EQ(out.failures, 0) << out.failures << " of " << out.cases << " differ\n" << out.report;

@@ -14,8 +14,7 @@ using adsieve::testing::issue_lines;
 using Lines = std::vector<std::string>;
 
 Lines family_lines(const adsieve::ValidationResult& r) {
-    return adsieve::testing::issue_lines_for(r, {"VAST-2.0-macro-unknown", "VAST-2.0-macro-lowercase", "VAST-4.1-macro-deprecated",
-                                                       "VAST-2.0-macro-wrong-context", "VAST-2.0-macro-uri-unencoded"});
+    return adsieve::testing::family_lines(r, adsieve::Family::Macros);
 }
 
 Lines check(std::string_view xml) { return family_lines(adsieve::validate(xml)); }
@@ -185,7 +184,7 @@ TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";
     expected += "/Impression[0]";
     EXPECT_EQ(issues[0].id, "VAST-2.0-macro-unknown");
-    EXPECT_TRUE(issues[0].path == expected);
+    EXPECT_TRUE(issues[0].path == adsieve::testing::shortened_path(expected));
     EXPECT_EQ(issues[0].line, 9u);
     EXPECT_EQ(issues[0].col, 4u);
 }

@@ -72,4 +72,45 @@ std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result,
     return out;
 }
 
+std::string shortened_path(std::string_view path) {
+    std::vector<std::string_view> segments;
+    path.remove_prefix(1);  // the leading '/'
+    for (std::size_t from = 0;;) {
+        std::size_t slash = path.find('/', from);
+        segments.push_back(path.substr(from, slash - from));
+        if (slash == std::string_view::npos) break;
+        from = slash + 1;
+    }
+    if (segments.size() > 64) {
+        segments.erase(segments.begin() + 32, segments.end() - 31);
+        segments.insert(segments.begin() + 32, "...");
+    }
+    std::string out;
+    for (std::string_view seg : segments) {
+        out += '/';
+        out += seg;
+    }
+    return out;
+}
+
+std::vector<std::string> run(std::string_view xml, Family family, const ValidationContext& ctx) {
+    return family_lines(validate_with_context(xml, ctx), family);
+}
+
+std::vector<std::string> family_lines(const ValidationResult& result, Family family) {
+    std::vector<std::string> out;
+    for (std::string& line : issue_lines(result)) {
+        const Rule* rule = find_rule(std::string_view(line).substr(0, line.find('|')));
+        if (rule && rule->family == family) out.push_back(std::move(line));
+    }
+    return out;
+}
+
+ValidationContext context(std::optional<VastVersion> forced, Overrides overrides) {
+    ValidationContext ctx;
+    ctx.forced_version = forced;
+    if (!overrides.empty()) ctx.rule_overrides = std::move(overrides);
+    return ctx;
+}
+
 }  // namespace adsieve::testing

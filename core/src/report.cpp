@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <algorithm>
 #include <array>
 
 namespace adsieve {
@@ -27,8 +28,46 @@ Severity ValidationContext::resolve(const Rule& rule) const {
     return it == rule_overrides->end() ? rule.severity : it->second;
 }
 
-void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s,
-                 std::optional<std::string> path, std::optional<Position> at) {
+std::string bounded_path(std::string_view head, std::string_view tail) {
+    const std::size_t size = head.size() + tail.size();
+    auto at = [&](std::size_t i) { return i < head.size() ? head[i] : tail[i - head.size()]; };
+    // The separator before segment kPathHead + 1, and whether there are more
+    // than kPathSegments segments at all; both found from the front.
+    std::size_t seen = 0, cut_front = size;
+    bool long_path = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (at(i) != '/') continue;
+        if (seen == kPathHead) cut_front = i;
+        if (++seen > kPathSegments) {
+            long_path = true;
+            break;
+        }
+    }
+    std::string out;
+    auto append = [&](std::size_t from, std::size_t to) {
+        if (from < head.size()) out.append(head.substr(from, std::min(to, head.size()) - from));
+        if (to > head.size()) {
+            const std::size_t f = std::max(from, head.size()) - head.size();
+            out.append(tail.substr(f, to - head.size() - f));
+        }
+    };
+    if (!long_path) {
+        out.reserve(size);
+        append(0, size);
+        return out;
+    }
+    // The separator before the last kPathTail segments, found from the back.
+    std::size_t cut_back = size, found = 0;
+    while (cut_back > 0 && found < kPathTail)
+        if (at(--cut_back) == '/') ++found;
+    append(0, cut_front);
+    out.append("/...");
+    append(cut_back, size);
+    return out;
+}
+
+void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, PathArg path,
+                 std::optional<Position> at) {
     switch (s) {
         case Severity::Off: return;
         case Severity::Error: ++errors; break;
@@ -40,13 +79,7 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
         return;
     }
     Issue& is = issues.emplace_back();
-    if (!path_prefix.empty()) {
-        std::string full(path_prefix);
-        if (path) full += *path;
-        is.path = std::move(full);
-    } else {
-        is.path = std::move(path);
-    }
+    if (path.text || !path_prefix.empty()) is.path = bounded_path(path_prefix, path.text.value_or(""));
     if (at) {
         is.line = at->line;
         is.col = at->col;

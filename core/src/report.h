@@ -77,6 +77,25 @@ struct Issue {
 
 using Issues = std::vector<Issue>;
 
+// A finding's path as a caller has it: none, or a text the report copies
+// (shortened when very deep) before the call returns.
+struct PathArg {
+    std::optional<std::string_view> text;
+    PathArg(std::nullopt_t) {}
+    PathArg(const std::string& s) : text(s) {}
+    PathArg(std::string_view s) : text(s) {}
+    PathArg(const char* s) : text(std::string_view(s)) {}
+};
+
+// Paths of more than kPathSegments element segments keep their first
+// kPathHead segments, then "...", then their last kPathTail segments.
+inline constexpr std::size_t kPathSegments = 64;
+inline constexpr std::size_t kPathHead = 32;
+inline constexpr std::size_t kPathTail = 31;
+
+// `head` followed by `tail` as a finding's path, shortened as above.
+std::string bounded_path(std::string_view head, std::string_view tail);
+
 struct Position {
     std::uint32_t line;
     std::uint32_t col;
@@ -98,20 +117,18 @@ struct Report {
 
     explicit Report(const ValidationContext& c) : ctx(c) {}
 
-    void operator()(const Rule& r, std::optional<std::string> path, const Node* at) {
-        add(r, r.message, r.spec_ref, ctx.resolve(r), std::move(path), position(at));
+    void operator()(const Rule& r, PathArg path, const Node* at) {
+        add(r, r.message, r.spec_ref, ctx.resolve(r), path, position(at));
     }
-    void operator()(const RuleVariant& v, std::optional<std::string> path, const Node* at) {
-        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), std::move(path), position(at));
+    void operator()(const RuleVariant& v, PathArg path, const Node* at) {
+        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), path, position(at));
     }
-    void operator()(const Rule& r, std::optional<std::string> path, Position at) {
-        add(r, r.message, r.spec_ref, ctx.resolve(r), std::move(path), at);
-    }
+    void operator()(const Rule& r, PathArg path, Position at) { add(r, r.message, r.spec_ref, ctx.resolve(r), path, at); }
     // Findings that an override can re-grade but not switch off: off reports
     // them at the rule's default severity.
-    void unmutable(const Rule& r, std::string path, const Node* at) {
+    void unmutable(const Rule& r, PathArg path, const Node* at) {
         Severity s = ctx.resolve(r);
-        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, std::move(path), position(at));
+        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, path, position(at));
     }
 
     // True when a finding of this rule would be recorded, so a caller can
@@ -123,8 +140,8 @@ private:
         if (!n) return std::nullopt;
         return Position{n->line, n->col};
     }
-    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s,
-             std::optional<std::string> path, std::optional<Position> at);
+    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, PathArg path,
+             std::optional<Position> at);
 };
 
 }  // namespace adsieve

@@ -11,6 +11,11 @@
  *
  * Every function is safe to call from any number of threads at once; a single
  * handle may be read concurrently but must not be freed while read.
+ *
+ * Paths in findings are bounded: a path of more than 64 element segments is
+ * written as its first 32 segments, the segment "...", and its last 31
+ * segments, so deeply nested input cannot make the output grow with the
+ * square of its depth. Shorter paths are written in full.
  */
 #ifndef ADSIEVE_H
 #define ADSIEVE_H

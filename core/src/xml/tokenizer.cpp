@@ -414,7 +414,10 @@ bool contains_key(const SeenKeys& seen, std::string_view key) {
 AttrScan scan_attributes(std::string_view attrs, SeenKeys& seen) {
     seen.small.clear();
     if (seen.use_big) {
-        seen.big.clear();
+        // A fresh set rather than clear(): clearing walks every bucket, and a
+        // set that once held a huge tag's keys keeps its buckets, so each later
+        // tag with many attributes would pay for the largest one seen.
+        std::unordered_set<std::string_view>().swap(seen.big);
         seen.use_big = false;
     }
     AttrScan a;
