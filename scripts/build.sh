@@ -9,3 +9,6 @@ cmake --build build
 echo "== adsieve examples/*"
 # Some examples are invalid on purpose, so a non-zero status is expected here.
 ./build/adsieve examples/* || true
+
+# --- Node package (bindings/node) ---
+bash scripts/node.sh build
