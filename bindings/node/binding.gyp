@@ -5,7 +5,7 @@
     {
       "target_name": "adsieve",
       "sources": ["src/addon.cpp"],
-      "dependencies": ["<!(node -p \"require('node-addon-api').targets\"):node_addon_api_except"],
+      "dependencies": ["<!(node -p \"require('node-addon-api').targets\"):node_addon_api_except_all"],
       "include_dirs": ["<(module_root_dir)/../../ffi/include"],
       "defines": ["NAPI_VERSION=8", "NODE_ADDON_API_DISABLE_DEPRECATED"],
       "cflags_cc": ["-std=c++20", "-Wall", "-Wextra", "-fvisibility=hidden", "-fvisibility-inlines-hidden"],

@@ -266,6 +266,7 @@ Napi::Object to_object(Napi::Env env, const adsieve_result* r) {
 Napi::Value Validate(const Napi::CallbackInfo& info) {
     Napi::Env env = info.Env();
     check_document(env, info[0]);
+    // Options first: their getters may run JavaScript that changes the bytes.
     Options opts = read_options(env, info[1]);
     adsieve_error err{};
     ResultPtr r;
@@ -302,6 +303,8 @@ protected:
                 deferred_.Reject(failure(env, err_).Value());
         } catch (const Napi::Error& e) {
             deferred_.Reject(e.Value());
+        } catch (const std::exception& e) {
+            deferred_.Reject(Napi::Error::New(env, e.what()).Value());
         }
     }
 
