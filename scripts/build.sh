@@ -12,3 +12,6 @@ bash scripts/python.sh build
 echo "== adsieve examples/*"
 # Some examples are invalid on purpose, so a non-zero status is expected here.
 ./build/adsieve examples/* || true
+
+# --- Node package (bindings/node) ---
+bash scripts/node.sh build

@@ -19,3 +19,6 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$jobs")
+
+# --- Node package (bindings/node) ---
+bash scripts/node.sh test
