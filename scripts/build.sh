@@ -9,3 +9,6 @@ cmake --build build
 echo "== adsieve examples/*"
 # Some examples are invalid on purpose, so a non-zero status is expected here.
 ./build/adsieve examples/* || true
+
+# --- validator page (WebAssembly build, ICU included) in build/web ---
+bash scripts/web.sh

@@ -16,3 +16,6 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$jobs")
+
+# --- validator page in headless Chromium, against build/libadsieve.so ---
+bash scripts/web.sh test
