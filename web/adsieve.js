@@ -162,6 +162,7 @@ export async function loadAdsieve(source, { console: console_ = globalThis.conso
   const module = await compile(source);
   let exports = null;
   let restarting = null;
+  let broken = null;
 
   const start = async () => {
     const imports = importsFor(module, () => exports.memory, console_);
@@ -177,12 +178,16 @@ export async function loadAdsieve(source, { console: console_ = globalThis.conso
   // leaves the instance unusable, so it is replaced in the background and the
   // caller gets a clear error.
   const call = (fn) => {
+    if (broken) throw new AdsieveError("stopped", `the validator could not be restarted: ${broken.message}; reload the page`);
     if (restarting) throw new AdsieveError("stopped", "the validator is restarting after a failure; try again");
     try {
       return fn(exports);
     } catch (err) {
       if (err instanceof WebAssembly.RuntimeError || err instanceof WasiExit) {
-        restarting = start().catch((e) => console_.error("adsieve: restart failed", e));
+        restarting = start().catch((e) => {
+          broken = e;
+          console_.error("adsieve: restart failed", e);
+        });
         throw new AdsieveError("stopped", `the validator stopped (${err.message}); it is being restarted`);
       }
       throw err;

@@ -140,6 +140,12 @@ function currentOptions() {
 
 function validateDoc(doc) {
   if (!state.api) return;
+  if (!doc.bytes && doc.text === "") {
+    // Nothing to judge yet: no verdict rather than the empty document's.
+    doc.result = null;
+    doc.error = null;
+    return;
+  }
   try {
     const json = state.api.check(doc.bytes || doc.text, currentOptions());
     doc.result = { json, data: JSON.parse(json) };
@@ -228,7 +234,10 @@ function renderStatus() {
     status.className = "problem";
     return status.replaceChildren(doc.error);
   }
-  if (!doc.result) return status.replaceChildren();
+  if (!doc.result) {
+    status.className = "hint";
+    return status.replaceChildren("Paste or type a document, drop or open files, or pick an example.");
+  }
   const { version, summary } = doc.result.data;
   const kind = version ? `VAST ${version}` : "no VAST version (VMAP, DAAST or unreadable)";
   status.className = summary.valid ? "valid" : "invalid";

@@ -6,7 +6,7 @@ same JSON through window.adsieve.validate as adsieve_validate(_with_options)
 of build/libadsieve.so; the rule catalogue matches; the example documents,
 opened through the page, list the native findings in the table; a clicked
 finding highlights its line; a file that is not UTF-8 and a bad override are
-reported plainly. Saves a screenshot and prints the speed of both builds.
+reported plainly; typing, the filters and the download work. Saves a screenshot and prints the speed of both builds.
 
 Ends with a line "N passed, N failed"; exit status 1 when anything failed.
 """
@@ -247,20 +247,72 @@ def check_click(driver, results):
                   state["rowCurrent"] == line and str(state["editorLine"]) == line, json.dumps(state))
 
 
-def check_not_utf8(driver, tmp, results):
-    path = os.path.join(tmp, "latin1.xml")
-    with open(path, "wb") as f:
+def check_open_files(driver, native, tmp, results):
+    """Opens two files at once, one of them not UTF-8."""
+    good = os.path.join(tmp, "good.xml")
+    bad = os.path.join(tmp, "latin1.xml")
+    with open(good, "wb") as f:
+        f.write(b'<VAST version="4.2"><Ad><InLine/></Ad></VAST>')
+    with open(bad, "wb") as f:
         f.write('<VAST version="4.2"><Ad id="caf\u00e9"/></VAST>'.encode("latin-1"))
-    driver.find_element(By.ID, "open").send_keys(path)
-    wait_for(driver, lambda d: active_tab(d)[1] == "latin1.xml", "the latin-1 file's tab")
+    count, _ = active_tab(driver)
+    driver.find_element(By.ID, "open").send_keys(good + "\n" + bad)
+    wait_for(driver, lambda d: active_tab(d) == [count + 2, "latin1.xml"], "two new tabs")
     status = driver.find_element(By.ID, "status")
     results.check("a file that is not UTF-8 gets a clear message",
                   "not UTF-8" in status.text and "problem" in status.get_attribute("class"), status.text)
+    driver.find_element(By.XPATH, "//div[@id='tabs']//button[@class='tab-name'][starts-with(., 'good.xml')]").click()
+    with open(good, "rb") as f:
+        want = expected_rows(native.validate(f.read()))
+    results.check("the other file opened with it is validated", table_findings(driver) == want)
     thrown = driver.execute_script("""
       try { window.adsieve.validate(new Uint8Array([60, 255, 62])); return null; }
       catch (e) { return e.code + ': ' + e.message; }""")
     results.check("validate() of bytes that are not UTF-8 throws", thrown is not None and thrown.startswith("utf8"),
                   str(thrown))
+
+
+def check_typing(driver, native, results):
+    """A document typed into a new tab is validated after a pause."""
+    driver.find_element(By.ID, "new-doc").click()
+    text = '<VAST version="4.2"><Ad><InLine><AdTitle>x</AdTitle></InLine></Ad></VAST>'
+    driver.find_element(By.ID, "editor").send_keys(text)
+    want = expected_rows(native.validate(text.encode()))
+    try:
+        wait_for(driver, lambda d: table_findings(d) == want, "findings of the typed document", timeout=5)
+        ok = True
+    except AssertionError:
+        ok = False
+    results.check("a typed document is validated as you type", ok, f"\n  native {want}\n  page   {table_findings(driver)}")
+
+
+def check_filters(driver, native, results):
+    open_example(driver, "vast-4.1-invalid.xml")
+    all_rows = table_findings(driver)
+    box = driver.find_element(By.CSS_SELECTOR, '[data-severity="warning"]')
+    box.click()
+    rows = table_findings(driver)
+    results.check("unticking warnings hides exactly the warnings",
+                  rows == [r for r in all_rows if r[0] != "warning"] and len(rows) < len(all_rows))
+    box.click()
+    rule = all_rows[-1][1]
+    Select(driver.find_element(By.ID, "rule-filter")).select_by_value(rule)
+    rows = table_findings(driver)
+    results.check(f"the rule filter shows only {rule}", rows == [r for r in all_rows if r[1] == rule])
+    Select(driver.find_element(By.ID, "rule-filter")).select_by_value("")
+
+
+def check_download(driver, native, downloads, results):
+    open_example(driver, "vast-4.1-invalid.xml")
+    driver.find_element(By.ID, "download").click()
+    path = os.path.join(downloads, "vast-4.1-invalid.adsieve.json")
+    deadline = time.time() + 10
+    while time.time() < deadline and not os.path.exists(path):
+        time.sleep(0.1)
+    got = open(path, encoding="utf-8").read() if os.path.exists(path) else None
+    with open(os.path.join(ARGS.examples, "vast-4.1-invalid.xml"), "rb") as f:
+        want = native.validate(f.read())
+    results.check("Download JSON saves the library's JSON text", got == want, f"got {got!r:.200}")
 
 
 def check_overrides(driver, native, results):
@@ -349,6 +401,10 @@ def main():
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--disable-dev-shm-usage", "--window-size=1400,1000", f"--user-data-dir={tmp}/profile"):
         options.add_argument(flag)
+    downloads = os.path.join(tmp, "downloads")
+    os.mkdir(downloads)
+    options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                              "download.prompt_for_download": False})
     driver = None
     try:
         driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -363,8 +419,11 @@ def main():
         check_golden(driver, native, cases, results)
         for step in (lambda: check_examples(driver, native, args.examples, results),
                      lambda: check_click(driver, results),
-                     lambda: check_not_utf8(driver, tmp, results),
-                     lambda: check_overrides(driver, native, results)):
+                     lambda: check_filters(driver, native, results),
+                     lambda: check_typing(driver, native, results),
+                     lambda: check_open_files(driver, native, tmp, results),
+                     lambda: check_overrides(driver, native, results),
+                     lambda: check_download(driver, native, downloads, results)):
             try:
                 step()
             except Exception as e:  # one broken step must not hide the others
