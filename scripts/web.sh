@@ -49,6 +49,7 @@ fetch_icu_source() {
     [ -f "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" >"$apt/sources.list.d/$(basename "$f")"
   done
   local opts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.list.d"
+              -o "APT::Sandbox::User=root"
               -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache"
               -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache=")
   apt-get "${opts[@]}" update -qq >&2
