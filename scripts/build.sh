@@ -15,3 +15,5 @@ echo "== adsieve examples/*"
 
 # --- Node package (bindings/node) ---
 bash scripts/node.sh build
+# --- validator page (WebAssembly build, ICU included) in build/web ---
+bash scripts/web.sh

@@ -22,3 +22,5 @@ cmake --build build-sanitize -j "$jobs"
 
 # --- Node package (bindings/node) ---
 bash scripts/node.sh test
+# --- validator page in headless Chromium, against build/libadsieve.so ---
+bash scripts/web.sh test
