@@ -16,13 +16,7 @@ using adsieve::VastVersion;
 using Lines = std::vector<std::string>;
 
 Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullopt) {
-    ValidationContext ctx;
-    ctx.forced_version = forced;
-    return adsieve::testing::issue_lines_for(
-        adsieve::validate_with_context(xml, ctx),
-        {"VAST-3.0-progress-offset", "VAST-2.0-linear-tracking-quartiles", "VAST-3.0-icon-attrs",
-         "VAST-4.2-icon-fallback-image-width-height", "VAST-2.0-nonlinear-dimensions",
-         "VAST-2.0-companion-dimensions", "VAST-4.0-wrapper-clickthrough"});
+    return adsieve::testing::run(xml, adsieve::Family::Ambiguous, adsieve::testing::context(forced));
 }
 
 // One element per line: an element's line is its line here, its column 1.

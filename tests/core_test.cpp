@@ -1,6 +1,9 @@
 // The validation frame: catalogue, version detection, severities, JSON text.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
@@ -152,6 +155,97 @@ TEST(Overrides, ReaderAcceptsOnlyWellFormedPieces) {
     EXPECT_FALSE(read_overrides("}"));
     // Unicode white space around the braces is trimmed.
     EXPECT_TRUE(read_overrides("\u00a0{\"VAST-2.0-url-empty\":\"warning\"}\u3000"));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace adsieve;
+using adsieve::testing::read_file;
+using adsieve::testing::source_dir;
+
+// The C++ spelling of a text inside a string literal.
+std::string literal(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// Each rule's id and messages are written once, in the catalogue: no other
+// source of the library spells them out again.
+TEST(Catalog, RuleTextsAreWrittenOnlyInTheCatalogue) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(source_dir() + "/core/src")) {
+        const std::string p = entry.path().string();
+        if (p.ends_with(".cpp") || p.ends_with(".h")) files.push_back(p);
+    }
+    ASSERT_GT(files.size(), 20u);
+    std::string catalogue;
+    std::vector<std::pair<std::string, std::string>> others;
+    for (const std::string& f : files) {
+        if (f.ends_with("/rules/catalog.h")) catalogue = read_file(f);
+        else others.emplace_back(f, read_file(f));
+    }
+    ASSERT_FALSE(catalogue.empty());
+    auto count = [](const std::string& hay, const std::string& needle) {
+        std::size_t n = 0;
+        for (std::size_t at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1)) ++n;
+        return n;
+    };
+    for (const Rule* r : CATALOG) {
+        const std::string id = "\"" + std::string(r->id) + "\"";
+        const std::string message = "\"" + literal(r->message) + "\"";
+        EXPECT_EQ(count(catalogue, id), 1u) << r->id;
+        for (const auto& [file, text] : others) {
+            EXPECT_EQ(count(text, id), 0u) << r->id << " in " << file;
+            if (r->message.size() > 12) {
+                EXPECT_EQ(count(text, message), 0u) << r->message << " in " << file;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::string html_text(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '&') out += "&amp;";
+        else if (c == '|') out += "\\|";
+        else out += c;
+    }
+    return out;
+}
+
+// The README's rule table is the catalogue. Run with ADSIEVE_UPDATE_README=1
+// to write it after changing a rule.
+TEST(Catalog, ReadmeTableIsTheCatalogue) {
+    std::string table = "| id | family | default | description |\n|---|---|---|---|\n";
+    for (const adsieve::Rule* r : adsieve::CATALOG) {
+        table += "| `" + std::string(r->id) + "` | " + std::string(adsieve::family_word(r->family)) + " | " +
+                 std::string(adsieve::severity_word(r->severity)) + " | " + html_text(r->summary()) + " |\n";
+    }
+    const std::string path = adsieve::testing::source_dir() + "/README.md";
+    std::string readme = adsieve::testing::read_file(path);
+    const std::string begin = "<!-- rules:begin -->\n", end = "<!-- rules:end -->";
+    std::size_t a = readme.find(begin), b = readme.find(end);
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    a += begin.size();
+    if (std::getenv("ADSIEVE_UPDATE_README")) {
+        readme.replace(a, b - a, table);
+        std::ofstream(path, std::ios::binary) << readme;
+        return;
+    }
+    EXPECT_EQ(readme.substr(a, b - a), table) << "run core_test with ADSIEVE_UPDATE_README=1";
 }
 
 }  // namespace

@@ -16,16 +16,9 @@ using Lines = std::vector<std::string>;
 
 Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullopt,
           const char* off = nullptr) {
-    ValidationContext ctx;
-    ctx.forced_version = forced;
-    if (off) {
-        ctx.rule_overrides.emplace();
-        (*ctx.rule_overrides)[off] = adsieve::Severity::Off;
-    }
-    return adsieve::testing::issue_lines_for(adsieve::validate_with_context(xml, ctx),
-                                             {"VAST-4.1-mezzanine-recommended",
-                                              "VAST-4.1-vpaid-in-interactive-context",
-                                              "VAST-4.1-ad-serving-id-empty"});
+    adsieve::Overrides overrides;
+    if (off) overrides[off] = adsieve::Severity::Off;
+    return adsieve::testing::run(xml, adsieve::Family::Ctv, adsieve::testing::context(forced, overrides));
 }
 
 // One element per line: an element's line is its line here, its column 1.

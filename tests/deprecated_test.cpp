@@ -14,25 +14,12 @@ using adsieve::ValidationContext;
 using adsieve::VastVersion;
 using Lines = std::vector<std::string>;
 
-bool is_family_id(std::string_view line) {
-    for (std::string_view id : {"VAST-4.0-conditionalad|", "VAST-4.1-survey-deprecated|",
-                                "VAST-4.1-vpaid-apiframework|", "VAST-4.0-mediafile-apiframework|",
-                                "VAST-2.0-flash-mediafile|"})
-        if (line.substr(0, id.size()) == id) return true;
-    return false;
-}
-
 Lines family(const adsieve::ValidationResult& r) {
-    Lines out;
-    for (std::string& l : adsieve::testing::issue_lines(r))
-        if (is_family_id(l)) out.push_back(std::move(l));
-    return out;
+    return adsieve::testing::family_lines(r, adsieve::Family::Deprecated);
 }
 
 Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullopt) {
-    ValidationContext ctx;
-    ctx.forced_version = forced;
-    return family(adsieve::validate_with_context(xml, ctx));
+    return adsieve::testing::run(xml, adsieve::Family::Deprecated, adsieve::testing::context(forced));
 }
 
 // One element per line, so an element's line is its position in this text and its column is 1.

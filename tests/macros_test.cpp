@@ -14,8 +14,7 @@ using adsieve::testing::issue_lines;
 using Lines = std::vector<std::string>;
 
 Lines family_lines(const adsieve::ValidationResult& r) {
-    return adsieve::testing::issue_lines_for(r, {"VAST-2.0-macro-unknown", "VAST-2.0-macro-lowercase", "VAST-4.1-macro-deprecated",
-                                                       "VAST-2.0-macro-wrong-context", "VAST-2.0-macro-uri-unencoded"});
+    return adsieve::testing::family_lines(r, adsieve::Family::Macros);
 }
 
 Lines check(std::string_view xml) { return family_lines(adsieve::validate(xml)); }

@@ -14,40 +14,9 @@ namespace {
 using namespace adsieve;
 using Lines = std::vector<std::string>;
 
-const std::set<std::string, std::less<>> kFamilyIds = {
-    "VAST-2.0-unknown-attribute",
-    "VAST-2.0-text-only-element",
-    "VAST-2.0-inline-unknown-child",
-    "VAST-2.0-wrapper-unknown-child",
-    "VAST-2.0-creatives-unknown-child",
-    "VAST-2.0-creative-unknown-child",
-    "VAST-2.0-linear-unknown-child",
-    "VAST-3.0-icons-unknown-child",
-    "VAST-3.0-icon-unknown-child",
-    "VAST-3.0-iconclicks-unknown-child",
-    "VAST-2.0-mediafiles-unknown-child",
-    "VAST-4.2-closedcaptionfiles-unknown-child",
-    "VAST-2.0-videoclicks-unknown-child",
-    "VAST-2.0-trackingevents-unknown-child",
-    "VAST-2.0-nonlinearads-unknown-child",
-    "VAST-2.0-nonlinear-unknown-child",
-    "VAST-2.0-companionads-unknown-child",
-    "VAST-2.0-companion-unknown-child",
-    "VAST-2.0-extensions-unknown-child",
-    "VAST-2.0-creativeextensions-unknown-child",
-    "VAST-2.0-extension-cdata",
-    "VAST-2.0-creative-extension-cdata",
-    "VAST-2.0-extension-misplaced-element",
-    "VAST-2.0-creative-extension-misplaced-element",
-};
 
 // This family's findings only, as "id|severity|path|line|col".
-Lines schema_lines(const ValidationResult& r) {
-    Lines out;
-    for (std::string& l : adsieve::testing::issue_lines(r))
-        if (kFamilyIds.count(std::string_view(l).substr(0, l.find('|')))) out.push_back(std::move(l));
-    return out;
-}
+Lines schema_lines(const ValidationResult& r) { return adsieve::testing::family_lines(r, adsieve::Family::Schema); }
 
 Lines run(const std::string& xml) { return schema_lines(validate(xml)); }
 

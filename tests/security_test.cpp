@@ -14,8 +14,7 @@ using adsieve::testing::issue_lines;
 using Lines = std::vector<std::string>;
 
 Lines family_lines(const adsieve::ValidationResult& r) {
-    return adsieve::testing::issue_lines_for(r, {"VAST-2.0-url-cdata", "VAST-2.0-url-empty", "VAST-2.0-url-invalid",
-                                                       "VAST-2.0-tracking-https", "VAST-2.0-mediafile-https"});
+    return adsieve::testing::family_lines(r, adsieve::Family::Security);
 }
 
 Lines check(std::string_view xml) { return family_lines(adsieve::validate(xml)); }

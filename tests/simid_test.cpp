@@ -14,9 +14,7 @@ using adsieve::VastVersion;
 using Lines = std::vector<std::string>;
 
 Lines run(const std::string& xml, std::optional<VastVersion> forced = std::nullopt) {
-    ValidationContext ctx;
-    ctx.forced_version = forced;
-    return adsieve::testing::issue_lines_with_prefix(adsieve::validate_with_context(xml, ctx), "SIMID-");
+    return adsieve::testing::run(xml, adsieve::Family::Simid, adsieve::testing::context(forced));
 }
 
 // A document with one InLine creative whose Linear MediaFiles hold `media`.

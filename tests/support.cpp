@@ -72,4 +72,24 @@ std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result,
     return out;
 }
 
+std::vector<std::string> run(std::string_view xml, Family family, const ValidationContext& ctx) {
+    return family_lines(validate_with_context(xml, ctx), family);
+}
+
+std::vector<std::string> family_lines(const ValidationResult& result, Family family) {
+    std::vector<std::string> out;
+    for (std::string& line : issue_lines(result)) {
+        const Rule* rule = find_rule(std::string_view(line).substr(0, line.find('|')));
+        if (rule && rule->family == family) out.push_back(std::move(line));
+    }
+    return out;
+}
+
+ValidationContext context(std::optional<VastVersion> forced, Overrides overrides) {
+    ValidationContext ctx;
+    ctx.forced_version = forced;
+    if (!overrides.empty()) ctx.rule_overrides = std::move(overrides);
+    return ctx;
+}
+
 }  // namespace adsieve::testing

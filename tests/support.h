@@ -29,6 +29,14 @@ std::vector<std::string> issue_lines_for(const ValidationResult& result,
 // The lines of the issues whose rule id begins with `prefix`, in order.
 std::vector<std::string> issue_lines_with_prefix(const ValidationResult& result, std::string_view prefix);
 
+// The lines of one family's findings, in order.
+std::vector<std::string> family_lines(const ValidationResult& result, Family family);
+// Validates `xml` with `ctx` and keeps the lines of one family's findings.
+std::vector<std::string> run(std::string_view xml, Family family, const ValidationContext& ctx = {});
+
+// A context that forces a version (or not) and switches the given rules to the given levels.
+ValidationContext context(std::optional<VastVersion> forced, Overrides overrides = {});
+
 // Runs one rule family over a root with a context and appends its findings to `out`.
 template <class Check>
 void run_family(Issues& out, Check&& check, const Node& root, const DetectedVersion& version,

@@ -1,4 +1,4 @@
-// Reads the rule-override option text, e.g. {"VAST-2.0-url-empty":"off"}.
+// Reads the rule-override option text, e.g. {"RULE-ID":"off"}.
 #pragma once
 
 #include <optional>

@@ -17,21 +17,6 @@ constexpr std::array<std::string_view, 5> kQuartileEvents = {"start", "firstQuar
 constexpr std::array<std::string_view, 5> kIconAttrs = {"program", "width", "height", "xPosition",
                                                         "yPosition"};
 
-constexpr std::string_view kProgressMsg =
-    "<Tracking event=\"progress\"> requires an offset attribute — the XSD allows it to be absent but the "
-    "spec mandates it";
-constexpr std::string_view kQuartilesMsg =
-    "<Linear> has no standard quartile tracking events (start/firstQuartile/midpoint/thirdQuartile/complete) "
-    "— ad will serve but measurement system receives no signal";
-constexpr std::string_view kIconAttrsMsg =
-    "Icon is missing a recommended attribute — the spec requires program, width, height, xPosition and "
-    "yPosition";
-constexpr std::string_view kFallbackMsg =
-    "<IconClickFallbackImage> should have width and height attributes so the player can size the overlay";
-constexpr std::string_view kNonLinearMsg = "NonLinear is missing width or height — required by spec, optional in XSD";
-constexpr std::string_view kCompanionMsg = "Companion is missing width or height — required by spec, optional in XSD";
-constexpr std::string_view kWrapperClickMsg = "<ClickThrough> inside Wrapper <VideoClicks> was removed in VAST 4.0";
-
 bool is_quartile_event(std::string_view ev) {
     for (std::string_view q : kQuartileEvents)
         if (ev == q) return true;

@@ -11,14 +11,6 @@ namespace adsieve::rules::ctv {
 
 namespace {
 
-constexpr std::string_view kMezzanineMsg =
-    "<MediaFiles> has no <Mezzanine> — ad-stitching servers may reject this tag in CTV/SSAI contexts";
-constexpr std::string_view kVpaidMsg =
-    "<MediaFile apiFramework=\"VPAID\"> alongside <InteractiveCreativeFile> — VPAID is not supported in CTV "
-    "and should be removed when SIMID/OMID is present";
-constexpr std::string_view kServingIdMsg =
-    "<AdServingId> is present but empty — SSAI servers rely on this value for creative deduplication";
-
 void check_media_files(const Node& media_files, const std::string& linear_path, Report& report) {
     const std::string mf_path = linear_path + "/MediaFiles";
     if (!media_files.has_child("Mezzanine"))

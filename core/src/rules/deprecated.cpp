@@ -12,15 +12,6 @@ namespace adsieve::rules::deprecated {
 
 namespace {
 
-constexpr std::string_view kConditionalAdMsg = "conditionalAd attribute is deprecated as of VAST 4.1";
-constexpr std::string_view kSurveyMsg =
-    "<Survey> is deprecated as of VAST 4.1 — use <Extensions> or a custom solution";
-constexpr std::string_view kVpaidMsg =
-    "apiFramework=\"VPAID\" is deprecated as of VAST 4.1 — use SIMID or OMID instead";
-constexpr std::string_view kApiFrameworkMsg =
-    "<MediaFile apiFramework> is deprecated in VAST 4.0+ — use <InteractiveCreativeFile> instead";
-constexpr std::string_view kFlashMsg = "Flash-based MediaFile type is no longer supported in modern browsers";
-
 void check_survey(const Node& holder, std::string_view holder_path, Report& report) {
     if (!holder.has_child("Survey")) return;
     // Reported at the element that holds the Survey.

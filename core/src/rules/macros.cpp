@@ -63,22 +63,6 @@ constexpr std::array<std::string_view, 25> kMacroElements = {
 
 constexpr std::size_t kMaxNameBytes = 48;
 
-constexpr std::string_view kMacroRef = "IAB VAST 4.2 §6";
-constexpr std::string_view kUnknownMessage =
-    "URL contains a [MACRO] that is not a recognised IAB VAST macro — check for a typo, or "
-    "disable this rule if it is a vendor-specific macro";
-constexpr std::string_view kLowercaseMessage =
-    "Recognised macro is not uppercase — players match macro names case-sensitively and will "
-    "not substitute it";
-constexpr std::string_view kDeprecatedMessage =
-    "[CONTENTPLAYHEAD] and [MEDIAPLAYHEAD] are deprecated as of VAST 4.1 — use [ADPLAYHEAD]";
-constexpr std::string_view kWrongContextMessage =
-    "Context-restricted macro used where it has no defined value ([ERRORCODE] only in <Error>, "
-    "[REASON] only in verificationNotExecuted tracking)";
-constexpr std::string_view kUnencodedMessage =
-    "Macro-bearing URL contains characters that must be percent-encoded per RFC 3986 — "
-    "substitution may produce a malformed URL";
-
 bool is_macro_element(std::string_view name) noexcept {
     return std::ranges::find(kMacroElements, name) != kMacroElements.end();
 }
@@ -199,10 +183,10 @@ void check_macro_element(const Node& node, const std::string& path, bool depreca
 
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent.
-void walk(const Node& node, std::string path, bool deprecation_enabled,
-          Report& report) {
-    walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
+void scan_subtree(const Node& node, std::string path, bool deprecation_enabled, Report& report) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
         check_macro_element(n, p, deprecation_enabled, report);
+        return Step::Into;
     });
 }
 
@@ -215,9 +199,9 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
         if (ad.name != "Ad") continue;
         const std::string ad_path = indexed("/VAST", "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
-            walk(*inline_ad, ad_path + "/InLine", deprecation_enabled, report);
+            scan_subtree(*inline_ad, ad_path + "/InLine", deprecation_enabled, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            walk(*wrapper, ad_path + "/Wrapper", deprecation_enabled, report);
+            scan_subtree(*wrapper, ad_path + "/Wrapper", deprecation_enabled, report);
     }
 
     std::size_t n = 0;

@@ -422,50 +422,18 @@ void check_ad_verifications(std::span<const Node> children, const std::string& p
 
 void check_embedded_ad_verifications(const Node& node, const std::string& path,
                                      Report& report) {
-    // Pre-order walk with an explicit stack. One path buffer is extended on
-    // the way down and cut back on the way up, so deep nesting costs neither
-    // call stack nor repeated copies of long paths. Indices count every child.
-    struct Frame {
-        const Node* node;
-        std::size_t next;      // next child to visit
-        std::size_t path_len;  // length of this node's path in `buf`
-    };
-    std::string buf = path;
-
-    // Handles one element; true when the walk goes on into its children.
-    auto visit = [&](const Node& n) {
+    walk(node, path, Segment::NameIndex, [&](const Node& n, const std::string& p) {
         if (n.name == "AdVerifications") {
-            check_ad_verifications(n.children, buf, report);
-            return false;
+            check_ad_verifications(n.children, p, report);
+            return Step::Over;
         }
-        if (n.children.empty()) return false;
         for (const Node& c : n.children)
             if (c.name == "Verification") {
-                check_ad_verifications(n.children, buf, report);
-                return false;
+                check_ad_verifications(n.children, p, report);
+                return Step::Over;
             }
-        return true;
-    };
-
-    if (!visit(node)) return;
-    std::vector<Frame> stack;
-    stack.push_back({&node, 0, buf.size()});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.node->children.size()) {
-            stack.pop_back();
-            continue;
-        }
-        std::size_t i = top.next++;
-        const Node& child = top.node->children[i];
-        buf.resize(top.path_len);
-        buf.push_back('/');
-        buf.append(child.name);
-        buf.push_back('[');
-        buf.append(std::to_string(i));
-        buf.push_back(']');
-        if (visit(child)) stack.push_back({&child, 0, buf.size()});
-    }
+        return Step::Into;
+    });
 }
 
 }  // namespace adsieve::rules::required

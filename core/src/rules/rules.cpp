@@ -1,7 +1,5 @@
 #include "rules/rules.h"
 
-#include <charconv>
-
 #include "rules/ambiguous.h"
 #include "rules/consistency.h"
 #include "rules/ctv.h"
@@ -42,17 +40,6 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
     ctv::check(root, version, report);
     simid::check(root, version, report);
     macros::check(root, version, report);
-}
-
-void append_segment(std::string& path, std::string_view name, std::size_t index) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
-    (void)ec;
-    path.push_back('/');
-    path.append(name);
-    path.push_back('[');
-    path.append(digits, end);
-    path.push_back(']');
 }
 
 std::string indexed(std::string_view base, std::string_view name, std::size_t index) {

@@ -15,19 +15,6 @@ namespace adsieve::rules::security {
 
 namespace {
 
-constexpr std::string_view kRef = "IAB VAST 2.0 §2";
-constexpr std::string_view kMediaFileRef = "IAB VAST 2.0 §2.3.5.2";
-
-constexpr std::string_view kCdataMessage = "URI value is not wrapped in CDATA";
-constexpr std::string_view kEmptyMessage = "URL field is empty — expected a URI";
-constexpr std::string_view kInvalidMessage = "URL field does not appear to be a valid URI";
-constexpr std::string_view kTrackingHttpMessage =
-    "Tracking URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
-constexpr std::string_view kMediaFileHttpMessage =
-    "<MediaFile> URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
-constexpr std::string_view kClickHttpMessage =
-    "Tracking/click URL uses HTTP instead of HTTPS — may be blocked in secure contexts";
-
 // Tracker and click elements other than Tracking and MediaFile whose content is a URL.
 constexpr std::array<std::string_view, 16> kTrackerAndClickElements = {
     "Error",
@@ -93,8 +80,9 @@ void check_url_element(const Node& node, const std::string& path, Report& report
 // Checks `node` and its whole subtree in pre-order. Child paths index each
 // child among all children of its parent.
 void check_url_elements(const Node& node, std::string path, Report& report) {
-    walk_all_children(node, std::move(path), [&](const Node& n, const std::string& p) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
         check_url_element(n, p, report);
+        return Step::Into;
     });
 }
 

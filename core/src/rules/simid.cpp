@@ -13,27 +13,6 @@ namespace adsieve::rules::simid {
 
 namespace {
 
-constexpr std::string_view kIcfTypeMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> must have type=\"text/html\" per SIMID §5";
-constexpr std::string_view kIcfEmptyMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> must contain a URL — text content is empty";
-constexpr std::string_view kIcfHttpsMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> URL must use HTTPS — HTTP will be blocked in secure "
-    "contexts";
-constexpr std::string_view kIcfDurationMsg =
-    "<InteractiveCreativeFile apiFramework=\"SIMID\"> variableDuration must be \"true\" when present per SIMID §5";
-constexpr std::string_view kMediaRequiredMsg =
-    "Linear ad with <InteractiveCreativeFile apiFramework=\"SIMID\"> must also include a video/audio "
-    "<MediaFile> — SIMID requires a media asset";
-constexpr std::string_view kNoIframeMsg =
-    "<NonLinear apiFramework=\"SIMID\"> must contain an <IFrameResource> with the SIMID creative URL";
-constexpr std::string_view kIframeTypeMsg =
-    "<IFrameResource> in SIMID <NonLinear> should have type=\"text/html\" per SIMID §3.5.1";
-constexpr std::string_view kIframeEmptyMsg =
-    "<IFrameResource> in SIMID <NonLinear> must contain a URL — text content is empty";
-constexpr std::string_view kIframeHttpsMsg =
-    "<IFrameResource> in SIMID <NonLinear> URL must use HTTPS — HTTP will be blocked in secure contexts";
-
 bool is_simid(const Node& n) {
     auto api = n.attr("apiFramework");
     return api && *api == "SIMID";

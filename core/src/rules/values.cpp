@@ -55,12 +55,6 @@ constexpr std::string_view kTaxonomyDomain = "iab.com";
 constexpr std::string_view kTaxonomyLabDomain = "iabtechlab.com";
 static_assert(kTaxonomyDomain.size() == 7 && kTaxonomyLabDomain.size() == 14);
 
-constexpr std::string_view kNotUriMessage =
-    "authority attribute is not a valid authority URL (expected a domain such as \"iabtechlab.com\")";
-constexpr std::string_view kUnknownAuthorityMessage =
-    "authority is not a recognised IAB Content Taxonomy authority; players cannot map these "
-    "category codes to a shared taxonomy";
-
 std::span<const std::string_view> event_vocabulary(VastVersion v) noexcept {
     switch (v) {
         case VastVersion::V2_0: return kEvents2_0;
@@ -156,7 +150,6 @@ bool has_upper_case(std::string_view s) noexcept {
     }
     return false;
 }
-
 
 bool is_well_formed_host(std::string_view host) noexcept {
     if (host.find('.') == std::string_view::npos) return false;

@@ -21,16 +21,6 @@ namespace adsieve::rules::vmap {
 namespace {
 
 constexpr std::string_view kNamespaceUri = "http://www.iab.net/videosuite/vmap";
-constexpr std::string_view kNamespaceMessage =
-    "<VMAP> should declare the VMAP namespace URI http://www.iab.net/videosuite/vmap";
-
-constexpr std::string_view kRef22 = "IAB VMAP 1.0.1 §2.2";
-constexpr std::string_view kRef23 = "IAB VMAP 1.0.1 §2.3";
-constexpr std::string_view kRef231 = "IAB VMAP 1.0.1 §2.3.1";
-constexpr std::string_view kRef232 = "IAB VMAP 1.0.1 §2.3.2";
-constexpr std::string_view kRef233 = "IAB VMAP 1.0.1 §2.3.3";
-constexpr std::string_view kRef25 = "IAB VMAP 1.0.1 §2.5";
-constexpr std::string_view kRef32 = "IAB VMAP 1.0.1 §3.2";
 
 constexpr std::array<std::string_view, 3> kBreakTypes = {"linear", "nonlinear", "display"};
 constexpr std::array<std::string_view, 3> kContentNames = {"VASTAdData", "AdTagURI", "CustomAdData"};
