@@ -24,3 +24,10 @@ cmake --build build-sanitize -j "$jobs"
 bash scripts/node.sh test
 # --- validator page in headless Chromium, against build/libadsieve.so ---
 bash scripts/web.sh test
+# --- Threads under ThreadSanitizer, then every fuzz target for a short while ---
+# ADSIEVE_FUZZ_SECONDS sets the time per fuzz target (default 60; 0 skips).
+bash scripts/tsan.sh
+fuzz_seconds=${ADSIEVE_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" != 0 ]; then
+  bash scripts/fuzz.sh "$fuzz_seconds"
+fi
