@@ -12,3 +12,8 @@ bash scripts/python.sh build
 echo "== adsieve examples/*"
 # Some examples are invalid on purpose, so a non-zero status is expected here.
 ./build/adsieve examples/* || true
+
+# --- Node package (bindings/node) ---
+bash scripts/node.sh build
+# --- validator page (WebAssembly build, ICU included) in build/web ---
+bash scripts/web.sh

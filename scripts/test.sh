@@ -21,3 +21,15 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$jobs")
+
+# --- Node package (bindings/node) ---
+bash scripts/node.sh test
+# --- validator page in headless Chromium, against build/libadsieve.so ---
+bash scripts/web.sh test
+# --- Threads under ThreadSanitizer, then every fuzz target for a short while ---
+# ADSIEVE_FUZZ_SECONDS sets the time per fuzz target (default 60; 0 skips).
+bash scripts/tsan.sh
+fuzz_seconds=${ADSIEVE_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" != 0 ]; then
+  bash scripts/fuzz.sh "$fuzz_seconds"
+fi
