@@ -17,6 +17,10 @@ namespace cli {
 
 namespace {
 
+// Documents read ahead of the pool (NDJSON lines, standard input) are held to
+// this many bytes in all.
+constexpr std::size_t kInFlightBytes = 256u << 20;
+
 // One document to check, as the reading thread hands it to the pool.
 struct Item {
     std::string name;
@@ -172,7 +176,7 @@ int run_check(const Settings& s) {
 
     Producer producer{s, sources, 0, nullptr, {}, 0};
     run_ordered<Item, Done>(
-        jobs, [&](Item& item) { return producer.next(item); },
+        jobs, kInFlightBytes, [&](Item& item) { return producer.next(item); },
         [&](Item&& item) {
             Done d;
             std::string name = item.name;
@@ -196,7 +200,8 @@ int run_check(const Settings& s) {
             bool ok = write_out(out, text);
             progress_tick(out, totals.documents);
             return ok;
-        });
+        },
+        [](const Item& item) { return item.text.size(); });
 
     if (s.format == Format::sarif) write_out(out, sarif_tail(totals));
     if (s.statistics) {

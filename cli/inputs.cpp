@@ -32,7 +32,7 @@ void StreamCloser::operator()(Stream* s) const noexcept {
 
 namespace {
 
-constexpr unsigned kChunk = 1u << 16;
+constexpr unsigned kChunk = 1u << 15;
 
 std::string too_large(std::uint64_t max_bytes) {
     return "larger than --max-bytes (" + std::to_string(max_bytes) + " bytes)";
@@ -153,7 +153,7 @@ StreamPtr open_stream(const std::string& path, std::string& error) {
         error = "cannot read file: out of memory";
         return nullptr;
     }
-    gzbuffer(gz, kChunk * 2);
+    gzbuffer(gz, kChunk);
     StreamPtr s(new Stream);
     s->gz = gz;
     return s;

@@ -15,11 +15,18 @@ namespace cli {
 // Produces items with next(Item&) -> bool on the calling thread, runs
 // work(Item&&) -> Result on `jobs` threads, and hands every result to
 // sink(Result&&) -> bool on the calling thread in the order the items were
-// produced; a false from sink stops the run. At most a few items per thread
-// are in flight, so memory stays bounded however long the input. `work` must
-// not throw. With one job everything runs on the calling thread.
-template <typename Item, typename Result, typename Next, typename Work, typename Sink>
-void run_ordered(unsigned jobs, Next&& next, Work&& work, Sink&& sink) {
+// produced; a false from sink stops the run. `work` must not throw. With one
+// job everything runs on the calling thread.
+//
+// Memory stays bounded however long the input: at most 16 items per thread
+// are in flight, and no more than `budget` bytes of them as weight(item)
+// counts (one item is always let through).
+//
+// The calling thread sleeps only while the oldest item is unfinished, and only
+// the worker finishing that item wakes it; everything done by then is handed
+// over in one go. That keeps wake-ups well below one per item.
+template <typename Item, typename Result, typename Next, typename Work, typename Sink, typename Weight>
+void run_ordered(unsigned jobs, std::size_t budget, Next&& next, Work&& work, Sink&& sink, Weight&& weight) {
     if (jobs <= 1) {
         Item item;
         while (next(item)) {
@@ -28,12 +35,13 @@ void run_ordered(unsigned jobs, Next&& next, Work&& work, Sink&& sink) {
         }
         return;
     }
-    const std::size_t window = static_cast<std::size_t>(jobs) * 4;
+    const std::size_t window = static_cast<std::size_t>(jobs) * 16;
     std::mutex m;
-    std::condition_variable work_ready, result_ready;
+    std::condition_variable work_ready, head_done;
     std::deque<std::pair<std::size_t, Item>> queue;
     std::vector<std::optional<Result>> slots(window);
-    std::size_t produced = 0, written = 0;
+    std::vector<std::size_t> weights(window, 0);
+    std::size_t produced = 0, written = 0, in_flight = 0;
     bool closed = false, stop = false;
 
     std::vector<std::thread> threads;
@@ -50,29 +58,25 @@ void run_ordered(unsigned jobs, Next&& next, Work&& work, Sink&& sink) {
                 Result r = work(std::move(item));
                 lk.lock();
                 slots[seq % window].emplace(std::move(r));
-                result_ready.notify_all();
+                if (seq == written) head_done.notify_one();
             }
         });
     }
 
-    // Hands over finished results in order; with `until` set, waits until
-    // fewer than `until` items are in flight. Called with the lock held.
-    auto drain = [&](std::unique_lock<std::mutex>& lk, std::size_t until) {
-        while (!stop && written < produced) {
-            auto& slot = slots[written % window];
-            if (!slot) {
-                if (produced - written < until) return;
-                result_ready.wait(lk);
-                continue;
-            }
-            Result r = std::move(*slot);
-            slot.reset();
+    // Hands over the finished results at the head, in order. Called with the
+    // lock held; returns false once the sink has asked to stop.
+    auto drain = [&](std::unique_lock<std::mutex>& lk) {
+        while (!stop && written < produced && slots[written % window]) {
+            Result r = std::move(*slots[written % window]);
+            slots[written % window].reset();
+            in_flight -= weights[written % window];
             ++written;
             lk.unlock();
-            bool go_on = sink(std::move(r));
+            const bool go_on = sink(std::move(r));
             lk.lock();
             if (!go_on) stop = true;
         }
+        return !stop;
     };
 
     {
@@ -80,18 +84,23 @@ void run_ordered(unsigned jobs, Next&& next, Work&& work, Sink&& sink) {
         while (!stop) {
             lk.unlock();
             Item item;
-            bool more = next(item);
+            const bool more = next(item);
+            const std::size_t w = more ? weight(item) : 0;
             lk.lock();
             if (!more) break;
-            drain(lk, window);
+            while (drain(lk) && written < produced &&
+                   (produced - written >= window || in_flight + w > budget))
+                head_done.wait(lk);
             if (stop) break;
+            weights[produced % window] = w;
+            in_flight += w;
             queue.emplace_back(produced++, std::move(item));
             work_ready.notify_one();
-            drain(lk, window + 1);  // only what is already done
+            drain(lk);
         }
         closed = true;
         work_ready.notify_all();
-        drain(lk, 1);
+        while (drain(lk) && written < produced) head_done.wait(lk);
         stop = true;
         work_ready.notify_all();
     }
