@@ -1,6 +1,7 @@
 #include "fetch.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <chrono>
 #include <cmath>
@@ -12,15 +13,43 @@
 
 namespace cli {
 
+// The libcurl functions the command calls, typed as curl.h declares them.
+struct CurlApi {
+    decltype(&curl_global_init) global_init = nullptr;
+    decltype(&curl_global_cleanup) global_cleanup = nullptr;
+    decltype(&curl_easy_init) easy_init = nullptr;
+    decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+    decltype(&curl_easy_reset) easy_reset = nullptr;
+    decltype(&curl_easy_setopt) easy_setopt = nullptr;
+    decltype(&curl_easy_perform) easy_perform = nullptr;
+    decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
+    decltype(&curl_easy_strerror) easy_strerror = nullptr;
+    decltype(&curl_url) url = nullptr;
+    decltype(&curl_url_cleanup) url_cleanup = nullptr;
+    decltype(&curl_url_set) url_set = nullptr;
+    decltype(&curl_url_get) url_get = nullptr;
+    decltype(&curl_url_strerror) url_strerror = nullptr;
+    decltype(&curl_free) free = nullptr;
+};
+
 namespace {
 
 constexpr int kMaxRedirects = 10;
+constexpr const char* kCurlLibrary = "libcurl.so.4";
+
+template <typename F>
+bool load(void* library, const char* name, F& out) {
+    out = reinterpret_cast<F>(dlsym(library, name));
+    return out != nullptr;
+}
 
 struct EasyFree {
-    void operator()(CURL* h) const noexcept { curl_easy_cleanup(h); }
+    const CurlApi* api;
+    void operator()(CURL* h) const noexcept { api->easy_cleanup(h); }
 };
 struct UrlFree {
-    void operator()(CURLU* u) const noexcept { curl_url_cleanup(u); }
+    const CurlApi* api;
+    void operator()(CURLU* u) const noexcept { api->url_cleanup(u); }
 };
 
 struct Body {
@@ -64,9 +93,41 @@ std::string encode_stray(const std::string& s) {
 
 }  // namespace
 
-CurlSession::CurlSession() { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }
+CurlSession::CurlSession() {
+    library = dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* why = dlerror();
+        error = std::string("cannot load ") + kCurlLibrary + " (Debian package libcurl4): " + (why ? why : "not found");
+        return;
+    }
+    auto a = std::make_unique<CurlApi>();
+    const bool all = load(library, "curl_global_init", a->global_init) &&
+                     load(library, "curl_global_cleanup", a->global_cleanup) &&
+                     load(library, "curl_easy_init", a->easy_init) &&
+                     load(library, "curl_easy_cleanup", a->easy_cleanup) &&
+                     load(library, "curl_easy_reset", a->easy_reset) &&
+                     load(library, "curl_easy_setopt", a->easy_setopt) &&
+                     load(library, "curl_easy_perform", a->easy_perform) &&
+                     load(library, "curl_easy_getinfo", a->easy_getinfo) &&
+                     load(library, "curl_easy_strerror", a->easy_strerror) && load(library, "curl_url", a->url) &&
+                     load(library, "curl_url_cleanup", a->url_cleanup) && load(library, "curl_url_set", a->url_set) &&
+                     load(library, "curl_url_get", a->url_get) &&
+                     load(library, "curl_url_strerror", a->url_strerror) && load(library, "curl_free", a->free);
+    if (!all) {
+        error = std::string(kCurlLibrary) + " lacks a function the command needs (libcurl 7.80 or later is)";
+        return;
+    }
+    if (a->global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+        error = "libcurl could not be set up";
+        return;
+    }
+    api = std::move(a);
+}
+
 CurlSession::~CurlSession() {
-    if (ok) curl_global_cleanup();
+    if (api) api->global_cleanup();
+    // The library stays loaded: TLS libraries it pulled in may have
+    // registered exit handlers.
 }
 
 bool has_scheme(const std::string& s) {
@@ -80,8 +141,10 @@ bool has_scheme(const std::string& s) {
     return true;
 }
 
-bool resolve_url(const std::string& base, const std::string& reference, std::string& out, std::string& error) {
-    std::unique_ptr<CURLU, UrlFree> u(curl_url());
+bool resolve_url(const CurlSession& curl, const std::string& base, const std::string& reference, std::string& out,
+                 std::string& error) {
+    const CurlApi& api = *curl.api;
+    std::unique_ptr<CURLU, UrlFree> u(api.url(), UrlFree{&api});
     if (!u) {
         error = "out of memory";
         return false;
@@ -92,23 +155,23 @@ bool resolve_url(const std::string& base, const std::string& reference, std::str
             error = "\"" + reference + "\" is not an absolute URL";
             return false;
         }
-        if (curl_url_set(u.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK) {
+        if (api.url_set(u.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK) {
             error = "cannot read the URL \"" + base + "\"";
             return false;
         }
     }
-    if (CURLUcode rc = curl_url_set(u.get(), CURLUPART_URL, ref.c_str(), CURLU_NON_SUPPORT_SCHEME); rc != CURLUE_OK) {
-        error = "cannot read the URL \"" + reference + "\": " + curl_url_strerror(rc);
+    if (CURLUcode rc = api.url_set(u.get(), CURLUPART_URL, ref.c_str(), CURLU_NON_SUPPORT_SCHEME); rc != CURLUE_OK) {
+        error = "cannot read the URL \"" + reference + "\": " + api.url_strerror(rc);
         return false;
     }
     char* scheme = nullptr;
     char* full = nullptr;
-    curl_url_get(u.get(), CURLUPART_SCHEME, &scheme, 0);
-    curl_url_get(u.get(), CURLUPART_URL, &full, 0);
+    api.url_get(u.get(), CURLUPART_SCHEME, &scheme, 0);
+    api.url_get(u.get(), CURLUPART_URL, &full, 0);
     const std::string s = scheme ? scheme : "";
     if (full) out = full;
-    curl_free(scheme);
-    curl_free(full);
+    api.free(scheme);
+    api.free(full);
     if (s != "http" && s != "https") {
         error = "\"" + reference + "\" is not an http or https URL";
         return false;
@@ -116,11 +179,12 @@ bool resolve_url(const std::string& base, const std::string& reference, std::str
     return !out.empty();
 }
 
-Fetched fetch(const std::string& url, double timeout, std::uint64_t max_bytes) {
+Fetched fetch(const CurlSession& curl, const std::string& url, double timeout, std::uint64_t max_bytes) {
     using clock = std::chrono::steady_clock;
+    const CurlApi& api = *curl.api;
     Fetched f;
     f.url = url;
-    std::unique_ptr<CURL, EasyFree> h(curl_easy_init());
+    std::unique_ptr<CURL, EasyFree> h(api.easy_init(), EasyFree{&api});
     if (!h) {
         f.failure = FetchFailure::network;
         f.error = "cannot start a transfer";
@@ -144,30 +208,30 @@ Fetched fetch(const std::string& url, double timeout, std::uint64_t max_bytes) {
         f.body.clear();
         errbuf[0] = '\0';
         CURL* c = h.get();
-        curl_easy_reset(c);
-        curl_easy_setopt(c, CURLOPT_URL, current.c_str());
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, left_ms);
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, left_ms);
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
-        curl_easy_setopt(c, CURLOPT_USERAGENT, (std::string("adsieve/") + adsieve_version()).c_str());
-        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(max_bytes));
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, on_data);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
-        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
+        api.easy_reset(c);
+        api.easy_setopt(c, CURLOPT_URL, current.c_str());
+        api.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+        api.easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+        api.easy_setopt(c, CURLOPT_TIMEOUT_MS, left_ms);
+        api.easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, left_ms);
+        api.easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        api.easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+        api.easy_setopt(c, CURLOPT_USERAGENT, (std::string("adsieve/") + adsieve_version()).c_str());
+        api.easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(max_bytes));
+        api.easy_setopt(c, CURLOPT_WRITEFUNCTION, on_data);
+        api.easy_setopt(c, CURLOPT_WRITEDATA, &body);
+        api.easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
         const double before = elapsed();
-        const CURLcode rc = curl_easy_perform(c);
+        const CURLcode rc = api.easy_perform(c);
 
         curl_off_t ttfb = 0;
         long status = 0;
         char* type = nullptr;
         char* location = nullptr;
-        curl_easy_getinfo(c, CURLINFO_STARTTRANSFER_TIME_T, &ttfb);
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
-        curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type);
-        curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
+        api.easy_getinfo(c, CURLINFO_STARTTRANSFER_TIME_T, &ttfb);
+        api.easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        api.easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type);
+        api.easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
         f.status = status;
         f.first_byte = before + static_cast<double>(ttfb) / 1e6;
         f.content_type = type ? type : "";
@@ -185,7 +249,7 @@ Fetched fetch(const std::string& url, double timeout, std::uint64_t max_bytes) {
                 f.error = "cannot fetch \"" + current + "\": only http and https URLs are followed";
             } else {
                 f.failure = FetchFailure::network;
-                f.error = errbuf[0] ? errbuf : curl_easy_strerror(rc);
+                f.error = errbuf[0] ? errbuf : api.easy_strerror(rc);
             }
             break;
         }

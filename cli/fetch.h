@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,14 @@ struct Fetched {
     std::string error;  // what went wrong, in words
 };
 
-// Process-wide libcurl set-up, done once on the main thread before any fetch.
+// libcurl, loaded when the follow command starts (so the other commands do
+// not pay for loading it and its TLS stack) and set up once on the main
+// thread. Every function below takes the session.
+struct CurlApi;
 struct CurlSession {
-    bool ok = false;
+    std::string error;  // why libcurl cannot be used; empty when it can
+    void* library = nullptr;
+    std::unique_ptr<CurlApi> api;
     CurlSession();
     ~CurlSession();
     CurlSession(const CurlSession&) = delete;
@@ -34,11 +40,11 @@ struct CurlSession {
 // Fetches an http or https URL, following up to 10 HTTP redirects itself
 // (the same URL twice is a loop), within `timeout` seconds for everything and
 // at most `max_bytes` of (decoded) body. Statuses of 400 and above fail.
-Fetched fetch(const std::string& url, double timeout, std::uint64_t max_bytes);
+Fetched fetch(const CurlSession& curl, const std::string& url, double timeout, std::uint64_t max_bytes);
 
 // Resolves `reference` against `base` (both may be absolute); returns false
 // with `error` set when the result is not an http or https URL.
-bool resolve_url(const std::string& base, const std::string& reference, std::string& out, std::string& error);
+bool resolve_url(const CurlSession& curl, const std::string& base, const std::string& reference, std::string& out, std::string& error);
 
 // True when `s` starts with a URL scheme ("name:"), e.g. http: or file:.
 bool has_scheme(const std::string& s);

@@ -64,6 +64,7 @@ struct Macro {
 struct Walk {
     const Settings& settings;
     const Checker& checker;
+    const CurlSession& curl;
     std::vector<Macro> macros;  // from --macro; they win over the built-in ones
     std::mt19937_64 random{std::random_device{}()};
     FollowRun run;
@@ -191,7 +192,7 @@ void follow_chain(Walk& w, Walk::Start start) {
             hop.fetched.total = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         } else {
             const bool first = w.run.hops.empty() && start.chain.empty();
-            hop.fetched = fetch(url, first ? s.first_timeout : s.timeout, s.max_bytes);
+            hop.fetched = fetch(w.curl, url, first ? s.first_timeout : s.timeout, s.max_bytes);
             body = std::move(hop.fetched.body);
             hop.fetched.body.clear();
             if (hop.fetched.failure != FetchFailure::none) {
@@ -246,7 +247,7 @@ void follow_chain(Walk& w, Walk::Start start) {
                             "FOLLOW-macro-unknown", "break " + b.label + ": no value for [" + unknown.front() + "]" +
                                                         (unknown.size() > 1 ? " and others" : "")));
                     if (b.uri.empty()) continue;  // the library reports the empty AdTagURI
-                    if (!resolve_url(base, next, resolved, error)) {
+                    if (!resolve_url(w.curl, base, next, resolved, error)) {
                         hop.chain_findings.push_back(chain_finding("FOLLOW-bad-url", "break " + b.label + ": " + error));
                         continue;
                     }
@@ -302,7 +303,7 @@ void follow_chain(Walk& w, Walk::Start start) {
                 chain_finding("FOLLOW-macro-unknown", "no value for " + names + "; sent as written"));
         }
         std::string resolved;
-        if (!resolve_url(base, next, resolved, error)) {
+        if (!resolve_url(w.curl, base, next, resolved, error)) {
             hop.chain_findings.push_back(chain_finding("FOLLOW-bad-url", error));
             finish(std::move(hop), "failed");
             break;
@@ -374,11 +375,11 @@ int run_follow(const Settings& s, const std::string& start) {
         return kExitUsage;
     }
     CurlSession curl;
-    if (!curl.ok) {
-        std::fputs("adsieve: cannot set up the HTTP client\n", stderr);
+    if (!curl.error.empty()) {
+        std::fprintf(stderr, "adsieve: %s\n", curl.error.c_str());
         return kExitUsage;
     }
-    Walk w{s, checker, {}, std::mt19937_64{std::random_device{}()}, {}, 0, {}, {}};
+    Walk w{s, checker, curl, {}, std::mt19937_64{std::random_device{}()}, {}, 0, {}, {}};
     if (std::string error; !read_macros(s, w.macros, error)) {
         std::fprintf(stderr, "adsieve: %s\n", error.c_str());
         return kExitUsage;
@@ -386,7 +387,7 @@ int run_follow(const Settings& s, const std::string& start) {
     Walk::Start first{{}, start, start, 0, true};
     if (has_scheme(start)) {
         std::string error;
-        if (!resolve_url({}, start, first.url, error)) {
+        if (!resolve_url(curl, {}, start, first.url, error)) {
             std::fprintf(stderr, "adsieve: %s\n", error.c_str());
             return kExitUsage;
         }
