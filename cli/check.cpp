@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "document.h"
+#include "escape.h"
 #include "formats.h"
 #include "inputs.h"
 #include "output.h"
@@ -156,7 +157,9 @@ int run_check(const Settings& s) {
         std::fprintf(stderr, "adsieve: %s\n", why.c_str());
         return kExitUsage;
     }
-    const std::vector<Source> sources = expand_inputs(s.inputs, s.exclude);
+    std::vector<std::string> warnings;
+    const std::vector<Source> sources = expand_inputs(s.inputs, s.exclude, warnings);
+    for (const std::string& w : warnings) std::fprintf(stderr, "adsieve: warning: %s\n", printable(w).c_str());
 
     Style style;
     style.format = s.format;

@@ -66,7 +66,8 @@ std::string join(const std::string& root, const fs::path& relative) {
     return root.back() == '/' ? root + r : root + "/" + r;
 }
 
-void walk_directory(const std::string& root, const std::vector<std::string>& exclude, std::vector<Source>& out) {
+void walk_directory(const std::string& root, const std::vector<std::string>& exclude, std::vector<Source>& out,
+                    std::vector<std::string>& warnings) {
     std::vector<Source> found;
     std::error_code ec;
     fs::recursive_directory_iterator it(root, fs::directory_options::none, ec);
@@ -93,21 +94,24 @@ void walk_directory(const std::string& root, const std::vector<std::string>& exc
             ec.clear();
         }
     }
+    if (found.empty()) warnings.push_back(root + ": no *.xml or *.xml.gz file found");
     std::sort(found.begin(), found.end(), [](const Source& a, const Source& b) { return a.shown < b.shown; });
     std::move(found.begin(), found.end(), std::back_inserter(out));
 }
 
-void add_path(const std::string& path, const std::vector<std::string>& exclude, std::vector<Source>& out) {
+void add_path(const std::string& path, const std::vector<std::string>& exclude, std::vector<Source>& out,
+              std::vector<std::string>& warnings) {
     std::error_code ec;
     if (fs::is_directory(path, ec))
-        walk_directory(path, exclude, out);
+        walk_directory(path, exclude, out, warnings);
     else
         out.push_back({path, path, {}});
 }
 
 }  // namespace
 
-std::vector<Source> expand_inputs(const std::vector<std::string>& args, const std::vector<std::string>& exclude) {
+std::vector<Source> expand_inputs(const std::vector<std::string>& args, const std::vector<std::string>& exclude,
+                                  std::vector<std::string>& warnings) {
     std::vector<Source> out;
     for (const std::string& a : args) {
         if (a == "-") {
@@ -116,7 +120,7 @@ std::vector<Source> expand_inputs(const std::vector<std::string>& args, const st
         }
         std::error_code ec;
         if (fs::exists(fs::symlink_status(a, ec)) || !has_glob_chars(a)) {
-            add_path(a, exclude, out);
+            add_path(a, exclude, out, warnings);
             continue;
         }
         glob_t g{};
@@ -125,7 +129,7 @@ std::vector<Source> expand_inputs(const std::vector<std::string>& args, const st
             for (std::size_t i = 0; i < g.gl_pathc; ++i) {
                 std::string p = g.gl_pathv[i];
                 std::string base = fs::path(p).filename().string();
-                if (!excluded(exclude, p, p, base)) add_path(p, exclude, out);
+                if (!excluded(exclude, p, p, base)) add_path(p, exclude, out, warnings);
             }
         } else {
             out.push_back({a, a, rc == GLOB_NOMATCH ? "no file matches this pattern" : "cannot expand this pattern"});

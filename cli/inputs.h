@@ -18,8 +18,9 @@ struct Source {
 // Expands the arguments in order: "-" is standard input, a directory is
 // searched recursively for *.xml and *.xml.gz (sorted, skipping what matches
 // an --exclude pattern), a pattern with * ? or [ is expanded, anything else is
-// taken as a file name.
-std::vector<Source> expand_inputs(const std::vector<std::string>& args, const std::vector<std::string>& exclude);
+// taken as a file name. A directory holding no document adds a warning.
+std::vector<Source> expand_inputs(const std::vector<std::string>& args, const std::vector<std::string>& exclude,
+                                  std::vector<std::string>& warnings);
 
 // An open input, decompressed on the fly when it starts as gzip.
 struct Stream;

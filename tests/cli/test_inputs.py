@@ -26,6 +26,11 @@ def test_directories_are_searched_sorted_with_excludes(work):
     p = run("--format", "jsonl", "--exclude", "d/sub/*", "d/")
     assert [r["file"] for r in jsonl(p)] == ["d/a.xml", "d/b.xml", "d/skip-me.xml", "d/vendor/x.xml"]
 
+    # A folder without documents is said to be one, not passed over in silence.
+    (work / "none").mkdir()
+    p = run("none")
+    assert p.returncode == 0 and p.err == "adsieve: warning: none: no *.xml or *.xml.gz file found\n"
+
 
 def test_quoted_glob_patterns_expand_and_an_empty_match_is_an_error(work):
     write(work / "g/one.xml", INLINE_42)
