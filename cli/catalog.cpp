@@ -54,10 +54,10 @@ int run_rules(RulesFormat format) {
             break;
         }
         case RulesFormat::markdown:
-            text = "| id | default | description |\n|---|---|---|\n";
+            text = "| id | family | default | description |\n|---|---|---|---|\n";
             for (const RuleInfo& r : catalog.rules)
-                text += "| `" + r.id + "` | " + std::string(severity_word(r.default_severity)) + " | " +
-                        markdown_cell(r.description) + " |\n";
+                text += "| `" + r.id + "` | " + r.family + " | " + std::string(severity_word(r.default_severity)) +
+                        " | " + markdown_cell(r.description) + " |\n";
             break;
     }
     write_out(out, text);

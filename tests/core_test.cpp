@@ -213,45 +213,6 @@ TEST(Catalog, RuleTextsAreWrittenOnlyInTheCatalogue) {
 
 namespace {
 
-std::string html_text(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '&') out += "&amp;";
-        else if (c == '|') out += "\\|";
-        else out += c;
-    }
-    return out;
-}
-
-// The README's rule table is the catalogue. Run with ADSIEVE_UPDATE_README=1
-// to write it after changing a rule.
-TEST(Catalog, ReadmeTableIsTheCatalogue) {
-    std::string table = "| id | family | default | description |\n|---|---|---|---|\n";
-    for (const adsieve::Rule* r : adsieve::CATALOG) {
-        table += "| `" + std::string(r->id) + "` | " + std::string(adsieve::family_word(r->family)) + " | " +
-                 std::string(adsieve::severity_word(r->severity)) + " | " + html_text(r->summary()) + " |\n";
-    }
-    const std::string path = adsieve::testing::source_dir() + "/README.md";
-    std::string readme = adsieve::testing::read_file(path);
-    const std::string begin = "<!-- rules:begin -->\n", end = "<!-- rules:end -->";
-    std::size_t a = readme.find(begin), b = readme.find(end);
-    ASSERT_NE(a, std::string::npos);
-    ASSERT_NE(b, std::string::npos);
-    a += begin.size();
-    if (std::getenv("ADSIEVE_UPDATE_README")) {
-        readme.replace(a, b - a, table);
-        std::ofstream(path, std::ios::binary) << readme;
-        return;
-    }
-    EXPECT_EQ(readme.substr(a, b - a), table) << "run core_test with ADSIEVE_UPDATE_README=1";
-}
-
-}  // namespace
-
-namespace {
-
 std::string segments(std::size_t from, std::size_t to) {
     std::string p;
     for (std::size_t i = from; i <= to; ++i) p += "/s" + std::to_string(i);

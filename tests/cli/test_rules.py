@@ -3,7 +3,7 @@ import json
 
 import pytest
 
-from conftest import INLINE_42, INVALID_41, MALFORMED, run, write
+from conftest import INLINE_42, INVALID_41, MALFORMED, REPO, run, write
 
 
 def ids(p):
@@ -125,10 +125,19 @@ def test_rules_command_formats(work):
     first = catalogue[0]
     assert set(first) == {"id", "default_severity", "family", "description"}
     assert text[0].split()[:2] == [first["id"], first["default_severity"]]
-    assert markdown[0] == "| id | default | description |"
-    assert markdown[2].startswith(f"| `{first['id']}` | {first['default_severity']} | ")
+    assert markdown[0] == "| id | family | default | description |"
+    assert markdown[2].startswith(f"| `{first['id']}` | {first['family']} | {first['default_severity']} | ")
     assert "<" not in "".join(markdown)  # element names are escaped for Markdown
     assert run("rules", "--format", "yaml").returncode == 2
+
+
+def test_readme_rule_table_is_the_catalogue():
+    # The README's table is this command's output; regenerate it with
+    # scripts/rules-table.sh after changing a rule.
+    readme = (REPO / "README.md").read_text(encoding="utf-8")
+    begin, end = "<!-- rules:begin -->\n", "<!-- rules:end -->"
+    table = readme[readme.index(begin) + len(begin):readme.index(end)]
+    assert table == run("rules", "--format", "markdown").out
 
 
 def test_tree_command(work):
