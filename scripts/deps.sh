@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages adsieve needs to build, test and benchmark.
+# Installs the Debian packages adsieve needs to build, test and benchmark, or,
+# given package names, just those (the other scripts install their own so).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libicu-dev
           libgtest-dev libbenchmark-dev nlohmann-json3-dev clang-14 libclang-rt-14-dev)
 # The adsieve command (argument parsing, config file, gzip input, fetching) and its tests.
 packages+=(libcli11-dev libtomlplusplus-dev zlib1g-dev libcurl4-openssl-dev python3 python3-pytest nodejs)
+[ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -9,16 +9,7 @@ cd "$(dirname "$0")/.."
 
 packages=(python3-venv python3-dev python3-setuptools python3-wheel python3-pytest
           python3-dask python3-distributed pybind11-dev pkg-config)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+bash scripts/deps.sh "${packages[@]}"
 
 if [ ! -x .venv/bin/python ]; then
   /usr/bin/python3 -m venv --system-site-packages .venv

@@ -17,15 +17,7 @@ site=$root/build/web
 toolchain=$root/web/wasm32-wasi.cmake
 
 install_packages() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return
-  local sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+  bash "$root/scripts/deps.sh" "$@" >/dev/null
 }
 
 # ICU's source tree from Debian, unpacked under build/icu-wasm/src.
