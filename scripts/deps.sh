@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libicu-dev
           libgtest-dev libbenchmark-dev nlohmann-json3-dev clang-14 libclang-rt-14-dev)
+# Benchmark-only competitor (bench/compare_bench), never linked into the library.
+packages+=(libpugixml-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
