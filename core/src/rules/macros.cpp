@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,10 +124,9 @@ void scan_text(std::string_view text, const std::string& path, const Node& node,
 
     std::size_t p = 0;
     while (p < text.size()) {
-        if (text[p] != '[') {
-            ++p;
-            continue;
-        }
+        const void* open = std::memchr(text.data() + p, '[', text.size() - p);
+        if (open == nullptr) break;
+        p = static_cast<std::size_t>(static_cast<const char*>(open) - text.data());
         if (p + 1 == text.size()) break;
         const std::size_t window_end = std::min(text.size(), p + 2 + kMaxNameBytes);
         const std::size_t close = text.substr(0, window_end).find(']', p + 1);
