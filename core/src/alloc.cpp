@@ -1,6 +1,8 @@
 #include "alloc.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <new>
 
@@ -13,12 +15,22 @@ constexpr std::size_t kHeader = alignof(std::max_align_t);
 
 }  // namespace
 
+Arena::Arena(std::size_t expected) noexcept
+    : next_size_(std::clamp(expected, kMinBlock, kMaxBlock)) {}
+
 Arena::~Arena() {
     while (blocks_) {
         Block* next = blocks_->next;
         std::free(blocks_);
         blocks_ = next;
     }
+}
+
+std::string_view Arena::copy(std::string_view s) {
+    if (s.empty()) return {};
+    char* p = static_cast<char*>(allocate(s.size(), 1));
+    std::memcpy(p, s.data(), s.size());
+    return {p, s.size()};
 }
 
 void* Arena::do_allocate(std::size_t bytes, std::size_t align) {
@@ -33,10 +45,10 @@ void* Arena::do_allocate(std::size_t bytes, std::size_t align) {
             return p;
         }
     }
-    // A new block: a shared one of the fixed size, or one of its own for a
-    // large request (which leaves the current shared block in use).
-    bool own = bytes + align > kBlockSize / 4;
-    std::size_t size = own ? kHeader + bytes + align : kBlockSize;
+    // A new block: the next shared one, or one of its own for a large request
+    // (which leaves the current shared block in use).
+    const bool own = bytes + align > next_size_ / 4;
+    const std::size_t size = own ? kHeader + bytes + align : next_size_;
     void* raw = std::malloc(size);
     if (!raw) throw std::bad_alloc();
     auto* b = static_cast<Block*>(raw);
@@ -44,8 +56,11 @@ void* Arena::do_allocate(std::size_t bytes, std::size_t align) {
     blocks_ = b;
     char* payload = static_cast<char*>(raw) + kHeader;
     char* p = aligned(payload);
-    if (!own) end_ = static_cast<char*>(raw) + size;
-    if (!own) cur_ = p + bytes;
+    if (!own) {
+        end_ = static_cast<char*>(raw) + size;
+        cur_ = p + bytes;
+        next_size_ = std::min(next_size_ * 2, kMaxBlock);
+    }
     return p;
 }
 

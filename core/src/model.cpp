@@ -52,7 +52,7 @@ Node& Node::operator=(Node&& other) noexcept {
 
 std::optional<std::string_view> Node::attr(std::string_view n) const noexcept {
     for (const Attr& a : attrs)
-        if (a.name == n) return std::string_view(a.value);
+        if (a.name == n) return a.value;
     return std::nullopt;
 }
 
@@ -74,12 +74,17 @@ const Node* Node::find_descendant(std::string_view n) const {
     return found;
 }
 
-Node deep_copy(const Node& src) {
-    auto shallow = [](const Node& s) {
-        Node d;
-        d.name = s.name;
-        d.attrs = s.attrs;
-        d.text = s.text;
+Node deep_copy(const Node& src, Arena& into) {
+    auto shallow = [&into](const Node& s) {
+        Node d(&into);
+        d.name = into.copy(s.name);
+        if (!s.attrs.empty()) {
+            Attr* attrs = into.make_array<Attr>(s.attrs.size());
+            for (std::size_t i = 0; i < s.attrs.size(); ++i)
+                attrs[i] = Attr{into.copy(s.attrs[i].name), into.copy(s.attrs[i].value)};
+            d.attrs = std::span<const Attr>(attrs, s.attrs.size());
+        }
+        d.text = into.copy(s.text);
         d.line = s.line;
         d.col = s.col;
         d.has_cdata = s.has_cdata;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,22 +14,25 @@
 namespace adsieve {
 
 struct Attr {
-    String name;   // local name (prefix removed)
-    String value;  // raw value, references not decoded, not trimmed
+    std::string_view name;   // local name (prefix removed)
+    std::string_view value;  // raw value, references not decoded, not trimmed
 };
 
+// Names, attributes and most texts are views into the text the document was
+// parsed from; texts that had to be joined or decoded, attribute lists and
+// child lists live in the document's arena.
 struct Node {
-    String name;             // local name
-    Vector<Attr> attrs;      // document order
-    String text;             // own text pieces, each trimmed, joined
-    Vector<Node> children;   // document order
+    std::string_view name;          // local name
+    std::span<const Attr> attrs;    // document order
+    std::string_view text;          // own text pieces, each trimmed, joined
+    Vector<Node> children;          // document order
     std::uint32_t line = 0;       // 1-based line of the opening '<'
     std::uint32_t col = 0;        // 1-based byte column of the opening '<'
     bool has_cdata = false;       // a non-blank CDATA section contributed to text
 
     Node() = default;
     // A node whose storage comes from `mem` (a document's arena).
-    explicit Node(std::pmr::memory_resource* mem) : name(mem), attrs(mem), text(mem), children(mem) {}
+    explicit Node(std::pmr::memory_resource* mem) : children(mem) {}
     Node(Node&&) noexcept = default;
     Node& operator=(Node&& other) noexcept;
     // Copies would recurse on depth; use deep_copy instead.
@@ -46,11 +50,12 @@ struct Node {
     const Node* find_descendant(std::string_view n) const;
 };
 
-// Copies a subtree without recursion on its depth.
-Node deep_copy(const Node& src);
+// Copies a subtree, texts included, into `into` without recursion on its
+// depth: the copy lives as long as that arena.
+Node deep_copy(const Node& src, Arena& into);
 
-// The tree's strings live in the document's arena: a node moved out of its
-// document must not outlive it.
+// The tree views the parsed text and lives in the document's arena: neither
+// the document nor a node moved out of it may outlive that text or the arena.
 struct Document {
     std::unique_ptr<Arena> arena;  // declared first: released after the tree
     Node root;
