@@ -56,22 +56,40 @@ void check_url_value(std::string_view value, const std::string& path, Report& re
         report(rule::vast_url_invalid, path, nullptr);
 }
 
+namespace {
+
+// As check_url_value, with the URL test's answer already known.
+void check_url_value(std::string_view value, bool valid, const std::string& path, Report& report) {
+    if (value.empty())
+        report(rule::vast_url_empty, path, nullptr);
+    else if (!valid)
+        report(rule::vast_url_invalid, path, nullptr);
+}
+
+}  // namespace
+
 // The issues of one element of the walk, before those of its children.
 void check_url_element(const Node& node, const std::string& path, Report& report) {
     const std::string_view value = node.text;
-    if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid_url(value))
+    // The URL test runs at most once per element.
+    int valid = -1;
+    auto is_valid = [&] {
+        if (valid < 0) valid = !value.empty() && is_valid_url(value);
+        return valid == 1;
+    };
+    if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid())
         report(rule::vast_url_cdata, path, &node);
 
     if (node.name == "Tracking") {
-        check_url_value(value, path, report);
+        check_url_value(value, is_valid(), path, report);
         if (is_plain_http(value))
             report(rule::vast_tracking_https, path, &node);
     } else if (node.name == "MediaFile") {
-        check_url_value(value, path, report);
+        check_url_value(value, is_valid(), path, report);
         if (is_plain_http(value))
             report(rule::vast_mediafile_https, path, &node);
     } else if (is_tracker_or_click(node.name)) {
-        check_url_value(value, path, report);
+        check_url_value(value, is_valid(), path, report);
         if (is_plain_http(value))
             report(rule::vast_click_tracking_https, path, &node);
     }
