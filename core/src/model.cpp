@@ -2,6 +2,7 @@
 
 #include "walk.h"
 
+#include <memory>
 #include <utility>
 
 namespace adsieve {
@@ -11,6 +12,14 @@ namespace {
 // Empties the child lists of the subtree level by level, so that each node is
 // destroyed with no children of its own and nothing recurses on depth.
 void release(Vector<Node>& children) {
+    if (children.empty()) return;
+    if (dynamic_cast<const Arena*>(children.get_allocator().resource()) != nullptr) {
+        // Lists in an arena hold only lists in that same arena (parse and
+        // deep_copy build them so) and nodes own nothing else: the arena
+        // frees them all at once, so the subtree is left as it is.
+        std::construct_at(&children, children.get_allocator());
+        return;
+    }
     bool deep = false;
     for (const Node& c : children)
         if (!c.children.empty()) {
