@@ -15,8 +15,9 @@ namespace {
 
 // Everything up to and including the first ':' is dropped.
 std::string_view local_name(std::string_view qname) noexcept {
-    std::size_t colon = qname.find(':');
-    return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+    for (std::size_t i = 0; i < qname.size(); ++i)
+        if (qname[i] == ':') return qname.substr(i + 1);
+    return qname;
 }
 
 // Appends a piece with CR LF and lone CR turned into LF.
@@ -188,7 +189,11 @@ Document parse(std::string_view input) {
     xml::SeenKeys seen;
     xml::LineCounter lines;
     Builder b{mem, {}, {}, {}};
+    // About one element per 64 bytes of input; the lists grow past that.
+    b.pending.reserve(std::min<std::size_t>(input.size() / 64 + 16, 4096));
+    b.open.reserve(64);
     std::vector<Attr> attrs;
+    attrs.reserve(16);
 
     auto make_node = [&](const xml::Event& e) {
         Node& n = b.pending.emplace_back(&mem);
