@@ -29,7 +29,7 @@ public:
     Arena& operator=(const Arena&) = delete;
     ~Arena() override;
 
-    // An array of n default-initialised T (trivial types only).
+    // Room for n T (trivially copyable types), not yet constructed.
     template <class T>
     T* make_array(std::size_t n) {
         static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);

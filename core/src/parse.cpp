@@ -1,5 +1,6 @@
 // Folds tokenizer events into the element tree.
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -170,9 +171,11 @@ struct Builder {
         }
         const std::size_t first = o.node + 1;
         if (first < pending.size()) {
-            n.children.reserve(pending.size() - first);
-            for (std::size_t i = first; i < pending.size(); ++i) n.children.push_back(std::move(pending[i]));
-            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+            const std::size_t count = pending.size() - first;
+            Node* kids = arena.make_array<Node>(count);
+            std::uninitialized_copy(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end(), kids);
+            n.children = List<Node>(kids, count);
+            pending.resize(first);
         }
         open.pop_back();
     }
@@ -184,7 +187,7 @@ Document parse(std::string_view input) {
     // One arena for the whole tree, its first block sized from the input.
     auto arena = std::make_unique<Arena>(input.size() + input.size() / 4);
     Arena& mem = *arena;
-    Document doc{std::move(arena), Node(&mem), std::nullopt};
+    Document doc{std::move(arena), Node{}, std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
     xml::SeenKeys seen;
     xml::LineCounter lines;
@@ -196,7 +199,7 @@ Document parse(std::string_view input) {
     attrs.reserve(16);
 
     auto make_node = [&](const xml::Event& e) {
-        Node& n = b.pending.emplace_back(&mem);
+        Node& n = b.pending.emplace_back();
         n.name = local_name(e.data);
         attrs.clear();
         xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
@@ -204,8 +207,8 @@ Document parse(std::string_view input) {
         while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{local_name(a.key), a.value});
         if (!attrs.empty()) {
             Attr* kept = mem.make_array<Attr>(attrs.size());
-            std::copy(attrs.begin(), attrs.end(), kept);
-            n.attrs = std::span<const Attr>(kept, attrs.size());
+            std::uninitialized_copy(attrs.begin(), attrs.end(), kept);
+            n.attrs = List<Attr>(kept, attrs.size());
         }
         xml::LineCol lc = xml::locate(lines, input, e.pos);
         n.line = lc.line;
@@ -265,7 +268,7 @@ Document parse(std::string_view input) {
         return doc;
     }
     while (!b.open.empty()) b.close();
-    doc.root = std::move(b.pending.front());
+    doc.root = b.pending.front();
     return doc;
 }
 
