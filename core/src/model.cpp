@@ -21,7 +21,7 @@ const Node* Node::child(std::string_view n) const noexcept {
 
 const Node* Node::find_descendant(std::string_view n) const {
     const Node* found = nullptr;
-    walk(*this, {}, Segment::None, [&](const Node& c, const std::string&) {
+    walk(*this, {}, Segment::None, [&](const Node& c, const WalkPath&) {
         if (&c != this && c.name == n) {
             found = &c;
             return Step::Stop;

@@ -68,7 +68,7 @@ std::optional<VastVersion> infer_version(const Node& root) {
     // One walk: the newest signal among the descendants decides.
     constexpr std::size_t kNone = std::size(kSignals);
     std::size_t best = kNone;
-    walk(root, {}, Segment::None, [&](const Node& n, const std::string&) {
+    walk(root, {}, Segment::None, [&](const Node& n, const WalkPath&) {
         if (&n == &root) return Step::Into;
         for (std::size_t k = 0; k < best; ++k)
             if (n.name == kSignals[k].element) {

@@ -116,7 +116,8 @@ bool has_unencoded_character(std::string_view s) noexcept {
 
 // Scans one text for macros and emits its issues, each at most once, in a
 // fixed order. Positions are those of `node`, the element whose text this is.
-void scan_text(std::string_view text, const std::string& path, const Node& node,
+template <class Path>
+void scan_text(std::string_view text, const Path& path, const Node& node,
                bool deprecation_enabled, bool error_context, bool reason_context,
                Report& report) {
     bool unknown = false, lowercase = false, deprecated = false, wrong_context = false;
@@ -160,19 +161,19 @@ void scan_text(std::string_view text, const std::string& path, const Node& node,
     }
 
     if (unknown)
-        report(rule::vast_macro_unknown, path, &node);
+        report(rule::vast_macro_unknown, path_text(path), &node);
     if (lowercase)
-        report(rule::vast_macro_lowercase, path, &node);
+        report(rule::vast_macro_lowercase, path_text(path), &node);
     if (deprecated)
-        report(rule::vast_macro_deprecated, path, &node);
+        report(rule::vast_macro_deprecated, path_text(path), &node);
     if (wrong_context)
-        report(rule::vast_macro_wrong_context, path, &node);
+        report(rule::vast_macro_wrong_context, path_text(path), &node);
     if (macro_seen && has_unencoded_character(text))
-        report(rule::vast_macro_uri_unencoded, path, &node);
+        report(rule::vast_macro_uri_unencoded, path_text(path), &node);
 }
 
 // Scans one element's own text when it is a macro-bearing element.
-void check_macro_element(const Node& node, const std::string& path, bool deprecation_enabled,
+void check_macro_element(const Node& node, const WalkPath& path, bool deprecation_enabled,
                          Report& report) {
     if (node.text.empty() || !is_macro_element(node.name)) return;
     const bool error_context = node.name == "Error";
@@ -184,7 +185,7 @@ void check_macro_element(const Node& node, const std::string& path, bool depreca
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent.
 void scan_subtree(const Node& node, std::string path, bool deprecation_enabled, Report& report) {
-    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         check_macro_element(n, p, deprecation_enabled, report);
         return Step::Into;
     });

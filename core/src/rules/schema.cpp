@@ -313,9 +313,9 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::s
 // place; a found element is reported and not looked into.
 void scan_extension_for_misplaced_elements(const Node& element, std::string_view path, const Rule& misplaced,
                                            Report& report) {
-    walk(element, std::string(path), Segment::Name, [&](const Node& c, const std::string& p) {
+    walk(element, std::string(path), Segment::Name, [&](const Node& c, const WalkPath& p) {
         if (&c == &element || !one_of(c.name, kDedicatedNames)) return Step::Into;
-        report.unmutable(misplaced, p, &c);
+        report.unmutable(misplaced, p.str(), &c);
         return Step::Over;
     });
 }
