@@ -56,7 +56,9 @@ const Docs& inputs(const std::string& name) {
     Docs d;
     if (name == "corpus") d = load_corpus();
     else if (name == "10KB") d = {bench::document(10 * 1000)};
+    else if (name == "100KB") d = {bench::document(100 * 1000)};
     else if (name == "1MB") d = {bench::document(1000 * 1000)};
+    else if (name == "10MB") d = {bench::document(10 * 1000 * 1000)};
     else if (name == "50MB") d = {bench::document(50 * 1000 * 1000)};
     else if (name == "deep1K") d = {bench::deep_document(1000)};
     else if (name == "deep10K") d = {bench::deep_document(10 * 1000)};
@@ -161,10 +163,10 @@ void BM_Pugixml(benchmark::State& state, const std::string& name) {
 }
 
 void register_all() {
-    const char* sets[] = {"corpus", "10KB", "1MB", "50MB", "deep1K", "deep10K", "deep100K", "deep1M", "flood1M"};
+    const char* sets[] = {"corpus", "10KB", "100KB", "1MB", "10MB", "50MB", "deep1K", "deep10K", "deep100K", "deep1M", "flood1M"};
     for (const char* s : sets) {
         const std::string n = s;
-        const bool big = n == "50MB" || n == "deep1M" || n == "flood1M";
+        const bool big = n == "10MB" || n == "50MB" || n == "deep1M" || n == "flood1M";
         const double min_time = big ? 0.5 : 0.3;
         auto unit = big ? benchmark::kMillisecond : benchmark::kMicrosecond;
         benchmark::RegisterBenchmark(("Validate/" + n).c_str(), BM_Validate, n)->MinTime(min_time)->Unit(unit);

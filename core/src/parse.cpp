@@ -185,7 +185,12 @@ struct Builder {
 
 Document parse(std::string_view input) {
     // One arena for the whole tree, its first block sized from the input.
-    auto arena = std::make_unique<Arena>(input.size() + input.size() / 4);
+    // Past a few tens of kilobytes the block is at least 256 KiB: the C heap
+    // then serves it from memory it keeps between documents instead of
+    // giving pages back and faulting them in again on every call.
+    std::size_t first_block = input.size() + input.size() / 4;
+    if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
+    auto arena = std::make_unique<Arena>(first_block);
     Arena& mem = *arena;
     Document doc{std::move(arena), Node{}, std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
