@@ -91,10 +91,10 @@ long char_ref_value(std::string_view name) noexcept {
 
 // Text of one open element while its content is read: nothing yet, one piece
 // still viewed where it lies, or pieces joined at the end of the scratch text.
+// The one viewed piece is kept in the node's own text.
 struct OpenElement {
     std::size_t node;        // index in the pending list
     std::size_t text_start;  // where its joined text starts in the scratch text
-    std::string_view text;   // the one viewed piece
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
@@ -114,7 +114,7 @@ struct Builder {
     void add_piece(std::string_view piece, bool stable) {
         OpenElement& o = open.back();
         if (o.state == OpenElement::kNoText && stable) {
-            o.text = piece;
+            pending[o.node].text = piece;
             o.state = OpenElement::kViewed;
             return;
         }
@@ -123,7 +123,7 @@ struct Builder {
     }
     // Moves the innermost element's text onto the scratch text.
     void join(OpenElement& o) {
-        if (o.state == OpenElement::kViewed) scratch.append(o.text);
+        if (o.state == OpenElement::kViewed) scratch.append(pending[o.node].text);
         o.state = OpenElement::kJoined;
     }
 
@@ -163,9 +163,7 @@ struct Builder {
     void close() {
         OpenElement& o = open.back();
         Node& n = pending[o.node];
-        if (o.state == OpenElement::kViewed) {
-            n.text = o.text;
-        } else if (o.state == OpenElement::kJoined) {
+        if (o.state == OpenElement::kJoined) {
             n.text = arena.copy(std::string_view(scratch).substr(o.text_start));
             scratch.resize(o.text_start);
         }
@@ -229,7 +227,7 @@ Document parse(std::string_view input) {
                 // The root stays open even when empty: later content still
                 // attaches to it.
                 if (e.kind == xml::EventKind::kStart || b.open.empty())
-                    b.open.push_back(OpenElement{b.pending.size() - 1, b.scratch.size(), {}});
+                    b.open.push_back(OpenElement{b.pending.size() - 1, b.scratch.size()});
                 break;
             case xml::EventKind::kEnd:
                 if (b.open.size() >= 2) b.close();
