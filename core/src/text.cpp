@@ -43,15 +43,8 @@ std::size_t white_space_before(std::string_view s, std::size_t end) noexcept {
     return 0;
 }
 
-std::string_view trim(std::string_view s) noexcept {
+std::string_view trim_beyond_ascii(std::string_view s) noexcept {
     std::size_t b = 0, e = s.size();
-    // ASCII blanks first; the general loops below only run when an end is
-    // not ASCII.
-    auto ascii_blank = [](char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); };
-    while (b < e && ascii_blank(s[b])) ++b;
-    while (e > b && ascii_blank(s[e - 1])) --e;
-    if (b == e || (static_cast<unsigned char>(s[b]) < 0x80 && static_cast<unsigned char>(s[e - 1]) < 0x80))
-        return s.substr(b, e - b);
     while (b < e) {
         std::size_t n = white_space_at(s, b);
         if (n == 0) break;
