@@ -33,20 +33,13 @@ std::string_view Arena::copy(std::string_view s) {
     return {p, s.size()};
 }
 
-void* Arena::do_allocate(std::size_t bytes, std::size_t align) {
+void* Arena::allocate_in_new_block(std::size_t bytes, std::size_t align) {
     auto aligned = [align](char* p) {
         auto v = reinterpret_cast<std::uintptr_t>(p);
         return reinterpret_cast<char*>((v + align - 1) & ~(std::uintptr_t(align) - 1));
     };
-    if (cur_) {
-        char* p = aligned(cur_);
-        if (p <= end_ && bytes <= static_cast<std::size_t>(end_ - p)) {
-            cur_ = p + bytes;
-            return p;
-        }
-    }
-    // A new block: the next shared one, or one of its own for a large request
-    // (which leaves the current shared block in use).
+    // The next shared block, or one of its own for a large request (which
+    // leaves the current shared block in use).
     const bool own = bytes + align > next_size_ / 4;
     const std::size_t size = own ? kHeader + bytes + align : next_size_;
     void* raw = std::malloc(size);
