@@ -93,17 +93,18 @@ bool is_macro_name(std::string_view s) noexcept {
 // C1 controls U+0080..U+009F are exactly the pairs C2 80..C2 9F; ASCII bytes
 // and the lead byte C2 never occur inside another character's encoding, so the
 // byte test matches the test on characters.
+constexpr std::array<bool, 256> kMustEncode = [] {
+    std::array<bool, 256> t{};
+    for (unsigned c = 0; c < 0x20; ++c) t[c] = true;
+    t[0x7F] = true;
+    for (unsigned char c : std::string_view(" \"\\`<>^{|}")) t[c] = true;
+    return t;
+}();
+
 bool has_unencoded_character(std::string_view s) noexcept {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 || c == 0x7F) return true;
-        switch (c) {
-            case ' ': case '"': case '\\': case '`': case '<': case '>': case '^': case '{':
-            case '|': case '}':
-                return true;
-            default:
-                break;
-        }
+        if (kMustEncode[c]) return true;
         if (c == 0xC2 && i + 1 < s.size()) {
             const unsigned char next = static_cast<unsigned char>(s[i + 1]);
             if (next >= 0x80 && next <= 0x9F) return true;
