@@ -19,13 +19,20 @@ std::size_t plain_run(const char* s, std::size_t from, std::size_t n) noexcept {
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i control = _mm_set1_epi8(0x1F);
-    for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        // Bytes <= 0x1F (unsigned), '"' and '\\'.
+    // Bit k set when byte k of the 16 at p is <= 0x1F (unsigned), '"' or '\\'.
+    auto hits = [&](const char* p) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, control), control);
         __m128i hit = _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
-        int mask = _mm_movemask_epi8(hit);
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        return static_cast<unsigned>(_mm_movemask_epi8(hit));
+    };
+    for (; i + 16 <= n; i += 16)
+        if (unsigned mask = hits(s + i)) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    if (i < n && n >= 16) {
+        // The tail, as the last 16 bytes less those already seen.
+        const unsigned seen = static_cast<unsigned>(16 - (n - i));
+        if (unsigned mask = hits(s + n - 16) >> seen) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+        return n;
     }
 #endif
     for (; i < n; ++i) {
