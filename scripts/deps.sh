@@ -6,6 +6,8 @@ packages=(build-essential cmake ninja-build pkg-config libicu-dev
           libgtest-dev libbenchmark-dev nlohmann-json3-dev clang-14 libclang-rt-14-dev)
 # The adsieve command (argument parsing, config file, gzip input, fetching) and its tests.
 packages+=(libcli11-dev libtomlplusplus-dev zlib1g-dev libcurl4-openssl-dev python3 python3-pytest nodejs)
+# Benchmark-only competitor (bench/compare_bench), never linked into the library.
+packages+=(libpugixml-dev)
 [ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -182,7 +182,8 @@ TEST(Parse, MillionNestedElements) {
         EXPECT_EQ(n->col, 3 * kDepth + 1);
         EXPECT_EQ(d.root.find_descendant("z"), n);
         EXPECT_EQ(d.root.find_descendant("q"), nullptr);
-        Node copy = adsieve::deep_copy(d.root);
+        adsieve::Arena storage;
+        Node copy = adsieve::deep_copy(d.root, storage);
         ASSERT_NE(copy.find_descendant("z"), nullptr);
         EXPECT_NE(copy.find_descendant("z"), n);
         // Both trees are released here without recursion.
@@ -238,13 +239,14 @@ namespace {
 
 // Trees live in their document's storage; a deep copy stands on its own.
 TEST(Parse, DeepCopyOutlivesItsDocument) {
+    adsieve::Arena storage;
     adsieve::Node copy;
     {
         std::string big(300 * 1024, 'x');  // past the size kept in per-document storage
         for (const std::string& text : {std::string("<A k=\"v\"><B>t<C/></B><B/></A>"),
                                         "<A k=\"v\"><B>" + big + "<C/></B><B/></A>"}) {
             adsieve::Document doc = adsieve::parse(text);
-            copy = adsieve::deep_copy(doc.root);
+            copy = adsieve::deep_copy(doc.root, storage);
         }
     }
     EXPECT_EQ(copy.name, "A");

@@ -1,6 +1,8 @@
 #include "support.h"
 
 #include <fstream>
+#include <memory>
+#include <new>
 #include <sstream>
 
 namespace adsieve::testing {
@@ -16,21 +18,23 @@ std::string shared_dir() { return ADSIEVE_SHARED_DIR; }
 std::string source_dir() { return ADSIEVE_SOURCE_DIR; }
 
 Document nested_vast(std::string_view container, Node leaf, std::size_t depth) {
-    Node cur = std::move(leaf);
-    for (std::size_t i = 0; i < depth; ++i) {
-        Node parent;
-        parent.name = "a";
-        parent.children.push_back(std::move(cur));
-        cur = std::move(parent);
-    }
-    Node content, ad;
-    content.name = container;
-    content.children.push_back(std::move(cur));
-    ad.name = "Ad";
-    ad.children.push_back(std::move(content));
     Document doc;
-    doc.root.name = "VAST";
-    doc.root.children.push_back(std::move(ad));
+    doc.arena = std::make_unique<Arena>();
+    Arena& mem = *doc.arena;
+    // A node named `name` whose one child is `child`, kept in the document's arena.
+    auto parent_of = [&mem](std::string_view name, const Node& child) {
+        Node* kid = mem.make_array<Node>(1);
+        new (kid) Node(child);
+        Node parent;
+        parent.name = mem.copy(name);
+        parent.children = List<Node>(kid, 1);
+        return parent;
+    };
+    Node cur = leaf;
+    for (std::size_t i = 0; i < depth; ++i) cur = parent_of("a", cur);
+    cur = parent_of(container, cur);
+    cur = parent_of("Ad", cur);
+    doc.root = parent_of("VAST", cur);
     return doc;
 }
 

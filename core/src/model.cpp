@@ -2,57 +2,14 @@
 
 #include "walk.h"
 
-#include <utility>
+#include <new>
+#include <vector>
 
 namespace adsieve {
 
-namespace {
-
-// Empties the child lists of the subtree level by level, so that each node is
-// destroyed with no children of its own and nothing recurses on depth.
-void release(Vector<Node>& children) {
-    bool deep = false;
-    for (const Node& c : children)
-        if (!c.children.empty()) {
-            deep = true;
-            break;
-        }
-    if (!deep) return;  // destroying the list recurses one level only
-    std::vector<Vector<Node>> pending;
-    pending.push_back(std::move(children));
-    children.clear();
-    while (!pending.empty()) {
-        Vector<Node> list = std::move(pending.back());
-        pending.pop_back();
-        for (Node& c : list)
-            if (!c.children.empty()) {
-                pending.push_back(std::move(c.children));
-                c.children.clear();
-            }
-    }
-}
-
-}  // namespace
-
-Node::~Node() { release(children); }
-
-Node& Node::operator=(Node&& other) noexcept {
-    if (this != &other) {
-        release(children);
-        name = std::move(other.name);
-        attrs = std::move(other.attrs);
-        text = std::move(other.text);
-        children = std::move(other.children);
-        line = other.line;
-        col = other.col;
-        has_cdata = other.has_cdata;
-    }
-    return *this;
-}
-
 std::optional<std::string_view> Node::attr(std::string_view n) const noexcept {
     for (const Attr& a : attrs)
-        if (a.name == n) return std::string_view(a.value);
+        if (a.name == n) return a.value;
     return std::nullopt;
 }
 
@@ -64,7 +21,7 @@ const Node* Node::child(std::string_view n) const noexcept {
 
 const Node* Node::find_descendant(std::string_view n) const {
     const Node* found = nullptr;
-    walk(*this, {}, Segment::None, [&](const Node& c, const std::string&) {
+    walk(*this, {}, Segment::None, [&](const Node& c, const WalkPath&) {
         if (&c != this && c.name == n) {
             found = &c;
             return Step::Stop;
@@ -74,38 +31,41 @@ const Node* Node::find_descendant(std::string_view n) const {
     return found;
 }
 
-Node deep_copy(const Node& src) {
-    auto shallow = [](const Node& s) {
+Node deep_copy(const Node& src, Arena& into) {
+    // Everything but the children: those are filled in from the stack.
+    auto shallow = [&into](const Node& s) {
         Node d;
-        d.name = s.name;
-        d.attrs = s.attrs;
-        d.text = s.text;
+        d.name = into.copy(s.name);
+        if (!s.attrs.empty()) {
+            Attr* attrs = into.make_array<Attr>(s.attrs.size());
+            for (std::size_t i = 0; i < s.attrs.size(); ++i)
+                new (&attrs[i]) Attr{into.copy(s.attrs[i].name), into.copy(s.attrs[i].value)};
+            d.attrs = List<Attr>(attrs, s.attrs.size());
+        }
+        d.text = into.copy(s.text);
         d.line = s.line;
         d.col = s.col;
         d.has_cdata = s.has_cdata;
-        d.children.reserve(s.children.size());
         return d;
     };
     Node out = shallow(src);
-    // Children vectors are reserved up front, so pointers into them stay valid.
     struct Frame {
         const Node* from;
         Node* to;
-        std::size_t next;
     };
     std::vector<Frame> stack;
-    stack.push_back({&src, &out, 0});
+    stack.push_back({&src, &out});
     while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.next >= f.from->children.size()) {
-            stack.pop_back();
-            continue;
+        const Frame f = stack.back();
+        stack.pop_back();
+        const std::size_t n = f.from->children.size();
+        if (n == 0) continue;
+        Node* kids = into.make_array<Node>(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            new (&kids[i]) Node(shallow(f.from->children[i]));
+            stack.push_back({&f.from->children[i], &kids[i]});
         }
-        const Node& c = f.from->children[f.next++];
-        Node* to = f.to;
-        to->children.push_back(shallow(c));
-        Node* made = &to->children.back();
-        if (!c.children.empty()) stack.push_back({&c, made, 0});
+        f.to->children = List<Node>(kids, n);
     }
     return out;
 }

@@ -1,5 +1,6 @@
 // Folds tokenizer events into the element tree.
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -15,18 +16,13 @@ namespace {
 
 // Everything up to and including the first ':' is dropped.
 std::string_view local_name(std::string_view qname) noexcept {
-    std::size_t colon = qname.find(':');
-    return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+    for (std::size_t i = 0; i < qname.size(); ++i)
+        if (qname[i] == ':') return qname.substr(i + 1);
+    return qname;
 }
 
-// Appends a trimmed text piece with CR LF and lone CR turned into LF.
-void append_text(String& out, std::string_view raw) {
-    std::string_view piece = text::trim(raw);
-    if (piece.empty()) return;
-    if (std::memchr(piece.data(), '\r', piece.size()) == nullptr) {
-        out.append(piece);
-        return;
-    }
+// Appends a piece with CR LF and lone CR turned into LF.
+void append_newlines(std::string& out, std::string_view piece) {
     out.reserve(out.size() + piece.size());
     for (std::size_t i = 0; i < piece.size(); ++i) {
         char c = piece[i];
@@ -93,53 +89,130 @@ long char_ref_value(std::string_view name) noexcept {
     return static_cast<long>(v);
 }
 
-void append_reference(String& out, std::string_view name) {
-    static constexpr std::string_view kNames[] = {"lt", "gt", "amp", "apos", "quot"};
-    static constexpr std::string_view kChars[] = {"<", ">", "&", "'", "\""};
-    for (std::size_t k = 0; k < std::size(kNames); ++k)
-        if (name == kNames[k]) {
-            out.append(kChars[k]);
+// Text of one open element while its content is read: nothing yet, one piece
+// still viewed where it lies, or pieces joined at the end of the scratch text.
+// The one viewed piece is kept in the node's own text.
+struct OpenElement {
+    std::size_t node;        // index in the pending list
+    std::size_t text_start;  // where its joined text starts in the scratch text
+    enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
+};
+
+// Builds the tree in document order. Every element is first appended to a
+// list of pending nodes; when it closes, the nodes after it (its children,
+// already complete) move into one exactly sized list in the arena. Texts of
+// open elements are joined on one scratch string used as a stack: only the
+// innermost open element ever adds to it.
+struct Builder {
+    Arena& arena;
+    std::vector<Node> pending;
+    std::vector<OpenElement> open;
+    std::string scratch;
+
+    // Adds a non-empty piece to the innermost element's text. `stable` pieces
+    // (in the input or static) may be kept as a view while they are alone.
+    void add_piece(std::string_view piece, bool stable) {
+        OpenElement& o = open.back();
+        if (o.state == OpenElement::kNoText && stable) {
+            pending[o.node].text = piece;
+            o.state = OpenElement::kViewed;
             return;
         }
-    long cp = char_ref_value(name);
-    if (cp >= 0) {
-        char buf[4];
-        std::size_t len = encode_utf8(static_cast<char32_t>(cp), buf);
-        out.append(text::trim(std::string_view(buf, len)));
-        return;
+        join(o);
+        scratch.append(piece);
     }
-    // Kept literally: it starts with '&' and ends with ';', nothing to trim.
-    out.push_back('&');
-    out.append(name);
-    out.push_back(';');
-}
+    // Moves the innermost element's text onto the scratch text.
+    void join(OpenElement& o) {
+        if (o.state == OpenElement::kViewed) scratch.append(pending[o.node].text);
+        o.state = OpenElement::kJoined;
+    }
+
+    void add_text(std::string_view raw) {
+        std::string_view piece = text::trim(raw);
+        if (piece.empty()) return;
+        if (std::memchr(piece.data(), '\r', piece.size()) == nullptr) {
+            add_piece(piece, true);
+            return;
+        }
+        join(open.back());
+        append_newlines(scratch, piece);
+    }
+
+    // A reference: `name` lies between '&' and ';' in the input.
+    void add_reference(std::string_view name) {
+        static constexpr std::string_view kNames[] = {"lt", "gt", "amp", "apos", "quot"};
+        static constexpr std::string_view kChars[] = {"<", ">", "&", "'", "\""};
+        for (std::size_t k = 0; k < std::size(kNames); ++k)
+            if (name == kNames[k]) {
+                add_piece(kChars[k], true);
+                return;
+            }
+        long cp = char_ref_value(name);
+        if (cp >= 0) {
+            char buf[4];
+            std::size_t len = encode_utf8(static_cast<char32_t>(cp), buf);
+            std::string_view piece = text::trim(std::string_view(buf, len));
+            if (!piece.empty()) add_piece(piece, false);
+            return;
+        }
+        // Kept literally, "&name;" as it stands in the input.
+        add_piece(std::string_view(name.data() - 1, name.size() + 2), true);
+    }
+
+    // Closes the innermost open element.
+    void close() {
+        OpenElement& o = open.back();
+        Node& n = pending[o.node];
+        if (o.state == OpenElement::kJoined) {
+            n.text = arena.copy(std::string_view(scratch).substr(o.text_start));
+            scratch.resize(o.text_start);
+        }
+        const std::size_t first = o.node + 1;
+        if (first < pending.size()) {
+            const std::size_t count = pending.size() - first;
+            Node* kids = arena.make_array<Node>(count);
+            std::uninitialized_copy(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end(), kids);
+            n.children = List<Node>(kids, count);
+            pending.resize(first);
+        }
+        open.pop_back();
+    }
+};
 
 }  // namespace
 
 Document parse(std::string_view input) {
-    // Small documents, the usual ad response, are built in an arena of their
-    // own; large ones take the heap, which recycles their many small pieces
-    // better than it does an arena's large blocks.
-    constexpr std::size_t kArenaLimit = 256 * 1024;
-    std::unique_ptr<Arena> arena;
-    if (input.size() <= kArenaLimit) arena = std::make_unique<Arena>();
-    std::pmr::memory_resource* mem = arena ? arena.get() : std::pmr::new_delete_resource();
-    Document doc{std::move(arena), Node(mem), std::nullopt};
+    // One arena for the whole tree, its first block sized from the input.
+    // Past a few tens of kilobytes the block is at least 256 KiB: the C heap
+    // then serves it from memory it keeps between documents instead of
+    // giving pages back and faulting them in again on every call.
+    std::size_t first_block = input.size() + input.size() / 4;
+    if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
+    auto arena = std::make_unique<Arena>(first_block);
+    Arena& mem = *arena;
+    Document doc{std::move(arena), Node{}, std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
     xml::SeenKeys seen;
     xml::LineCounter lines;
-    // Open elements, outermost first. Each open element already sits in its
-    // parent's children; only the innermost one ever gets new children, so
-    // the pointers to its ancestors stay valid.
-    std::vector<Node*> open;
-    bool have_root = false;
+    Builder b{mem, {}, {}, {}};
+    // About one element per 64 bytes of input; the lists grow past that.
+    b.pending.reserve(std::min<std::size_t>(input.size() / 64 + 16, 4096));
+    b.open.reserve(64);
+    std::vector<Attr> attrs;
+    attrs.reserve(16);
 
-    auto make_node = [&](Node& n, const xml::Event& e) {
+    auto make_node = [&](const xml::Event& e) {
+        Node& n = b.pending.emplace_back();
         n.name = local_name(e.data);
+        attrs.clear();
         xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
         xml::RawAttr a;
-        while (xml::next_attribute(scan, seen, a))
-            n.attrs.push_back(Attr{String(local_name(a.key), mem), String(a.value, mem)});
+        while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{local_name(a.key), a.value});
+        if (!attrs.empty()) {
+            Attr* kept = mem.make_array<Attr>(attrs.size());
+            std::uninitialized_copy(attrs.begin(), attrs.end(), kept);
+            n.attrs = List<Attr>(kept, attrs.size());
+        }
         xml::LineCol lc = xml::locate(lines, input, e.pos);
         n.line = lc.line;
         n.col = lc.col;
@@ -149,46 +222,37 @@ Document parse(std::string_view input) {
         xml::Event e = xml::next_event(tok);
         switch (e.kind) {
             case xml::EventKind::kStart:
-            case xml::EventKind::kEmpty: {
-                Node* n;
-                if (open.empty()) {
-                    // Only reached before any element was seen: the root is
-                    // never popped.
-                    n = &doc.root;
-                    have_root = true;
-                } else {
-                    open.back()->children.emplace_back(mem);
-                    n = &open.back()->children.back();
-                }
-                make_node(*n, e);
-                if (e.kind == xml::EventKind::kStart || open.empty()) open.push_back(n);
+            case xml::EventKind::kEmpty:
+                make_node(e);
+                // The root stays open even when empty: later content still
+                // attaches to it.
+                if (e.kind == xml::EventKind::kStart || b.open.empty())
+                    b.open.push_back(OpenElement{b.pending.size() - 1, b.scratch.size()});
                 break;
-            }
             case xml::EventKind::kEnd:
-                // The root stays open: later content still attaches to it.
-                if (open.size() >= 2) open.pop_back();
+                if (b.open.size() >= 2) b.close();
                 break;
             case xml::EventKind::kText:
-                if (!open.empty()) append_text(open.back()->text, e.data);
+                if (!b.open.empty()) b.add_text(e.data);
                 break;
             case xml::EventKind::kCData:
-                if (!open.empty()) {
+                if (!b.open.empty()) {
                     std::string_view piece = text::trim(e.data);
                     if (!piece.empty()) {
-                        open.back()->text.append(piece);
-                        open.back()->has_cdata = true;
+                        b.add_piece(piece, true);
+                        b.pending[b.open.back().node].has_cdata = true;
                     }
                 }
                 break;
             case xml::EventKind::kReference:
-                if (!open.empty()) append_reference(open.back()->text, e.data);
+                if (!b.open.empty()) b.add_reference(e.data);
                 break;
             case xml::EventKind::kEof:
-                if (open.size() >= 2) {
+                if (b.open.size() >= 2) {
                     std::string msg = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
-                    for (std::size_t i = 1; i < open.size(); ++i) {
+                    for (std::size_t i = 1; i < b.open.size(); ++i) {
                         if (i > 1) msg += " > ";
-                        msg += open[i]->name;
+                        msg += b.pending[b.open[i].node].name;
                     }
                     doc.parse_error = std::move(msg);
                     doc.parse_error_offset = input.size();
@@ -202,7 +266,12 @@ Document parse(std::string_view input) {
                 break;
         }
     }
-    if (!have_root) doc.root.name = "__empty__";
+    if (b.open.empty()) {
+        doc.root.name = "__empty__";
+        return doc;
+    }
+    while (!b.open.empty()) b.close();
+    doc.root = b.pending.front();
     return doc;
 }
 

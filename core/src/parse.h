@@ -1,6 +1,8 @@
 // Reading text into an element tree.
 #pragma once
 
+#include <concepts>
+#include <string>
 #include <string_view>
 
 #include "model.h"
@@ -8,7 +10,12 @@
 namespace adsieve {
 
 // Parses UTF-8 text (already checked) into a tree. Never fails: problems
-// end the reading and are recorded in parse_error.
+// end the reading and are recorded in parse_error. The tree views `text`,
+// which must outlive the document.
 Document parse(std::string_view text);
+// A temporary string would be gone before the document that views it.
+template <class S>
+    requires std::same_as<S, std::string>
+Document parse(S&& text) = delete;
 
 }  // namespace adsieve

@@ -29,6 +29,15 @@ Severity ValidationContext::resolve(const Rule& rule) const {
 }
 
 std::string bounded_path(std::string_view head, std::string_view tail) {
+    // Most paths are short enough to be kept whole.
+    if (static_cast<std::size_t>(std::count(head.begin(), head.end(), '/') + std::count(tail.begin(), tail.end(), '/')) <=
+        kPathSegments) {
+        std::string out;
+        out.reserve(head.size() + tail.size());
+        out.append(head);
+        out.append(tail);
+        return out;
+    }
     const std::size_t size = head.size() + tail.size();
     auto at = [&](std::size_t i) { return i < head.size() ? head[i] : tail[i - head.size()]; };
     // The separator before segment kPathHead + 1, and whether there are more

@@ -1,6 +1,9 @@
 #include "version.h"
 
+#include <iterator>
+
 #include "text.h"
+#include "walk.h"
 
 namespace adsieve {
 
@@ -62,9 +65,20 @@ std::optional<VastVersion> declared_version(std::string_view v) {
 
 std::optional<VastVersion> infer_version(const Node& root) {
     if (root.name != "VAST") return std::nullopt;
-    for (const Signal& s : kSignals)
-        if (root.find_descendant(s.element)) return s.implies;
-    return std::nullopt;
+    // One walk: the newest signal among the descendants decides.
+    constexpr std::size_t kNone = std::size(kSignals);
+    std::size_t best = kNone;
+    walk(root, {}, Segment::None, [&](const Node& n, const WalkPath&) {
+        if (&n == &root) return Step::Into;
+        for (std::size_t k = 0; k < best; ++k)
+            if (n.name == kSignals[k].element) {
+                best = k;
+                break;
+            }
+        return best == 0 ? Step::Stop : Step::Into;
+    });
+    if (best == kNone) return std::nullopt;
+    return kSignals[best].implies;
 }
 
 DetectedVersion detect_version(const Node& root) {

@@ -35,41 +35,97 @@ inline void append_segment(std::string& path, std::string_view name, std::size_t
     path.push_back(']');
 }
 
-// Calls visit(node, path) for `node` and then, in document pre-order, for the
-// descendants the visits lead into. `path` starts as the path of `node`.
-template <class Visit>
-void walk(const Node& node, std::string path, Segment seg, Visit&& visit) {
+// The path of the node a walk is visiting, built only when asked for: most
+// visits report nothing, so most paths are never written out. Paths of the
+// ancestors, once built, are kept and reused.
+class WalkPath {
+public:
+    WalkPath(std::string base, Segment seg) : path_(std::move(base)), base_len_(path_.size()), seg_(seg) {}
+    WalkPath(const WalkPath&) = delete;
+    WalkPath& operator=(const WalkPath&) = delete;
+
+    // The visited node's path; valid until the walk moves on.
+    const std::string& str() const {
+        if (current_) return path_;
+        // The open ancestors' paths first, each from its parent's.
+        for (; built_ < frames_.size(); ++built_) {
+            const Frame& parent = frames_[built_ - 1];
+            path_.resize(parent.path_len);
+            append(*parent.node, frames_[built_].index);
+            frames_[built_].path_len = path_.size();
+        }
+        const Frame& parent = frames_.back();
+        path_.resize(parent.path_len);
+        append(*parent.node, parent.next - 1);
+        current_ = true;
+        return path_;
+    }
+    operator const std::string&() const { return str(); }
+
+private:
+    template <class Visit>
+    friend void walk(const Node& node, std::string path, Segment seg, Visit&& visit);
+
     struct Frame {
         const Node* node;
         std::size_t next;      // next child to visit
-        std::size_t path_len;  // length of this node's path in `path`
+        std::size_t index;     // this node's index among its parent's children
+        std::size_t path_len;  // length of this node's path, once built
     };
-    const std::string& shown = path;
-    Step first = visit(node, shown);
+
+    void append(const Node& parent, std::size_t k) const {
+        const Node& child = parent.children[k];
+        if (seg_ == Segment::Name) {
+            path_.push_back('/');
+            path_.append(child.name);
+        } else if (seg_ == Segment::NameIndex) {
+            append_segment(path_, child.name, k);
+        }
+    }
+
+    mutable std::string path_;
+    std::size_t base_len_;
+    Segment seg_;
+    // frames_[0] is the walk's start node; frames_[i] for i > 0 is child
+    // frames_[i].index of frames_[i - 1]. The paths of frames_[0, built_) are
+    // known (frames_[0]'s is the base).
+    mutable std::vector<Frame> frames_;
+    mutable std::size_t built_ = 1;
+    mutable bool current_ = true;  // path_ holds the visited node's path
+};
+
+// A finding's path text, from a path already written out or from a walk.
+inline const std::string& path_text(const std::string& p) noexcept { return p; }
+inline const std::string& path_text(const WalkPath& p) { return p.str(); }
+
+// Calls visit(node, path) for `node` and then, in document pre-order, for the
+// descendants the visits lead into. `path` starts as the path of `node`; the
+// visit gets it as a WalkPath, which converts to the path text on demand.
+template <class Visit>
+void walk(const Node& node, std::string path, Segment seg, Visit&& visit) {
+    WalkPath wp(std::move(path), seg);
+    Step first = visit(node, static_cast<const WalkPath&>(wp));
     if (first != Step::Into || node.children.empty()) return;
-    std::vector<Frame> stack;
-    stack.push_back({&node, 0, path.size()});
+    auto& stack = wp.frames_;
+    stack.push_back({&node, 0, 0, wp.base_len_});
     while (!stack.empty()) {
-        Frame& top = stack.back();
+        auto& top = stack.back();
         if (top.next == top.node->children.size()) {
             stack.pop_back();
+            if (wp.built_ > stack.size()) wp.built_ = stack.size();
             continue;
         }
         const std::size_t k = top.next++;
         const Node& child = top.node->children[k];
-        if (seg != Segment::None) {
-            path.resize(top.path_len);
-            if (seg == Segment::Name) {
-                path.push_back('/');
-                path.append(child.name);
-            } else {
-                append_segment(path, child.name, k);
-            }
-        }
-        Step s = visit(child, shown);
+        wp.current_ = false;
+        Step s = visit(child, static_cast<const WalkPath&>(wp));
         if (s == Step::Stop) return;
-        if (s == Step::Into && !child.children.empty())
-            stack.push_back({&child, 0, path.size()});  // `top` is not used past this point
+        if (s == Step::Into && !child.children.empty()) {
+            // `top` is not used past this point.
+            const bool known = wp.current_ && wp.built_ == stack.size();
+            stack.push_back({&child, 0, k, known ? wp.path_.size() : 0});
+            if (known) wp.built_ = stack.size();
+        }
     }
 }
 

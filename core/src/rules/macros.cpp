@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,17 +93,18 @@ bool is_macro_name(std::string_view s) noexcept {
 // C1 controls U+0080..U+009F are exactly the pairs C2 80..C2 9F; ASCII bytes
 // and the lead byte C2 never occur inside another character's encoding, so the
 // byte test matches the test on characters.
+constexpr std::array<bool, 256> kMustEncode = [] {
+    std::array<bool, 256> t{};
+    for (unsigned c = 0; c < 0x20; ++c) t[c] = true;
+    t[0x7F] = true;
+    for (unsigned char c : std::string_view(" \"\\`<>^{|}")) t[c] = true;
+    return t;
+}();
+
 bool has_unencoded_character(std::string_view s) noexcept {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 || c == 0x7F) return true;
-        switch (c) {
-            case ' ': case '"': case '\\': case '`': case '<': case '>': case '^': case '{':
-            case '|': case '}':
-                return true;
-            default:
-                break;
-        }
+        if (kMustEncode[c]) return true;
         if (c == 0xC2 && i + 1 < s.size()) {
             const unsigned char next = static_cast<unsigned char>(s[i + 1]);
             if (next >= 0x80 && next <= 0x9F) return true;
@@ -115,7 +117,8 @@ bool has_unencoded_character(std::string_view s) noexcept {
 
 // Scans one text for macros and emits its issues, each at most once, in a
 // fixed order. Positions are those of `node`, the element whose text this is.
-void scan_text(std::string_view text, const std::string& path, const Node& node,
+template <class Path>
+void scan_text(std::string_view text, const Path& path, const Node& node,
                bool deprecation_enabled, bool error_context, bool reason_context,
                Report& report) {
     bool unknown = false, lowercase = false, deprecated = false, wrong_context = false;
@@ -123,10 +126,9 @@ void scan_text(std::string_view text, const std::string& path, const Node& node,
 
     std::size_t p = 0;
     while (p < text.size()) {
-        if (text[p] != '[') {
-            ++p;
-            continue;
-        }
+        const void* open = std::memchr(text.data() + p, '[', text.size() - p);
+        if (open == nullptr) break;
+        p = static_cast<std::size_t>(static_cast<const char*>(open) - text.data());
         if (p + 1 == text.size()) break;
         const std::size_t window_end = std::min(text.size(), p + 2 + kMaxNameBytes);
         const std::size_t close = text.substr(0, window_end).find(']', p + 1);
@@ -160,19 +162,19 @@ void scan_text(std::string_view text, const std::string& path, const Node& node,
     }
 
     if (unknown)
-        report(rule::vast_macro_unknown, path, &node);
+        report(rule::vast_macro_unknown, path_text(path), &node);
     if (lowercase)
-        report(rule::vast_macro_lowercase, path, &node);
+        report(rule::vast_macro_lowercase, path_text(path), &node);
     if (deprecated)
-        report(rule::vast_macro_deprecated, path, &node);
+        report(rule::vast_macro_deprecated, path_text(path), &node);
     if (wrong_context)
-        report(rule::vast_macro_wrong_context, path, &node);
+        report(rule::vast_macro_wrong_context, path_text(path), &node);
     if (macro_seen && has_unencoded_character(text))
-        report(rule::vast_macro_uri_unencoded, path, &node);
+        report(rule::vast_macro_uri_unencoded, path_text(path), &node);
 }
 
 // Scans one element's own text when it is a macro-bearing element.
-void check_macro_element(const Node& node, const std::string& path, bool deprecation_enabled,
+void check_macro_element(const Node& node, const WalkPath& path, bool deprecation_enabled,
                          Report& report) {
     if (node.text.empty() || !is_macro_element(node.name)) return;
     const bool error_context = node.name == "Error";
@@ -184,7 +186,7 @@ void check_macro_element(const Node& node, const std::string& path, bool depreca
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent.
 void scan_subtree(const Node& node, std::string path, bool deprecation_enabled, Report& report) {
-    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         check_macro_element(n, p, deprecation_enabled, report);
         return Step::Into;
     });

@@ -422,14 +422,14 @@ void check_ad_verifications(std::span<const Node> children, const std::string& p
 
 void check_embedded_ad_verifications(const Node& node, const std::string& path,
                                      Report& report) {
-    walk(node, path, Segment::NameIndex, [&](const Node& n, const std::string& p) {
+    walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (n.name == "AdVerifications") {
-            check_ad_verifications(n.children, p, report);
+            check_ad_verifications(n.children, p.str(), report);
             return Step::Over;
         }
         for (const Node& c : n.children)
             if (c.name == "Verification") {
-                check_ad_verifications(n.children, p, report);
+                check_ad_verifications(n.children, p.str(), report);
                 return Step::Over;
             }
         return Step::Into;

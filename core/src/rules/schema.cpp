@@ -262,6 +262,17 @@ std::string child_path(std::string_view base, const Node& child, std::size_t k, 
 // ---------------------------------------------------------------------------
 // Text-only elements and tracking events
 
+bool has_attribute_outside(const Node& element, Names allowed) {
+    for (const Attr& a : element.attrs)
+        if (!one_of(a.name, allowed)) return true;
+    return false;
+}
+
+// True when check_text_only has something to report, so its path is needed.
+bool text_only_has_findings(const Node& element, Names allowed) {
+    return !element.children.empty() || has_attribute_outside(element, allowed);
+}
+
 // Child elements first, then attributes outside the list.
 void check_text_only(const Node& element, std::string_view path, Names allowed, Report& report) {
     for (const Node& c : element.children)
@@ -272,11 +283,10 @@ void check_text_only(const Node& element, std::string_view path, Names allowed, 
 void check_tracking_events(std::span<const Node> children, std::string_view path, Report& report) {
     for (std::size_t k = 0; k < children.size(); ++k) {
         const Node& c = children[k];
-        std::string p = indexed(path, "Tracking", k);
-        if (c.name == kTracking.name)
-            check_text_only(c, p, kTracking.attrs, report);
-        else
-            report(rule::vast_trackingevents_unknown_child, std::move(p), &c);
+        if (c.name != kTracking.name)
+            report(rule::vast_trackingevents_unknown_child, indexed(path, "Tracking", k), &c);
+        else if (text_only_has_findings(c, kTracking.attrs))
+            check_text_only(c, indexed(path, "Tracking", k), kTracking.attrs, report);
     }
 }
 
@@ -313,9 +323,9 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::s
 // place; a found element is reported and not looked into.
 void scan_extension_for_misplaced_elements(const Node& element, std::string_view path, const Rule& misplaced,
                                            Report& report) {
-    walk(element, std::string(path), Segment::Name, [&](const Node& c, const std::string& p) {
+    walk(element, std::string(path), Segment::Name, [&](const Node& c, const WalkPath& p) {
         if (&c == &element || !one_of(c.name, kDedicatedNames)) return Step::Into;
-        report.unmutable(misplaced, p, &c);
+        report.unmutable(misplaced, p.str(), &c);
         return Step::Over;
     });
 }
@@ -378,7 +388,8 @@ void check_container(const Node& top, Kind top_kind, std::string top_path, Repor
         const Node& child = f.node->children[k];
         const Container& c = *f.c;
         if (const TextOnly* t = find_text_only(c.text_only, child.name)) {
-            check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t->attrs, report);
+            if (text_only_has_findings(child, t->attrs))
+                check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t->attrs, report);
         } else if (one_of(child.name, c.accepted)) {
             // accepted as it is
         } else if (const Sub* s = find_sub(c.subs, child.name)) {

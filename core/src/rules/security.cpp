@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,31 +57,47 @@ void check_url_value(std::string_view value, const std::string& path, Report& re
         report(rule::vast_url_invalid, path, nullptr);
 }
 
-// The issues of one element of the walk, before those of its children.
-void check_url_element(const Node& node, const std::string& path, Report& report) {
-    const std::string_view value = node.text;
-    if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid_url(value))
-        report(rule::vast_url_cdata, path, &node);
+namespace {
 
-    if (node.name == "Tracking") {
-        check_url_value(value, path, report);
-        if (is_plain_http(value))
-            report(rule::vast_tracking_https, path, &node);
-    } else if (node.name == "MediaFile") {
-        check_url_value(value, path, report);
-        if (is_plain_http(value))
-            report(rule::vast_mediafile_https, path, &node);
-    } else if (is_tracker_or_click(node.name)) {
-        check_url_value(value, path, report);
-        if (is_plain_http(value))
-            report(rule::vast_click_tracking_https, path, &node);
-    }
+// As check_url_value, with the URL test's answer already known.
+void check_url_value(std::string_view value, bool valid, const std::string& path, Report& report) {
+    if (value.empty())
+        report(rule::vast_url_empty, path, nullptr);
+    else if (!valid)
+        report(rule::vast_url_invalid, path, nullptr);
+}
+
+}  // namespace
+
+// The issues of one element of the walk, before those of its children; the
+// path is written out only for a finding.
+void check_url_element(const Node& node, const WalkPath& path, Report& report) {
+    const std::string_view value = node.text;
+    // The URL test runs at most once per element.
+    int valid = -1;
+    auto is_valid = [&] {
+        if (valid < 0) valid = !value.empty() && is_valid_url(value);
+        return valid == 1;
+    };
+    if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid())
+        report(rule::vast_url_cdata, path.str(), &node);
+
+    std::optional<RuleVariant> https;
+    if (node.name == "Tracking")
+        https = as_variant(rule::vast_tracking_https);
+    else if (node.name == "MediaFile")
+        https = as_variant(rule::vast_mediafile_https);
+    else if (is_tracker_or_click(node.name))
+        https = rule::vast_click_tracking_https;
+    if (!https) return;
+    if (value.empty() || !is_valid()) check_url_value(value, false, path.str(), report);
+    if (is_plain_http(value)) report(*https, path.str(), &node);
 }
 
 // Checks `node` and its whole subtree in pre-order. Child paths index each
 // child among all children of its parent.
 void check_url_elements(const Node& node, std::string path, Report& report) {
-    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const std::string& p) {
+    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         check_url_element(n, p, report);
         return Step::Into;
     });

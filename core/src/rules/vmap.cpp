@@ -117,7 +117,7 @@ void check_tracking_events(const Node& events, const std::string& break_path, Re
     std::string events_path = join(break_path, "/TrackingEvents");
     for (const Node& c : events.children)
         if (c.name != "Tracking")
-            report(rule::vmap_trackingevents_unknown_child, join(events_path, "/" + c.name), &c);
+            report(rule::vmap_trackingevents_unknown_child, join(events_path, "/").append(c.name), &c);
     std::size_t k = 0;
     for (const Node& t : events.children) {
         if (t.name != "Tracking") continue;
@@ -161,7 +161,7 @@ void check_ad_break(const Node& brk, const std::string& break_path, Report& repo
 
     for (const Node& c : brk.children)
         if (c.name != "AdSource" && c.name != "Extensions" && c.name != "TrackingEvents")
-            report(rule::vmap_adbreak_unknown_child, join(break_path, "/" + c.name), &c);
+            report(rule::vmap_adbreak_unknown_child, join(break_path, "/").append(c.name), &c);
 
     const Node* first_source = nullptr;
     const Node* second_source = nullptr;

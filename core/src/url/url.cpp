@@ -455,6 +455,16 @@ bool is_absolute_url(std::string_view input) {
     while (end > begin && static_cast<unsigned char>(input[end - 1]) <= 0x20) --end;
     std::string_view s = input.substr(begin, end - begin);
     if (s.empty()) return false;
+    // Most texts fail at the scheme: look for "scheme:" first, passing over
+    // the tabs and newlines that are dropped before parsing.
+    {
+        std::size_t i = 0;
+        while (i < s.size() && is_tab_or_newline(s[i])) ++i;
+        if (i == s.size() || !is_alpha(s[i])) return false;
+        ++i;
+        while (i < s.size() && (is_scheme_char(s[i]) || is_tab_or_newline(s[i]))) ++i;
+        if (i == s.size() || s[i] != ':') return false;
+    }
 
     bool clean = std::memchr(s.data(), '\t', s.size()) == nullptr && std::memchr(s.data(), '\n', s.size()) == nullptr &&
                  std::memchr(s.data(), '\r', s.size()) == nullptr;

@@ -3,6 +3,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace adsieve::xml {
 
 namespace {
@@ -61,10 +65,34 @@ enum class Quote : std::uint8_t { kNone, kDouble, kSingle };
 
 // Finds the '>' closing a tag whose content starts at `from`, honouring
 // quotes. Returns npos and the quote state at the end when unclosed.
+// Offset of the first '>', '"' or '\'' at or after `from`, or n.
+inline std::size_t find_tag_stop(std::string_view in, std::size_t from) noexcept {
+    std::size_t i = from;
+    const std::size_t n = in.size();
+#if defined(__SSE2__)
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i dq = _mm_set1_epi8('"');
+    const __m128i sq = _mm_set1_epi8('\'');
+    for (; i + 16 <= n; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq)));
+        if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)))
+            return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+#endif
+    for (; i < n; ++i) {
+        char c = in[i];
+        if (c == '>' || c == '"' || c == '\'') return i;
+    }
+    return n;
+}
+
 std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& state) noexcept {
     std::size_t i = from;
     const std::size_t n = in.size();
     while (i < n) {
+        i = find_tag_stop(in, i);
+        if (i >= n) break;
         char c = in[i];
         if (c == '>') {
             state = Quote::kNone;
