@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace adsieve {
 
@@ -28,10 +29,27 @@ Severity ValidationContext::resolve(const Rule& rule) const {
     return it == rule_overrides->end() ? rule.severity : it->second;
 }
 
+namespace {
+
+// The number of '/' in s, counting no further than `limit`: a deep path is
+// not scanned to its end, so reporting along a deep chain stays linear.
+std::size_t slashes_upto(std::string_view s, std::size_t limit) {
+    std::size_t n = 0;
+    for (const char* p = s.data(), *end = s.data() + s.size(); n < limit;) {
+        p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
+        if (!p) break;
+        ++n;
+        ++p;
+    }
+    return n;
+}
+
+}  // namespace
+
 std::string bounded_path(std::string_view head, std::string_view tail) {
     // Most paths are short enough to be kept whole.
-    if (static_cast<std::size_t>(std::count(head.begin(), head.end(), '/') + std::count(tail.begin(), tail.end(), '/')) <=
-        kPathSegments) {
+    const std::size_t in_head = slashes_upto(head, kPathSegments + 1);
+    if (in_head + slashes_upto(tail, kPathSegments + 1 - std::min(in_head, kPathSegments + 1)) <= kPathSegments) {
         std::string out;
         out.reserve(head.size() + tail.size());
         out.append(head);
