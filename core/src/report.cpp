@@ -35,6 +35,7 @@ namespace {
 // not scanned to its end, so reporting along a deep chain stays linear.
 std::size_t slashes_upto(std::string_view s, std::size_t limit) {
     std::size_t n = 0;
+    if (s.empty()) return 0;  // an empty view may hold no pointer at all
     for (const char* p = s.data(), *end = s.data() + s.size(); n < limit;) {
         p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
         if (!p) break;
