@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "alloc.h"
 #include "model.h"
 #include "parse.h"
 #include "text.h"
@@ -15,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     adsieve::Document doc = adsieve::parse(in);
     // Only the synthetic empty root has line 0; a real element starts on line 1.
     if (doc.root.line == 0 && (doc.root.name != "__empty__" || !doc.root.children.empty())) __builtin_trap();
-    adsieve::Node copy = adsieve::deep_copy(doc.root);
+    adsieve::Arena storage;
+    adsieve::Node copy = adsieve::deep_copy(doc.root, storage);
     (void)copy.find_descendant("VAST");
     return 0;
 }
