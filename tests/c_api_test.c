@@ -4,29 +4,7 @@
 #include <string.h>
 
 #include "adsieve.h"
-
-static int failures = 0;
-static int checks = 0;
-
-#define CHECK(cond)                                                        \
-    do {                                                                   \
-        ++checks;                                                          \
-        if (!(cond)) {                                                     \
-            ++failures;                                                    \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-        }                                                                  \
-    } while (0)
-
-static const char *kBroken = "<VAST version=\"4.2\"><Ad>";
-static const char *kWrapper =
-    "<VAST version=\"4.2\"><Ad id=\"1\"><Wrapper><AdSystem>s</AdSystem>"
-    "<VASTAdTagURI><![CDATA[https://example.com/tag]]></VASTAdTagURI>"
-    "<Impression><![CDATA[https://example.com/imp]]></Impression>"
-    "</Wrapper></Ad></VAST>";
-
-static int contains(const char *haystack, const char *needle) {
-    return haystack && strstr(haystack, needle) != NULL;
-}
+#include "c_check.h"
 
 static void null_handles(void) {
     CHECK(adsieve_validate(NULL, 0) == NULL);

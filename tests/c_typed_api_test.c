@@ -11,35 +11,14 @@
 #include <sys/stat.h>
 
 #include "adsieve.h"
+#include "c_check.h"
 
-static int failures = 0;
-static int checks = 0;
-
-#define CHECK(cond)                                                                  \
-    do {                                                                             \
-        ++checks;                                                                    \
-        if (!(cond)) {                                                               \
-            ++failures;                                                              \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-        }                                                                            \
-    } while (0)
-
-static const char *kBroken = "<VAST version=\"4.2\"><Ad>";
-static const char *kWrapper =
-    "<VAST version=\"4.2\"><Ad id=\"1\"><Wrapper><AdSystem>s</AdSystem>"
-    "<VASTAdTagURI><![CDATA[https://example.com/tag]]></VASTAdTagURI>"
-    "<Impression><![CDATA[https://example.com/imp]]></Impression>"
-    "</Wrapper></Ad></VAST>";
 /* An inline ad missing most of what it needs: many findings of all kinds. */
 static const char *kSparse =
     "<VAST version=\"4.2\"><Ad><InLine><Creatives><Creative><Linear>\n"
     "<MediaFiles><MediaFile>http://example.com/a.mp4</MediaFile></MediaFiles>\n"
     "<TrackingEvents><Tracking event=\"progress\">http://example.com/t</Tracking></TrackingEvents>\n"
     "</Linear></Creative></Creatives></InLine></Ad></VAST>";
-
-static int contains(const char *haystack, const char *needle) {
-    return haystack && strstr(haystack, needle) != NULL;
-}
 
 static int str_is(adsieve_str s, const char *text) {
     return s.ptr && s.len == strlen(text) && memcmp(s.ptr, text, s.len) == 0;
