@@ -140,6 +140,61 @@ TEST(Parse, LinesAndColumns) {
     EXPECT_EQ(b.root.children.at(0).col, 1u);
 }
 
+// The scans of names, keys, blanks and line breaks go 16 bytes at a time with
+// a byte-wise tail: every length and prefix position on both sides of that
+// boundary must read as the plain rules say.
+TEST(Parse, NamesKeysAndPositionsAcrossBlockBoundaries) {
+    for (std::size_t len = 1; len <= 40; ++len)
+        for (std::size_t colon = 0; colon <= len; colon += 3) {
+            std::string qname(len, 'n');
+            if (colon > 0 && colon < len) qname[colon] = ':';
+            std::string key(len, 'k');
+            if (colon > 0 && colon < len) key[colon] = ':';
+            const std::string local = colon > 0 && colon < len ? qname.substr(colon + 1) : qname;
+            const std::string local_key = colon > 0 && colon < len ? key.substr(colon + 1) : key;
+            for (const std::string& doc : {"<R><" + qname + " " + key + "=\"v\"/></R>",
+                                           "<R><" + qname + ">x</" + qname + "></R>",
+                                           "<R><" + qname + "\n\t" + key + " = 'v'></" + qname + "></R>"}) {
+                Document d = parse(doc);
+                ASSERT_FALSE(d.parse_error) << doc;
+                const Node& n = d.root.children.at(0);
+                EXPECT_EQ(n.name, local) << doc;
+                if (!n.attrs.empty()) {
+                    EXPECT_EQ(n.attrs[0].name, local_key) << doc;
+                    EXPECT_EQ(n.attrs[0].value, "v") << doc;
+                }
+            }
+        }
+
+    // Runs of blanks and line breaks of every length before each element.
+    std::string doc = "<R>";
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> want;
+    std::uint32_t line = 1, col = 4;
+    for (std::size_t k = 0; k < 40; ++k) {
+        for (std::size_t j = 0; j < k; ++j) {
+            const char c = " \n\t\r"[(j * 7 + k) % 4];
+            doc += c;
+            if (c == '\n') {
+                ++line;
+                col = 1;
+            } else {
+                ++col;
+            }
+        }
+        want.emplace_back(line, col);
+        doc += "<E/>";
+        col += 4;
+    }
+    doc += "</R>";
+    Document d = parse(doc);
+    ASSERT_EQ(d.root.children.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        EXPECT_EQ(d.root.children[k].line, want[k].first) << k;
+        EXPECT_EQ(d.root.children[k].col, want[k].second) << k;
+        EXPECT_EQ(d.root.children[k].text, "") << k;
+    }
+}
+
 TEST(Parse, LocateOutOfOrderStartsAgain) {
     std::string_view in = "a\nb\nc";
     adsieve::xml::LineCounter lc;

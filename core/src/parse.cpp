@@ -14,13 +14,6 @@ namespace adsieve {
 
 namespace {
 
-// Everything up to and including the first ':' is dropped.
-std::string_view local_name(std::string_view qname) noexcept {
-    for (std::size_t i = 0; i < qname.size(); ++i)
-        if (qname[i] == ':') return qname.substr(i + 1);
-    return qname;
-}
-
 // Appends a piece with CR LF and lone CR turned into LF.
 void append_newlines(std::string& out, std::string_view piece) {
     out.reserve(out.size() + piece.size());
@@ -192,6 +185,7 @@ Document parse(std::string_view input) {
     Arena& mem = *arena;
     Document doc{std::move(arena), Node{}, std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
+    tok.blank_text = false;  // blank pieces add nothing to a text
     xml::SeenKeys seen;
     xml::LineCounter lines;
     Builder b{mem, {}, {}, {}};
@@ -203,11 +197,11 @@ Document parse(std::string_view input) {
 
     auto make_node = [&](const xml::Event& e) {
         Node& n = b.pending.emplace_back();
-        n.name = local_name(e.data);
+        n.name = e.data.substr(e.local);
         attrs.clear();
         xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
         xml::RawAttr a;
-        while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{local_name(a.key), a.value});
+        while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{a.key.substr(a.local), a.value});
         if (!attrs.empty()) {
             Attr* kept = mem.make_array<Attr>(attrs.size());
             std::uninitialized_copy(attrs.begin(), attrs.end(), kept);

@@ -1,5 +1,6 @@
 #include "xml/tokenizer.h"
 
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -13,7 +14,68 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-inline bool is_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// Byte classes for the scans of names and attribute keys.
+enum : unsigned char { kBlank = 1, kEquals = 2, kColon = 4 };
+
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+    std::array<unsigned char, 256> t{};
+    for (unsigned char c : {' ', '\t', '\n', '\r'}) t[c] = kBlank;
+    t['='] = kEquals;
+    t[':'] = kColon;
+    return t;
+}();
+
+inline unsigned char byte_class(char c) noexcept { return kByteClass[static_cast<unsigned char>(c)]; }
+inline bool is_blank(char c) noexcept { return byte_class(c) == kBlank; }
+
+#if defined(__SSE2__)
+// Mask of the four blanks among 16 bytes.
+inline __m128i blank_bytes(__m128i v) noexcept {
+    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+}
+#endif
+
+// Scans a name from `from` up to the first byte of class `stop` (or n);
+// `local` gets the offset just past the first ':' relative to `from`, or 0.
+inline std::size_t scan_name(std::string_view s, std::size_t from, unsigned char stop, std::size_t& local) noexcept {
+    std::size_t i = from;
+    const std::size_t n = s.size();
+    local = 0;
+#if defined(__SSE2__)
+    const __m128i eq = _mm_set1_epi8((stop & kEquals) ? '=' : ' ');
+    for (; i + 16 <= n; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq))));
+        const unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+        const unsigned before_end = ends ? (ends & (0u - ends)) - 1 : 0xFFFFu;  // bytes before the first end
+        if (local == 0 && (colons & before_end)) local = i + static_cast<std::size_t>(__builtin_ctz(colons)) - from + 1;
+        if (ends) return i + static_cast<std::size_t>(__builtin_ctz(ends));
+    }
+#endif
+    for (; i < n; ++i) {
+        const unsigned char k = byte_class(s[i]);
+        if (k & stop) break;
+        if (k == kColon && local == 0) local = i - from + 1;
+    }
+    return i;
+}
+
+// Offset of the first byte at or after `from` that is not one of the four
+// blanks, or n.
+inline std::size_t skip_blanks(std::string_view in, std::size_t from) noexcept {
+    std::size_t i = from;
+    const std::size_t n = in.size();
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
+        if (unsigned rest = ~static_cast<unsigned>(_mm_movemask_epi8(blank_bytes(v))) & 0xFFFFu)
+            return i + static_cast<std::size_t>(__builtin_ctz(rest));
+    }
+#endif
+    while (i < n && is_blank(in[i])) ++i;
+    return i;
+}
 
 // Offset of the first `c` in [from, to), or npos.
 inline std::size_t find_byte(std::string_view in, std::size_t from, std::size_t to, char c) noexcept {
@@ -168,8 +230,7 @@ Event read_tag(Tokenizer& t, std::size_t lt) {
     } else {
         e.kind = EventKind::kStart;
     }
-    std::size_t name_end = 0;
-    while (name_end < content.size() && !is_blank(content[name_end])) ++name_end;
+    const std::size_t name_end = scan_name(content, 0, kBlank, e.local);
     e.data = content.substr(0, name_end);
     e.attrs = content.substr(name_end);
     if (e.kind == EventKind::kStart) t.open.push_back(e.data);
@@ -339,6 +400,15 @@ Event next_event(Tokenizer& t) {
             return e;
         }
         if (c != '<') {
+            if (!t.blank_text) {
+                // Blanks up to markup make no text: pass over them.
+                const std::size_t stop = skip_blanks(in, pos);
+                if (stop >= n || in[stop] == '<') {
+                    t.pos = stop;
+                    if (stop < n) t.next_lt = stop;
+                    continue;
+                }
+            }
             std::size_t lt = cached_find(in, t.next_lt, pos, '<');
             std::size_t amp = cached_find(in, t.next_amp, pos, '&');
             std::size_t end = lt < amp ? lt : amp;
@@ -430,13 +500,6 @@ bool insert_key(SeenKeys& seen, std::string_view key) {
     return seen.big.insert(key).second;
 }
 
-bool contains_key(const SeenKeys& seen, std::string_view key) {
-    if (seen.use_big) return seen.big.count(key) != 0;
-    for (std::string_view k : seen.small)
-        if (k == key) return true;
-    return false;
-}
-
 }  // namespace
 
 AttrScan scan_attributes(std::string_view attrs, SeenKeys& seen) {
@@ -467,8 +530,9 @@ bool next_attribute(AttrScan& a, SeenKeys& seen, RawAttr& out) {
         if (p >= n) break;
         // The key is at least one byte, whatever it is.
         const std::size_t key_start = p;
-        std::size_t e = p + 1;
-        while (e < n && s[e] != '=' && !is_blank(s[e])) ++e;
+        std::size_t rest_local = 0;
+        std::size_t e = scan_name(s, p + 1, kBlank | kEquals, rest_local);
+        const std::size_t local = byte_class(s[p]) == kColon ? 1 : rest_local != 0 ? rest_local + 1 : 0;
         if (e >= n) break;
         std::size_t eq;
         if (s[e] == '=') {
@@ -484,13 +548,12 @@ bool next_attribute(AttrScan& a, SeenKeys& seen, RawAttr& out) {
             eq = q;
         }
         std::string_view key = s.substr(key_start, e - key_start);
-        if (contains_key(seen, key)) {
+        if (!insert_key(seen, key)) {
             // A repeated key: scanning resumes at the first blank after '='.
             a.p = eq;
             a.skip = true;
             continue;
         }
-        insert_key(seen, key);
         std::size_t v = eq + 1;
         while (v < n && is_blank(s[v])) ++v;
         if (v >= n) break;
@@ -498,6 +561,7 @@ bool next_attribute(AttrScan& a, SeenKeys& seen, RawAttr& out) {
             std::size_t close = find_byte(s, v + 1, s[v]);
             if (close == npos) break;
             out.key = key;
+            out.local = local;
             out.value = s.substr(v + 1, close - v - 1);
             a.p = close + 1;
             return true;
@@ -516,13 +580,32 @@ LineCol locate(LineCounter& lc, std::string_view in, std::size_t off) {
     if (off > in.size()) off = in.size();
     if (off < lc.offset) lc = LineCounter{};
     std::size_t i = lc.offset;
-    while (i < off) {
-        std::size_t lf = find_byte(in, i, off, '\n');
-        if (lf == npos) break;
-        ++lc.lines;
-        lc.line_start = lf + 1;
-        i = lf + 1;
+    // The spans between tags are short: counted in place, 16 bytes at a time.
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= off; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
+        if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) {
+            lc.line_start = i + static_cast<std::size_t>(31 - __builtin_clz(mask)) + 1;
+            for (; mask; mask &= mask - 1) ++lc.lines;
+        }
     }
+    if (i < off && off >= 16) {
+        // The last 16 bytes before `off`, those already counted masked off.
+        const std::size_t base = off - 16;
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + base));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+        mask &= ~0u << (i - base);
+        if (mask) lc.line_start = base + static_cast<std::size_t>(31 - __builtin_clz(mask)) + 1;
+        for (; mask; mask &= mask - 1) ++lc.lines;
+        i = off;
+    }
+#endif
+    for (; i < off; ++i)
+        if (in[i] == '\n') {
+            ++lc.lines;
+            lc.line_start = i + 1;
+        }
     lc.offset = off;
     return LineCol{static_cast<std::uint32_t>(lc.lines + 1), static_cast<std::uint32_t>(off - lc.line_start + 1)};
 }

@@ -51,6 +51,9 @@ struct Event {
     std::string_view data;
     // Start/Empty: everything after the name (attribute list).
     std::string_view attrs;
+    // Start/Empty: where the local name starts in `data` (just after the
+    // first ':', or 0 when there is none).
+    std::size_t local = 0;
     // Error kEndTagMismatch: the name of the open start tag.
     std::string_view expected;
     // Offset of the opening '<' (tags, CDATA) or '&' (references), the start
@@ -66,6 +69,9 @@ struct Tokenizer {
     bool finished = false;
     std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
     std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
+    // When false, a text piece of nothing but blanks that runs up to markup
+    // is passed over without an event.
+    bool blank_text = true;
     std::vector<std::string_view> open;  // names of open start tags
 };
 
@@ -86,6 +92,7 @@ std::string describe(const Event& e);
 struct RawAttr {
     std::string_view key;    // qualified name, raw
     std::string_view value;  // bytes between the quotes
+    std::size_t local = 0;   // where the local name starts in `key`
 };
 
 // Keys already met on the current tag. Reused across tags; switches to a hash
