@@ -186,7 +186,9 @@ Document parse(std::string_view input) {
     Document doc{std::move(arena), Node{}, std::nullopt};
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
+    tok.open.reserve(64);
     xml::SeenKeys seen;
+    seen.small.reserve(16);
     xml::LineCounter lines;
     Builder b{mem, {}, {}, {}};
     // About one element per 64 bytes of input; the lists grow past that.
@@ -199,9 +201,11 @@ Document parse(std::string_view input) {
         Node& n = b.pending.emplace_back();
         n.name = e.data.substr(e.local);
         attrs.clear();
-        xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
-        xml::RawAttr a;
-        while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{a.key.substr(a.local), a.value});
+        if (!e.attrs.empty()) {
+            xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
+            xml::RawAttr a;
+            while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{a.key.substr(a.local), a.value});
+        }
         if (!attrs.empty()) {
             Attr* kept = mem.make_array<Attr>(attrs.size());
             std::uninitialized_copy(attrs.begin(), attrs.end(), kept);

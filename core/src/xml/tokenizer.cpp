@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -149,7 +148,7 @@ inline std::size_t find_tag_stop(std::string_view in, std::size_t from) noexcept
     return n;
 }
 
-std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& state) noexcept {
+inline std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& state) noexcept {
     std::size_t i = from;
     const std::size_t n = in.size();
     while (i < n) {
@@ -175,21 +174,22 @@ std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& state) no
     return npos;
 }
 
-Event make_error(Tokenizer& t, std::size_t pos, ErrorKind kind) {
+// Ends reading with an error at `pos`; returns true (an event was made).
+bool set_error(Tokenizer& t, Event& e, std::size_t pos, ErrorKind kind) {
     t.finished = true;
-    Event e;
     e.kind = EventKind::kError;
     e.pos = pos;
     e.error = kind;
-    return e;
+    return true;
 }
 
 bool starts_at(std::string_view in, std::size_t at, std::string_view s) noexcept {
     return at <= in.size() && in.substr(at, s.size()) == s;
 }
 
-// Start, empty or end tag; `lt` is the '<'.
-Event read_tag(Tokenizer& t, std::size_t lt) {
+// Start, empty or end tag; `lt` is the '<'. The event is written into `e`,
+// which is fresh.
+void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
     Quote q = Quote::kNone;
     std::size_t gt = find_tag_end(in, lt + 1, q);
@@ -197,32 +197,30 @@ Event read_tag(Tokenizer& t, std::size_t lt) {
         ErrorKind k = q == Quote::kDouble   ? ErrorKind::kDoubleQuoteNotClosed
                       : q == Quote::kSingle ? ErrorKind::kSingleQuoteNotClosed
                                             : ErrorKind::kTagNotClosed;
-        return make_error(t, lt, k);
+        set_error(t, e, lt, k);
+        return;
     }
     t.pos = gt + 1;
     std::string_view content = in.substr(lt + 1, gt - lt - 1);
-    Event e;
     e.pos = lt;
     if (in[lt + 1] == '/') {
         std::string_view name = content.substr(1);
         std::size_t end = name.size();
         while (end > 0 && is_blank(name[end - 1])) --end;
         if (end > 0) name = name.substr(0, end);  // an all-blank name stays as it is
+        e.data = name;
         if (t.open.empty()) {
-            Event err = make_error(t, lt, ErrorKind::kUnmatchedEndTag);
-            err.data = name;
-            return err;
+            set_error(t, e, lt, ErrorKind::kUnmatchedEndTag);
+            return;
         }
         if (t.open.back() != name) {
-            Event err = make_error(t, lt, ErrorKind::kEndTagMismatch);
-            err.data = name;
-            err.expected = t.open.back();
-            return err;
+            set_error(t, e, lt, ErrorKind::kEndTagMismatch);
+            e.expected = t.open.back();
+            return;
         }
         t.open.pop_back();
         e.kind = EventKind::kEnd;
-        e.data = name;
-        return e;
+        return;
     }
     if (!content.empty() && content.back() == '/') {
         e.kind = EventKind::kEmpty;
@@ -234,21 +232,20 @@ Event read_tag(Tokenizer& t, std::size_t lt) {
     e.data = content.substr(0, name_end);
     e.attrs = content.substr(name_end);
     if (e.kind == EventKind::kStart) t.open.push_back(e.data);
-    return e;
 }
 
 // "<!" followed by '[': a CDATA section.
-Event read_cdata(Tokenizer& t, std::size_t lt) {
+void read_cdata(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
     std::size_t close = find3(in, lt + 2, "]]>");
-    if (close == npos || !starts_at(in, lt + 1, "![CDATA[") || close < lt + 9)
-        return make_error(t, lt, ErrorKind::kCDataNotClosed);
+    if (close == npos || !starts_at(in, lt + 1, "![CDATA[") || close < lt + 9) {
+        set_error(t, e, lt, ErrorKind::kCDataNotClosed);
+        return;
+    }
     t.pos = close + 3;
-    Event e;
     e.kind = EventKind::kCData;
     e.pos = lt;
     e.data = in.substr(lt + 9, close - (lt + 9));
-    return e;
 }
 
 // "<!" followed by '-': a comment. Returns true when skipped, false when
@@ -327,49 +324,54 @@ bool is_doctype_word(std::string_view in, std::size_t at) noexcept {
     return true;
 }
 
-// "<!" constructs. Returns nothing when the construct was skipped.
-std::optional<Event> read_bang(Tokenizer& t, std::size_t lt) {
+// "<!" constructs. Returns false when the construct was skipped.
+bool read_bang(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
-    if (lt + 2 >= in.size()) return make_error(t, lt, ErrorKind::kUnknownMarkup);
+    if (lt + 2 >= in.size()) return set_error(t, e, lt, ErrorKind::kUnknownMarkup);
     char sel = in[lt + 2];
-    if (sel == '[') return read_cdata(t, lt);
+    if (sel == '[') {
+        read_cdata(t, lt, e);
+        return true;
+    }
     if (sel == '-') {
-        if (!skip_comment(t, lt)) return make_error(t, lt, ErrorKind::kCommentNotClosed);
-        return std::nullopt;
+        if (!skip_comment(t, lt)) return set_error(t, e, lt, ErrorKind::kCommentNotClosed);
+        return false;
     }
     if (sel == 'D' || sel == 'd') {
         std::size_t gt = find_doctype_end(in, lt);
         if (gt == npos || gt < lt + 9 || !is_doctype_word(in, lt + 2))
-            return make_error(t, lt, ErrorKind::kDoctypeNotClosed);
+            return set_error(t, e, lt, ErrorKind::kDoctypeNotClosed);
         bool named = false;
         for (std::size_t k = lt + 9; k < gt && !named; ++k) named = !is_blank(in[k]);
-        if (!named) return make_error(t, gt, ErrorKind::kDoctypeWithoutName);
+        if (!named) return set_error(t, e, gt, ErrorKind::kDoctypeWithoutName);
         t.pos = gt + 1;
-        return std::nullopt;
+        return false;
     }
-    return make_error(t, lt, ErrorKind::kUnknownMarkup);
+    return set_error(t, e, lt, ErrorKind::kUnknownMarkup);
 }
 
-// "<?": a processing instruction or XML declaration. Returns nothing when
+// "<?": a processing instruction or XML declaration. Returns false when
 // skipped.
-std::optional<Event> read_pi(Tokenizer& t, std::size_t lt) {
+bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
     std::size_t q = find_pi_end(in, lt + 1);
     if (q == npos) {
         bool decl = starts_at(in, lt + 1, "?xml") &&
                     (lt + 5 >= in.size() || is_blank(in[lt + 5]) || in[lt + 5] == '?');
-        return make_error(t, lt, decl ? ErrorKind::kXmlDeclNotClosed : ErrorKind::kPiNotClosed);
+        return set_error(t, e, lt, decl ? ErrorKind::kXmlDeclNotClosed : ErrorKind::kPiNotClosed);
     }
-    if (q == lt + 1) return make_error(t, lt, ErrorKind::kPiNotClosed);  // "<?>"
+    if (q == lt + 1) return set_error(t, e, lt, ErrorKind::kPiNotClosed);  // "<?>"
     t.pos = q + 2;
-    return std::nullopt;
+    return false;
 }
 
 }  // namespace
 
 Event next_event(Tokenizer& t) {
+    // One event object, filled in place and returned from every exit.
+    Event e;
     std::string_view in = t.in;
-    if (t.finished) return Event{};
+    if (t.finished) return e;
     if (!t.started) {
         t.started = true;
         if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") t.pos = 3;
@@ -381,7 +383,7 @@ Event next_event(Tokenizer& t) {
         const std::size_t pos = t.pos;
         if (pos >= n) {
             t.finished = true;
-            return Event{};
+            return e;
         }
         const char c = in[pos];
         if (c == '&') {
@@ -391,9 +393,11 @@ Event next_event(Tokenizer& t) {
             std::size_t limit = lt < amp ? lt : amp;
             if (limit == npos) limit = n;
             std::size_t semi = find_byte(in, pos + 1, limit, ';');
-            if (semi == npos) return make_error(t, pos, ErrorKind::kReferenceNotClosed);
+            if (semi == npos) {
+                set_error(t, e, pos, ErrorKind::kReferenceNotClosed);
+                return e;
+            }
             t.pos = semi + 1;
-            Event e;
             e.kind = EventKind::kReference;
             e.pos = pos;
             e.data = in.substr(pos + 1, semi - pos - 1);
@@ -414,7 +418,6 @@ Event next_event(Tokenizer& t) {
             std::size_t end = lt < amp ? lt : amp;
             if (end == npos) end = n;
             t.pos = end;
-            Event e;
             e.kind = EventKind::kText;
             e.pos = pos;
             e.data = in.substr(pos, end - pos);
@@ -422,16 +425,19 @@ Event next_event(Tokenizer& t) {
         }
         // Markup.
         const std::size_t lt = pos;
-        if (lt + 1 >= n) return make_error(t, lt, ErrorKind::kTagNotClosed);
+        if (lt + 1 >= n) {
+            set_error(t, e, lt, ErrorKind::kTagNotClosed);
+            return e;
+        }
         const char sel = in[lt + 1];
-        std::optional<Event> e;
-        if (sel == '!')
-            e = read_bang(t, lt);
-        else if (sel == '?')
-            e = read_pi(t, lt);
-        else
-            return read_tag(t, lt);
-        if (e) return *e;
+        if (sel == '!') {
+            if (read_bang(t, lt, e)) return e;
+        } else if (sel == '?') {
+            if (read_pi(t, lt, e)) return e;
+        } else {
+            read_tag(t, lt, e);
+            return e;
+        }
         // A comment, declaration or instruction was skipped; keep reading.
     }
 }
