@@ -1,5 +1,6 @@
 #include "json.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
@@ -77,6 +78,34 @@ void append_escaped(std::string& out, std::string_view s) {
     out.push_back('"');
 }
 
+namespace {
+
+// The fixed texts of findings (ids, messages, references) are the same few
+// over and over: each is escaped once per result and copied from where it was
+// first written. Keyed by the text's address; a miss just escapes again.
+struct EscapedTexts {
+    struct Slot {
+        const char* data = nullptr;
+        std::size_t size = 0;
+        std::size_t at = 0;   // offset of the escaped copy in the output
+        std::size_t len = 0;  // its length, quotes included
+    };
+    std::array<Slot, 64> slots{};
+
+    void append(std::string& out, std::string_view s) {
+        Slot& slot = slots[(reinterpret_cast<std::uintptr_t>(s.data()) >> 3) % slots.size()];
+        if (slot.data == s.data() && slot.size == s.size() && s.data() != nullptr) {
+            out.append(out, slot.at, slot.len);
+            return;
+        }
+        const std::size_t at = out.size();
+        append_escaped(out, s);
+        slot = Slot{s.data(), s.size(), at, out.size() - at};
+    }
+};
+
+}  // namespace
+
 std::string render_json(const ValidationResult& result) {
     // Sized once: the fixed parts, the fields and room for a few escapes.
     std::size_t size = 160;
@@ -93,21 +122,22 @@ std::string render_json(const ValidationResult& result) {
         out.append("null");
     }
     out.append(",\"issues\":[");
+    EscapedTexts fixed;
     bool first = true;
     for (const Issue& is : result.issues) {
         if (!first) out.push_back(',');
         first = false;
         out.append("{\"id\":");
-        append_escaped(out, is.id);
+        fixed.append(out, is.id);
         out.append(",\"severity\":\"");
         out.append(severity_word(is.severity));
         out.append("\",\"message\":");
-        append_escaped(out, is.message);
+        fixed.append(out, is.message);
         out.append(",\"path\":");
         if (is.path) append_escaped(out, *is.path);
         else out.append("null");
         out.append(",\"spec_ref\":");
-        append_escaped(out, is.spec_ref);
+        fixed.append(out, is.spec_ref);
         out.append(",\"line\":");
         if (is.line) append_uint(out, *is.line);
         else out.append("null");
