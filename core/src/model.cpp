@@ -7,18 +7,6 @@
 
 namespace adsieve {
 
-std::optional<std::string_view> Node::attr(std::string_view n) const noexcept {
-    for (const Attr& a : attrs)
-        if (a.name == n) return a.value;
-    return std::nullopt;
-}
-
-const Node* Node::child(std::string_view n) const noexcept {
-    for (const Node& c : children)
-        if (c.name == n) return &c;
-    return nullptr;
-}
-
 const Node* Node::find_descendant(std::string_view n) const {
     const Node* found = nullptr;
     walk(*this, {}, Segment::None, [&](const Node& c, const WalkPath&) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -58,10 +59,19 @@ struct Node {
     std::uint32_t col = 0;   // 1-based byte column of the opening '<'
     bool has_cdata = false;  // a non-blank CDATA section contributed to text
 
-    // Value of the first attribute with exactly this name.
-    std::optional<std::string_view> attr(std::string_view n) const noexcept;
+    // Value of the first attribute with exactly this name. Inline, so that
+    // the comparisons with a literal name compile to a few loads.
+    std::optional<std::string_view> attr(std::string_view n) const noexcept {
+        for (const Attr& a : attrs)
+            if (a.name.size() == n.size() && (n.empty() || std::memcmp(a.name.data(), n.data(), n.size()) == 0)) return a.value;
+        return std::nullopt;
+    }
     // First direct child with exactly this name.
-    const Node* child(std::string_view n) const noexcept;
+    const Node* child(std::string_view n) const noexcept {
+        for (const Node& c : children)
+            if (c.name.size() == n.size() && (n.empty() || std::memcmp(c.name.data(), n.data(), n.size()) == 0)) return &c;
+        return nullptr;
+    }
     bool has_child(std::string_view n) const noexcept { return child(n) != nullptr; }
     // First descendant (depth-first pre-order, the node itself excluded).
     const Node* find_descendant(std::string_view n) const;
