@@ -22,6 +22,7 @@ struct Stream {
     std::string buffer;     // read ahead for next_line
     std::size_t pos = 0;    // first unread byte of buffer
     bool eof = false;
+    std::uint64_t size_hint = 0;  // size of a regular file, 0 when unknown
 };
 
 void StreamCloser::operator()(Stream* s) const noexcept {
@@ -146,7 +147,8 @@ StreamPtr open_stream(const std::string& path, std::string& error) {
         return nullptr;
     }
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool known = fstat(fd, &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
         close(fd);
         error = "cannot read file: " + std::string(std::strerror(EISDIR));
         return nullptr;
@@ -160,6 +162,7 @@ StreamPtr open_stream(const std::string& path, std::string& error) {
     gzbuffer(gz, kChunk);
     StreamPtr s(new Stream);
     s->gz = gz;
+    if (known && S_ISREG(st.st_mode) && st.st_size > 0) s->size_hint = static_cast<std::uint64_t>(st.st_size);
     return s;
 }
 
@@ -207,14 +210,19 @@ bool read_all(Stream& s, std::uint64_t max_bytes, std::string& data, std::string
     data.append(s.buffer, s.pos, std::string::npos);
     s.buffer.clear();
     s.pos = 0;
+    // A plain file is read into one buffer of its size (and one more chunk,
+    // to see its end); a compressed or piped one grows as it comes.
+    if (s.size_hint > 0) data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(s.size_hint, max_bytes + 1)) + kChunk);
     while (true) {
         if (data.size() > max_bytes) {
             error = too_large(max_bytes);
             return false;
         }
         std::size_t old = data.size();
-        data.resize(old + kChunk);
-        long n = read_some(s, data.data() + old, kChunk, error);
+        const std::size_t room = data.capacity() - old;
+        const unsigned want = room > kChunk ? static_cast<unsigned>(std::min<std::size_t>(room, 1u << 30)) : kChunk;
+        data.resize(old + want);
+        long n = read_some(s, data.data() + old, want, error);
         if (n < 0) return false;
         data.resize(old + static_cast<std::size_t>(n));
         if (n == 0) break;
