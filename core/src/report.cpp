@@ -182,6 +182,8 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
         truncated = true;
         return;
     }
+    // Room for a document's usual few findings in one allocation.
+    if (issues.empty()) issues.reserve(ctx.max_issues != 0 && ctx.max_issues < 16 ? ctx.max_issues : 16);
     Issue& is = issues.emplace_back();
     if (path.ref)
         is.path = bounded_path(path_prefix, *path.ref);

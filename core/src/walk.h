@@ -24,6 +24,9 @@ enum class Segment : unsigned char {
     NameIndex,  // "/name[k]", k the child's index among all its parent's children
 };
 
+// Frames a walk makes room for at once.
+inline constexpr std::size_t kWalkFrames = 16;
+
 // The path of the node a walk is visiting, built only when asked for: most
 // visits report nothing, so most paths are never written out. The text kept
 // here is the part below the walk's start node; as a PathRef it follows the
@@ -104,6 +107,7 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
     Step first = visit(node, static_cast<const WalkPath&>(wp));
     if (first != Step::Into || node.children.empty()) return;
     auto& stack = wp.frames_;
+    stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
     stack.push_back({&node, 0, 0, 0});
     while (!stack.empty()) {
         auto& top = stack.back();
