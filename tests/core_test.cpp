@@ -14,6 +14,7 @@
 #include "support.h"
 #include "validate.h"
 #include "version.h"
+#include "walk.h"
 
 namespace {
 
@@ -228,6 +229,50 @@ TEST(Report, LongPathsAreShortenedAtTheReport) {
     EXPECT_EQ(adsieve::bounded_path(segments(1, 3), segments(4, 64)), segments(1, 64));
     EXPECT_EQ(adsieve::bounded_path(segments(1, 90), ""), segments(1, 32) + "/..." + segments(60, 90));
     EXPECT_EQ(adsieve::bounded_path("", ""), "");
+}
+
+// Chains of every segment kind, a walk's path as a parent, the embedding
+// prefix and the bound, all as the report writes them out.
+TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
+    const PathRef ad = indexed(kVastPath, "Ad", 12);
+    const PathRef creatives = join(ad, "/InLine/Creatives");
+    const PathRef creative = indexed(creatives, "Creative", 0);
+    EXPECT_EQ(path_string("", attr_path(creative, "id")), "/VAST/Ad[12]/InLine/Creatives/Creative[0][@id]");
+    EXPECT_EQ(path_string("/VMAP/x", named(creative, "Linear")), "/VMAP/x/VAST/Ad[12]/InLine/Creatives/Creative[0]/Linear");
+    EXPECT_EQ(path_string("", PathRef{}), "");
+
+    Document doc = parse(std::string_view("<VAST><Ad><InLine><a/><b><c/></b></InLine></Ad></VAST>"));
+    std::vector<std::string> seen;
+    walk(doc.root.children[0], ad, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
+        seen.push_back(path_string("", p));
+        if (n.name == "c") seen.push_back(path_string("", attr_path(p, "k")));
+        return Step::Into;
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"/VAST/Ad[12]", "/VAST/Ad[12]/InLine[0]", "/VAST/Ad[12]/InLine[0]/a[0]",
+                                              "/VAST/Ad[12]/InLine[0]/b[1]", "/VAST/Ad[12]/InLine[0]/b[1]/c[0]",
+                                              "/VAST/Ad[12]/InLine[0]/b[1]/c[0][@k]"}));
+
+    // 70 segments: the prefix's 2, the root's 1 and 67 in the chain.
+    std::vector<PathRef> chain{kVastPath};
+    chain.reserve(68);
+    for (std::size_t i = 0; i < 67; ++i) chain.push_back(indexed(chain.back(), "s", i));
+    const std::string whole = path_string("/a/b", chain.back());
+    EXPECT_EQ(bounded_path("/a/b", chain.back()), bounded_path(whole, ""));
+    EXPECT_NE(bounded_path("/a/b", chain.back()), whole);
+
+    Overrides off{{std::string(rule::vast_macro_unknown.id), Severity::Off}};
+    ValidationContext ctx;
+    ctx.rule_overrides = off;
+    ctx.max_issues = 1;
+    Report report(ctx);
+    report.path_prefix = "/P";
+    report(rule::vast_macro_unknown, ad, nullptr);
+    report(rule::vast_macro_lowercase, creative, nullptr);
+    report(rule::vast_macro_lowercase, ad, nullptr);
+    report(rule::vast_macro_lowercase, std::nullopt, nullptr);
+    ASSERT_EQ(report.issues.size(), 1u);
+    EXPECT_EQ(report.issues[0].path, "/P/VAST/Ad[12]/InLine/Creatives/Creative[0]");
+    EXPECT_TRUE(report.truncated);
 }
 
 }  // namespace

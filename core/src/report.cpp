@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
+
+#include "walk.h"
 
 namespace adsieve {
 
@@ -94,7 +97,80 @@ std::string bounded_path(std::string_view head, std::string_view tail) {
     return out;
 }
 
-void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, PathArg path,
+namespace {
+
+std::size_t decimal_digits(std::size_t v) {
+    std::size_t n = 1;
+    for (; v >= 10; v /= 10) ++n;
+    return n;
+}
+
+std::size_t segment_size(const PathRef& r) {
+    switch (r.kind) {
+        case PathRef::Kind::Text: return r.text.size();
+        case PathRef::Kind::Name: return 1 + r.text.size();
+        case PathRef::Kind::NameIndex: return 3 + r.text.size() + decimal_digits(r.index);
+        case PathRef::Kind::Attr: return 3 + r.text.size();
+        case PathRef::Kind::Walk: return r.walk ? r.walk->tail().size() : 0;
+    }
+    return 0;
+}
+
+// Writes the segment so that it ends at `end`; returns where it starts.
+char* write_segment(const PathRef& r, char* end) {
+    auto put = [&](std::string_view s) {
+        end -= s.size();
+        if (!s.empty()) std::memcpy(end, s.data(), s.size());
+    };
+    switch (r.kind) {
+        case PathRef::Kind::Text: put(r.text); break;
+        case PathRef::Kind::Name:
+            put(r.text);
+            *--end = '/';
+            break;
+        case PathRef::Kind::NameIndex: {
+            char digits[24];
+            auto res = std::to_chars(digits, digits + sizeof digits, r.index);
+            *--end = ']';
+            put(std::string_view(digits, static_cast<std::size_t>(res.ptr - digits)));
+            *--end = '[';
+            put(r.text);
+            *--end = '/';
+            break;
+        }
+        case PathRef::Kind::Attr:
+            *--end = ']';
+            put(r.text);
+            *--end = '@';
+            *--end = '[';
+            break;
+        case PathRef::Kind::Walk:
+            if (r.walk) put(r.walk->tail());
+            break;
+    }
+    return end;
+}
+
+}  // namespace
+
+std::string path_string(std::string_view prefix, const PathRef& path) {
+    std::size_t size = prefix.size();
+    for (const PathRef* p = &path; p; p = p->parent) size += segment_size(*p);
+    std::string out(size, '\0');
+    char* end = out.data() + size;
+    for (const PathRef* p = &path; p; p = p->parent) end = write_segment(*p, end);
+    if (!prefix.empty()) std::memcpy(out.data(), prefix.data(), prefix.size());
+    return out;
+}
+
+std::string bounded_path(std::string_view prefix, const PathRef& path) {
+    std::string out = path_string(prefix, path);
+    if (slashes_upto(out, kPathSegments + 1) <= kPathSegments) return out;
+    return bounded_path(out, std::string_view());
+}
+
+
+void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
                  std::optional<Position> at) {
     switch (s) {
         case Severity::Off: return;
@@ -106,8 +182,13 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
         truncated = true;
         return;
     }
+    // Room for a document's usual few findings in one allocation.
+    if (issues.empty()) issues.reserve(ctx.max_issues != 0 && ctx.max_issues < 16 ? ctx.max_issues : 16);
     Issue& is = issues.emplace_back();
-    if (path.text || !path_prefix.empty()) is.path = bounded_path(path_prefix, path.text.value_or(""));
+    if (path.ref)
+        is.path = bounded_path(path_prefix, *path.ref);
+    else if (path.present || !path_prefix.empty())
+        is.path = bounded_path(path_prefix, path.text);
     if (at) {
         is.line = at->line;
         is.col = at->col;

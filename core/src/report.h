@@ -77,14 +77,64 @@ struct Issue {
 
 using Issues = std::vector<Issue>;
 
-// A finding's path as a caller has it: none, or a text the report copies
-// (shortened when very deep) before the call returns.
+class WalkPath;
+
+// A finding's path as a chain of segments, each kept on its caller's stack
+// and pointing at its parent: nothing is written out unless a finding is
+// recorded. Build them with the functions below, never from a temporary
+// parent (the parent has to outlive the chain).
+struct PathRef {
+    enum class Kind : std::uint8_t {
+        Text,       // the text as it is (a root such as "/VAST", or a suffix)
+        Name,       // "/name"
+        NameIndex,  // "/name[index]"
+        Attr,       // "[@name]"
+        Walk,       // the path of the node a walk is visiting, below its start
+    };
+    const PathRef* parent = nullptr;
+    std::string_view text;
+    std::size_t index = 0;
+    const WalkPath* walk = nullptr;
+    Kind kind = Kind::Text;
+};
+
+inline constexpr PathRef kVastPath{nullptr, "/VAST"};
+
+// parent + text, e.g. "/InLine/Creatives".
+constexpr PathRef join(const PathRef& parent, std::string_view text) { return {&parent, text}; }
+// parent + "/name".
+constexpr PathRef named(const PathRef& parent, std::string_view name) {
+    return {&parent, name, 0, nullptr, PathRef::Kind::Name};
+}
+// parent + "/name[index]".
+constexpr PathRef indexed(const PathRef& parent, std::string_view name, std::size_t index) {
+    return {&parent, name, index, nullptr, PathRef::Kind::NameIndex};
+}
+// parent + "[@attr]".
+constexpr PathRef attr_path(const PathRef& parent, std::string_view attr) {
+    return {&parent, attr, 0, nullptr, PathRef::Kind::Attr};
+}
+// A temporary would be gone before the chain is used.
+PathRef join(PathRef&&, std::string_view) = delete;
+PathRef named(PathRef&&, std::string_view) = delete;
+PathRef indexed(PathRef&&, std::string_view, std::size_t) = delete;
+PathRef attr_path(PathRef&&, std::string_view) = delete;
+
+// `prefix` followed by the path, written out whole.
+std::string path_string(std::string_view prefix, const PathRef& path);
+
+// A finding's path as a caller has it: none, a chain, or a text; the report
+// writes it out (shortened when very deep) before the call returns.
 struct PathArg {
-    std::optional<std::string_view> text;
+    const PathRef* ref = nullptr;
+    std::string_view text;  // when there is no chain
+    bool present = false;
     PathArg(std::nullopt_t) {}
-    PathArg(const std::string& s) : text(s) {}
-    PathArg(std::string_view s) : text(s) {}
-    PathArg(const char* s) : text(std::string_view(s)) {}
+    PathArg(const PathRef& r) : ref(&r), present(true) {}
+    PathArg(const WalkPath& w);  // in walk.h
+    PathArg(const std::string& s) : text(s), present(true) {}
+    PathArg(std::string_view s) : text(s), present(true) {}
+    PathArg(const char* s) : text(s), present(true) {}
 };
 
 // Paths of more than kPathSegments element segments keep their first
@@ -95,6 +145,8 @@ inline constexpr std::size_t kPathTail = 31;
 
 // `head` followed by `tail` as a finding's path, shortened as above.
 std::string bounded_path(std::string_view head, std::string_view tail);
+// `prefix` followed by `path`, shortened as above.
+std::string bounded_path(std::string_view prefix, const PathRef& path);
 
 struct Position {
     std::uint32_t line;
@@ -140,7 +192,7 @@ private:
         if (!n) return std::nullopt;
         return Position{n->line, n->col};
     }
-    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, PathArg path,
+    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
              std::optional<Position> at);
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model.h"
+#include "report.h"
 
 namespace adsieve {
 
@@ -23,29 +24,23 @@ enum class Segment : unsigned char {
     NameIndex,  // "/name[k]", k the child's index among all its parent's children
 };
 
-// Appends "/name[index]" to a path.
-inline void append_segment(std::string& path, std::string_view name, std::size_t index) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, index);
-    (void)ec;
-    path.push_back('/');
-    path.append(name);
-    path.push_back('[');
-    path.append(digits, end);
-    path.push_back(']');
-}
+// Frames a walk makes room for at once.
+inline constexpr std::size_t kWalkFrames = 16;
 
 // The path of the node a walk is visiting, built only when asked for: most
-// visits report nothing, so most paths are never written out. Paths of the
-// ancestors, once built, are kept and reused.
+// visits report nothing, so most paths are never written out. The text kept
+// here is the part below the walk's start node; as a PathRef it follows the
+// path the walk started from. Paths of the ancestors, once built, are kept
+// and reused.
 class WalkPath {
 public:
-    WalkPath(std::string base, Segment seg) : path_(std::move(base)), base_len_(path_.size()), seg_(seg) {}
+    WalkPath(const PathRef& base, Segment seg) : ref_{&base, {}, 0, this, PathRef::Kind::Walk}, seg_(seg) {}
     WalkPath(const WalkPath&) = delete;
     WalkPath& operator=(const WalkPath&) = delete;
 
-    // The visited node's path; valid until the walk moves on.
-    const std::string& str() const {
+    // The visited node's path below the start node ("" for the start node
+    // itself); valid until the walk moves on.
+    const std::string& tail() const {
         if (current_) return path_;
         // The open ancestors' paths first, each from its parent's.
         for (; built_ < frames_.size(); ++built_) {
@@ -60,11 +55,13 @@ public:
         current_ = true;
         return path_;
     }
-    operator const std::string&() const { return str(); }
+    // The visited node's whole path, as a parent of further segments.
+    const PathRef& ref() const noexcept { return ref_; }
+    operator const PathRef&() const noexcept { return ref_; }
 
 private:
     template <class Visit>
-    friend void walk(const Node& node, std::string path, Segment seg, Visit&& visit);
+    friend void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit);
 
     struct Frame {
         const Node* node;
@@ -75,39 +72,43 @@ private:
 
     void append(const Node& parent, std::size_t k) const {
         const Node& child = parent.children[k];
-        if (seg_ == Segment::Name) {
-            path_.push_back('/');
-            path_.append(child.name);
-        } else if (seg_ == Segment::NameIndex) {
-            append_segment(path_, child.name, k);
+        if (seg_ == Segment::None) return;
+        path_.push_back('/');
+        path_.append(child.name);
+        if (seg_ == Segment::NameIndex) {
+            char digits[24];
+            auto [end, ec] = std::to_chars(digits, digits + sizeof digits, k);
+            (void)ec;
+            path_.push_back('[');
+            path_.append(digits, end);
+            path_.push_back(']');
         }
     }
 
+    PathRef ref_;
     mutable std::string path_;
-    std::size_t base_len_;
     Segment seg_;
     // frames_[0] is the walk's start node; frames_[i] for i > 0 is child
     // frames_[i].index of frames_[i - 1]. The paths of frames_[0, built_) are
-    // known (frames_[0]'s is the base).
+    // known (frames_[0]'s is empty).
     mutable std::vector<Frame> frames_;
     mutable std::size_t built_ = 1;
     mutable bool current_ = true;  // path_ holds the visited node's path
 };
 
-// A finding's path text, from a path already written out or from a walk.
-inline const std::string& path_text(const std::string& p) noexcept { return p; }
-inline const std::string& path_text(const WalkPath& p) { return p.str(); }
+inline PathArg::PathArg(const WalkPath& w) : ref(&w.ref()), present(true) {}
 
 // Calls visit(node, path) for `node` and then, in document pre-order, for the
-// descendants the visits lead into. `path` starts as the path of `node`; the
-// visit gets it as a WalkPath, which converts to the path text on demand.
+// descendants the visits lead into. `base` is the path of `node`; the visit
+// gets the visited node's path as a WalkPath, written out only on demand.
 template <class Visit>
-void walk(const Node& node, std::string path, Segment seg, Visit&& visit) {
-    WalkPath wp(std::move(path), seg);
+void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
+    WalkPath wp(base, seg);
     Step first = visit(node, static_cast<const WalkPath&>(wp));
     if (first != Step::Into || node.children.empty()) return;
     auto& stack = wp.frames_;
-    stack.push_back({&node, 0, 0, wp.base_len_});
+    stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
+    stack.push_back({&node, 0, 0, 0});
     while (!stack.empty()) {
         auto& top = stack.back();
         if (top.next == top.node->children.size()) {

@@ -25,14 +25,14 @@ bool is_quartile_event(std::string_view ev) {
 
 bool has_width_and_height(const Node& n) { return n.attr("width") && n.attr("height"); }
 
-void check_icons(const Node& icons, const std::string& linear_path, const DetectedVersion& version,
+void check_icons(const Node& icons, const PathRef& linear_path, const DetectedVersion& version,
                  Report& report) {
     const bool v42 = version.at_least(VastVersion::V4_2);
-    const std::string base = linear_path + "/Icons";
+    const PathRef base = join(linear_path, "/Icons");
     std::size_t k = 0;
     for (const Node& icon : icons.children) {
         if (icon.name != "Icon") continue;
-        const std::string icon_path = indexed(base, "Icon", k++);
+        const PathRef icon_path = indexed(base, "Icon", k++);
         bool complete = true;
         for (std::string_view a : kIconAttrs)
             if (!icon.attr(a)) complete = false;
@@ -42,7 +42,7 @@ void check_icons(const Node& icons, const std::string& linear_path, const Detect
         const Node* clicks = icon.child("IconClicks");
         const Node* images = clicks ? clicks->child("IconClickFallbackImages") : nullptr;
         if (!images) continue;
-        const std::string images_path = icon_path + "/IconClicks/IconClickFallbackImages";
+        const PathRef images_path = join(icon_path, "/IconClicks/IconClickFallbackImages");
         std::size_t m = 0;
         for (const Node& img : images->children) {
             if (img.name != "IconClickFallbackImage") continue;
@@ -53,12 +53,12 @@ void check_icons(const Node& icons, const std::string& linear_path, const Detect
     }
 }
 
-void check_linear(const Node& linear, const std::string& linear_path, const DetectedVersion& version,
+void check_linear(const Node& linear, const PathRef& linear_path, const DetectedVersion& version,
                   Report& report) {
     const Node* events = linear.child("TrackingEvents");
     bool has_quartile = false;
     if (events) {
-        const std::string base = linear_path + "/TrackingEvents";
+        const PathRef base = join(linear_path, "/TrackingEvents");
         std::size_t t = 0;
         for (const Node& tr : events->children) {
             if (tr.name != "Tracking") continue;
@@ -76,7 +76,7 @@ void check_linear(const Node& linear, const std::string& linear_path, const Dete
 }
 
 // Reports every child named `item` of `container` that lacks width or height.
-void check_dimensions(const Node& container, const std::string& container_path, std::string_view item,
+void check_dimensions(const Node& container, const PathRef& container_path, std::string_view item,
                       const Rule& rule, Report& report) {
     std::size_t n = 0;
     for (const Node& child : container.children) {
@@ -87,32 +87,32 @@ void check_dimensions(const Node& container, const std::string& container_path, 
     }
 }
 
-void check_inline(const Node& inl, const std::string& ad_path, const DetectedVersion& version,
+void check_inline(const Node& inl, const PathRef& ad_path, const DetectedVersion& version,
                   Report& report) {
     // The Creative counter runs across every Creatives container of the InLine.
-    const std::string creatives_path = ad_path + "/InLine/Creatives";
+    const PathRef creatives_path = join(ad_path, "/InLine/Creatives");
     std::size_t c = 0;
     for (const Node& creatives : inl.children) {
         if (creatives.name != "Creatives") continue;
         for (const Node& creative : creatives.children) {
             if (creative.name != "Creative") continue;
-            const std::string creative_path = indexed(creatives_path, "Creative", c++);
+            const PathRef creative_path = indexed(creatives_path, "Creative", c++);
             if (const Node* linear = creative.child("Linear"))
-                check_linear(*linear, creative_path + "/Linear", version, report);
+                check_linear(*linear, join(creative_path, "/Linear"), version, report);
             if (const Node* nl = creative.child("NonLinearAds"))
-                check_dimensions(*nl, creative_path + "/NonLinearAds", "NonLinear", rule::vast_nonlinear_dimensions,
+                check_dimensions(*nl, join(creative_path, "/NonLinearAds"), "NonLinear", rule::vast_nonlinear_dimensions,
                                  report);
             if (const Node* comp = creative.child("CompanionAds"))
-                check_dimensions(*comp, creative_path + "/CompanionAds", "Companion", rule::vast_companion_dimensions,
+                check_dimensions(*comp, join(creative_path, "/CompanionAds"), "Companion", rule::vast_companion_dimensions,
                                  report);
         }
     }
 }
 
-void check_wrapper(const Node& wrapper, const std::string& ad_path, Report& report) {
+void check_wrapper(const Node& wrapper, const PathRef& ad_path, Report& report) {
     const Node* creatives = wrapper.child("Creatives");
     if (!creatives) return;
-    const std::string creatives_path = ad_path + "/Wrapper/Creatives";
+    const PathRef creatives_path = join(ad_path, "/Wrapper/Creatives");
     std::size_t c = 0;
     for (const Node& creative : creatives->children) {
         if (creative.name != "Creative") continue;
@@ -120,7 +120,8 @@ void check_wrapper(const Node& wrapper, const std::string& ad_path, Report& repo
         const Node* linear = creative.child("Linear");
         const Node* clicks = linear ? linear->child("VideoClicks") : nullptr;
         if (!clicks || !clicks->has_child("ClickThrough")) continue;
-        report(rule::vast_wrapper_clickthrough, indexed(creatives_path, "Creative", index) + "/Linear/VideoClicks/ClickThrough", clicks);
+        const PathRef creative_path = indexed(creatives_path, "Creative", index);
+        report(rule::vast_wrapper_clickthrough, join(creative_path, "/Linear/VideoClicks/ClickThrough"), clicks);
     }
 }
 
@@ -134,7 +135,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path, version, report);
         if (const Node* wrapper = ad.child("Wrapper"); wrapper && wrapper_gate)
             check_wrapper(*wrapper, ad_path, report);

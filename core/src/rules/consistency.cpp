@@ -9,7 +9,7 @@ namespace adsieve::rules::consistency {
 namespace {
 
 // Reports the first impression text repeated within one ad's container.
-void check_duplicate_impressions(const Node& container, std::string path,
+void check_duplicate_impressions(const Node& container, const PathRef& path,
                                  Report& report) {
     std::unordered_set<std::string_view> seen;
     for (const Node& c : container.children) {
@@ -17,7 +17,7 @@ void check_duplicate_impressions(const Node& container, std::string path,
         std::string_view url = text::trim(c.text);
         if (url.empty()) continue;
         if (!seen.insert(url).second) {
-            report(rule::vast_duplicate_impression, std::move(path) + "/Impression", nullptr);
+            report(rule::vast_duplicate_impression, join(path, "/Impression"), nullptr);
             return;
         }
     }
@@ -28,21 +28,21 @@ void check_duplicate_impressions(const Node& container, std::string path,
 void check(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report) {
     // A document that fails to parse is reported by this one issue alone.
     if (parse_failed) {
-        report(rule::vast_parse_error, std::string("/VAST"), nullptr);
+        report(rule::vast_parse_error, "/VAST", nullptr);
         return;
     }
 
     if (version.state == VersionState::Mismatch)
-        report(rule::vast_version_mismatch, std::string("/VAST"), nullptr);
+        report(rule::vast_version_mismatch, "/VAST", nullptr);
     if (root.name != "VAST") return;
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))
-            check_duplicate_impressions(*inline_, ad_path + "/InLine", report);
+            check_duplicate_impressions(*inline_, join(ad_path, "/InLine"), report);
         else if (const Node* wrapper = ad.child("Wrapper"))
-            check_duplicate_impressions(*wrapper, ad_path + "/Wrapper", report);
+            check_duplicate_impressions(*wrapper, join(ad_path, "/Wrapper"), report);
     }
 }
 

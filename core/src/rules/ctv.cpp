@@ -11,8 +11,8 @@ namespace adsieve::rules::ctv {
 
 namespace {
 
-void check_media_files(const Node& media_files, const std::string& linear_path, Report& report) {
-    const std::string mf_path = linear_path + "/MediaFiles";
+void check_media_files(const Node& media_files, const PathRef& linear_path, Report& report) {
+    const PathRef mf_path = join(linear_path, "/MediaFiles");
     if (!media_files.has_child("Mezzanine"))
         report(rule::vast_mezzanine_recommended, mf_path, &media_files);
     if (!media_files.has_child("InteractiveCreativeFile")) return;
@@ -26,10 +26,10 @@ void check_media_files(const Node& media_files, const std::string& linear_path, 
     }
 }
 
-void check_inline(const Node& inl, const std::string& inline_path, Report& report) {
+void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
     const Node* creatives = inl.child("Creatives");
     if (!creatives) return;
-    const std::string creatives_path = inline_path + "/Creatives";
+    const PathRef creatives_path = join(inline_path, "/Creatives");
     bool serving_id_checked = false;
     std::size_t j = 0;
     for (const Node& creative : creatives->children) {
@@ -38,13 +38,14 @@ void check_inline(const Node& inl, const std::string& inline_path, Report& repor
         const Node* linear = creative.child("Linear");
         const Node* media_files = linear ? linear->child("MediaFiles") : nullptr;
         if (!media_files) continue;
-        check_media_files(*media_files, indexed(creatives_path, "Creative", index) + "/Linear", report);
+        const PathRef creative_path = indexed(creatives_path, "Creative", index);
+        check_media_files(*media_files, join(creative_path, "/Linear"), report);
         // The serving identifier is looked at once, by the first Creative with MediaFiles.
         if (serving_id_checked) continue;
         serving_id_checked = true;
         const Node* sid = inl.child("AdServingId");
         if (sid && text::trim(sid->text).empty())
-            report(rule::vast_ad_serving_id_empty, inline_path + "/AdServingId", sid);
+            report(rule::vast_ad_serving_id_empty, join(inline_path, "/AdServingId"), sid);
     }
 }
 
@@ -55,8 +56,8 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        const std::string ad_path = indexed("/VAST", "Ad", i++);
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", report);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+        if (const Node* inl = ad.child("InLine")) check_inline(*inl, join(ad_path, "/InLine"), report);
     }
 }
 

@@ -15,9 +15,9 @@
 namespace adsieve::rules::daast {
 
 // Pricing (model and currency) of one InLine or Wrapper, given its children.
-void check_pricing(std::span<const Node> children, const std::string& content_path, Report& report);
+void check_pricing(std::span<const Node> children, const PathRef& content_path, Report& report);
 // Linear creatives of one InLine or Wrapper; duration and media files only for an InLine.
-void check_ad_content(std::span<const Node> children, const std::string& content_path, bool is_inline,
+void check_ad_content(std::span<const Node> children, const PathRef& content_path, bool is_inline,
                       Report& report);
 
 namespace {
@@ -26,19 +26,21 @@ constexpr std::array<std::string_view, 13> kAudioEvents = {
     "creativeView", "start", "midpoint", "firstQuartile", "thirdQuartile", "complete", "mute",
     "unmute",       "pause", "rewind",   "resume",        "skip",          "progress"};
 
+constexpr PathRef kDaastPath{nullptr, "/DAAST"};
+
 constexpr std::array<std::string_view, 5> kPricingModels = {"cpm", "cpc", "cpe", "cpv", "cpo"};
 
-void check_media_files(const Node& linear, const std::string& linear_path, Report& report) {
+void check_media_files(const Node& linear, const PathRef& linear_path, Report& report) {
     const Node* files = linear.child("MediaFiles");
     if (!files || !files->has_child("MediaFile")) {
         report(rule::daast_linear_mediafiles, linear_path, &linear);
         return;
     }
-    std::string files_path = join(linear_path, "/MediaFiles");
+    const PathRef files_path = join(linear_path, "/MediaFiles");
     std::size_t m = 0;
     for (const Node& f : files->children) {
         if (f.name != "MediaFile") continue;
-        std::string path = indexed(files_path, "MediaFile", m++);
+        const PathRef path = indexed(files_path, "MediaFile", m++);
         auto delivery = f.attr("delivery");
         if (!delivery)
             report(rule::daast_mediafile_delivery, path, &f);
@@ -56,17 +58,17 @@ void check_media_files(const Node& linear, const std::string& linear_path, Repor
     }
 }
 
-void check_tracking(const Node& linear, const std::string& linear_path, Report& report) {
+void check_tracking(const Node& linear, const PathRef& linear_path, Report& report) {
     const Node* events = linear.child("TrackingEvents");
     if (!events) return;
-    std::string events_path = join(linear_path, "/TrackingEvents");
+    const PathRef events_path = join(linear_path, "/TrackingEvents");
     std::size_t k = 0;
     for (const Node& t : events->children) {
         if (t.name != "Tracking") continue;
         std::size_t index = k++;
         auto event = t.attr("event");
         if (!event) continue;
-        std::string path = indexed(events_path, "Tracking", index);
+        const PathRef path = indexed(events_path, "Tracking", index);
         if (!one_of(*event, kAudioEvents))
             report(rule::daast_tracking_event_value, attr_path(path, "event"), &t);
         if (*event != "progress") continue;
@@ -78,7 +80,7 @@ void check_tracking(const Node& linear, const std::string& linear_path, Report& 
     }
 }
 
-void check_linear(const Node& linear, const std::string& linear_path, bool is_inline, Report& report) {
+void check_linear(const Node& linear, const PathRef& linear_path, bool is_inline, Report& report) {
     if (const Node* clicks = linear.child("VideoClicks"))
         report(rule::daast_videoclicks_element, join(linear_path, "/VideoClicks"), clicks);
     if (const Node* old = linear.child("AudioInteractions"))
@@ -97,7 +99,7 @@ void check_linear(const Node& linear, const std::string& linear_path, bool is_in
     check_tracking(linear, linear_path, report);
 }
 
-void check_inline(const Node& inl, const std::string& path, Report& report) {
+void check_inline(const Node& inl, const PathRef& path, Report& report) {
     if (!inl.has_child("AdTitle"))
         report(rule::daast_inline_adtitle, path, &inl);
     if (!inl.has_child("Impression"))
@@ -111,7 +113,7 @@ void check_inline(const Node& inl, const std::string& path, Report& report) {
     check_ad_content(inl.children, path, true, report);
 }
 
-void check_wrapper(const Node& wrapper, const std::string& path, Report& report) {
+void check_wrapper(const Node& wrapper, const PathRef& path, Report& report) {
     if (!wrapper.has_child("DAASTAdTagURI"))
         report(rule::daast_wrapper_daastadtaguri, path, &wrapper);
     if (const Node* vast_uri = wrapper.child("VASTAdTagURI"))
@@ -122,7 +124,7 @@ void check_wrapper(const Node& wrapper, const std::string& path, Report& report)
     check_ad_content(wrapper.children, path, false, report);
 }
 
-void check_ad(const Node& ad, const std::string& ad_path, Report& report) {
+void check_ad(const Node& ad, const PathRef& ad_path, Report& report) {
     const Node* inl = nullptr;
     const Node* wrapper = nullptr;
     std::size_t count = 0;
@@ -143,10 +145,10 @@ void check_ad(const Node& ad, const std::string& ad_path, Report& report) {
 
 }  // namespace
 
-void check_pricing(std::span<const Node> children, const std::string& content_path, Report& report) {
+void check_pricing(std::span<const Node> children, const PathRef& content_path, Report& report) {
     const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
-    std::string path = join(content_path, "/Pricing");
+    const PathRef path = join(content_path, "/Pricing");
     auto model = pricing->attr("model");
     if (!model)
         report(rule::daast_pricing_model, path, pricing);
@@ -156,18 +158,19 @@ void check_pricing(std::span<const Node> children, const std::string& content_pa
         report(rule::daast_pricing_currency, path, pricing);
 }
 
-void check_ad_content(std::span<const Node> children, const std::string& content_path, bool is_inline,
+void check_ad_content(std::span<const Node> children, const PathRef& content_path, bool is_inline,
                       Report& report) {
     const Node* creatives = first_child(children, "Creatives");
     if (!creatives) return;
-    std::string creatives_path = join(content_path, "/Creatives");
+    const PathRef creatives_path = join(content_path, "/Creatives");
     std::size_t j = 0;
     for (const Node& creative : creatives->children) {
         if (creative.name != "Creative") continue;
         std::size_t index = j++;
         const Node* linear = creative.child("Linear");
         if (!linear) continue;
-        check_linear(*linear, join(indexed(creatives_path, "Creative", index), "/Linear"), is_inline, report);
+        const PathRef creative_path = indexed(creatives_path, "Creative", index);
+        check_linear(*linear, join(creative_path, "/Linear"), is_inline, report);
     }
 }
 
@@ -175,30 +178,30 @@ void check(const Node& root, Report& report) {
 
     auto version = root.attr("version");
     if (!version) {
-        report(rule::daast_root_version, std::string("/DAAST"), &root);
+        report(rule::daast_root_version, "/DAAST", &root);
     } else {
         std::string_view v = text::trim(*version);
         if (v != "1.0" && v != "1.1")
-            report(rule::daast_root_version_value, std::string("/DAAST[@version]"), &root);
+            report(rule::daast_root_version_value, "/DAAST[@version]", &root);
     }
 
     if (!root.has_child("Ad") && !root.has_child("Error"))
-        report(rule::daast_root_has_ad_or_error, std::string("/DAAST"), &root);
+        report(rule::daast_root_has_ad_or_error, "/DAAST", &root);
 
     std::size_t e = 0;
     for (const Node& c : root.children) {
         if (c.name != "Error") continue;
-        std::string path = indexed("/DAAST", "Error", e++);
+        const PathRef path = indexed(kDaastPath, "Error", e++);
         std::string_view uri = text::trim(c.text);
         if (uri.empty())
-            report(rule::daast_error_url_empty, std::move(path), &c);
+            report(rule::daast_error_url_empty, path, &c);
         else if (uri.find("[ERRORCODE]") == std::string_view::npos)
-            report(rule::daast_error_tracking_macro, std::move(path), &c);
+            report(rule::daast_error_tracking_macro, path, &c);
     }
 
     std::size_t i = 0;
     for (const Node& c : root.children)
-        if (c.name == "Ad") check_ad(c, indexed("/DAAST", "Ad", i++), report);
+        if (c.name == "Ad") check_ad(c, indexed(kDaastPath, "Ad", i++), report);
 }
 
 }  // namespace adsieve::rules::daast

@@ -12,13 +12,13 @@ namespace adsieve::rules::deprecated {
 
 namespace {
 
-void check_survey(const Node& holder, std::string_view holder_path, Report& report) {
+void check_survey(const Node& holder, const PathRef& holder_path, Report& report) {
     if (!holder.has_child("Survey")) return;
     // Reported at the element that holds the Survey.
-    report(rule::vast_survey_deprecated, std::string(holder_path) + "/Survey", &holder);
+    report(rule::vast_survey_deprecated, join(holder_path, "/Survey"), &holder);
 }
 
-void check_media_file(const Node& mf, const std::string& path, const DetectedVersion& version,
+void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion& version,
                       Report& report) {
     if (version.at_least(VastVersion::V4_0)) {
         if (auto api = mf.attr("apiFramework")) {
@@ -34,12 +34,12 @@ void check_media_file(const Node& mf, const std::string& path, const DetectedVer
     }
 }
 
-void check_inline(const Node& inl, const std::string& inline_path, const DetectedVersion& version,
+void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVersion& version,
                   Report& report) {
     if (version.at_least(VastVersion::V4_1)) check_survey(inl, inline_path, report);
 
     // The Creative counter runs across every Creatives container of the InLine.
-    const std::string creatives_path = inline_path + "/Creatives";
+    const PathRef creatives_path = join(inline_path, "/Creatives");
     std::size_t c = 0;
     for (const Node& creatives : inl.children) {
         if (creatives.name != "Creatives") continue;
@@ -50,7 +50,8 @@ void check_inline(const Node& inl, const std::string& inline_path, const Detecte
             if (!linear) continue;
             const Node* media_files = linear->child("MediaFiles");
             if (!media_files) continue;
-            const std::string base = indexed(creatives_path, "Creative", index) + "/Linear/MediaFiles";
+            const PathRef creative_path = indexed(creatives_path, "Creative", index);
+            const PathRef base = join(creative_path, "/Linear/MediaFiles");
             std::size_t m = 0;
             for (const Node& mf : media_files->children) {
                 if (mf.name != "MediaFile") continue;
@@ -68,13 +69,13 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (v41 && ad.attr("conditionalAd")) {
             report(rule::vast_conditionalad, ad_path, &ad);
         }
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path + "/InLine", version, report);
+        if (const Node* inl = ad.child("InLine")) check_inline(*inl, join(ad_path, "/InLine"), version, report);
         if (const Node* wrapper = ad.child("Wrapper"); wrapper && v41)
-            check_survey(*wrapper, ad_path + "/Wrapper", report);
+            check_survey(*wrapper, join(ad_path, "/Wrapper"), report);
     }
 }
 

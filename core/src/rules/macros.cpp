@@ -162,15 +162,15 @@ void scan_text(std::string_view text, const Path& path, const Node& node,
     }
 
     if (unknown)
-        report(rule::vast_macro_unknown, path_text(path), &node);
+        report(rule::vast_macro_unknown, path, &node);
     if (lowercase)
-        report(rule::vast_macro_lowercase, path_text(path), &node);
+        report(rule::vast_macro_lowercase, path, &node);
     if (deprecated)
-        report(rule::vast_macro_deprecated, path_text(path), &node);
+        report(rule::vast_macro_deprecated, path, &node);
     if (wrong_context)
-        report(rule::vast_macro_wrong_context, path_text(path), &node);
+        report(rule::vast_macro_wrong_context, path, &node);
     if (macro_seen && has_unencoded_character(text))
-        report(rule::vast_macro_uri_unencoded, path_text(path), &node);
+        report(rule::vast_macro_uri_unencoded, path, &node);
 }
 
 // Scans one element's own text when it is a macro-bearing element.
@@ -185,8 +185,8 @@ void check_macro_element(const Node& node, const WalkPath& path, bool deprecatio
 
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent.
-void scan_subtree(const Node& node, std::string path, bool deprecation_enabled, Report& report) {
-    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
+void scan_subtree(const Node& node, const PathRef& path, bool deprecation_enabled, Report& report) {
+    walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         check_macro_element(n, p, deprecation_enabled, report);
         return Step::Into;
     });
@@ -199,11 +199,11 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
-            scan_subtree(*inline_ad, ad_path + "/InLine", deprecation_enabled, report);
+            scan_subtree(*inline_ad, join(ad_path, "/InLine"), deprecation_enabled, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            scan_subtree(*wrapper, ad_path + "/Wrapper", deprecation_enabled, report);
+            scan_subtree(*wrapper, join(ad_path, "/Wrapper"), deprecation_enabled, report);
     }
 
     std::size_t n = 0;
@@ -211,7 +211,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
         if (error.name != "Error") continue;
         const std::size_t index = n++;
         if (!error.text.empty())
-            scan_text(error.text, indexed("/VAST", "Error", index), error, deprecation_enabled,
+            scan_text(error.text, indexed(kVastPath, "Error", index), error, deprecation_enabled,
                       true, false, report);
     }
 }

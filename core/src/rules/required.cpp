@@ -48,7 +48,7 @@ constexpr RequiredAttr kIconAttrs[] = {
     {"yPosition", as_variant(rule::vast_icon_yposition)},
 };
 
-void check_required_attrs(const Node& n, std::span<const RequiredAttr> attrs, const std::string& path,
+void check_required_attrs(const Node& n, std::span<const RequiredAttr> attrs, const PathRef& path,
                           Report& report) {
     for (const RequiredAttr& a : attrs)
         if (!n.attr(a.attr)) report(a.rule, path, &n);
@@ -114,15 +114,15 @@ bool names_reason_macro(std::string_view url) {
 
 }  // namespace
 
-void check_creative_requirements(const Node& creative, const std::string& path,
+void check_creative_requirements(const Node& creative, const PathRef& path,
                                  const DetectedVersion& version, Report& report);
-void check_pricing(std::span<const Node> children, const std::string& parent_path,
+void check_pricing(std::span<const Node> children, const PathRef& parent_path,
                    Report& report);
-void check_categories(std::span<const Node> children, const std::string& parent_path,
+void check_categories(std::span<const Node> children, const PathRef& parent_path,
                       Report& report);
-void check_ad_verifications(std::span<const Node> children, const std::string& path,
+void check_ad_verifications(std::span<const Node> children, const PathRef& path,
                             Report& report);
-void check_embedded_ad_verifications(const Node& node, const std::string& path,
+void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report);
 void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report);
@@ -153,7 +153,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
 
 void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report) {
-    const std::string ad_path = indexed("/VAST", "Ad", ad_index);
+    const PathRef ad_path = indexed(kVastPath, "Ad", ad_index);
     const Node* inline_ad = ad.child("InLine");
     const Node* wrapper = ad.child("Wrapper");
     if (!inline_ad && !wrapper) {
@@ -165,7 +165,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
 
     if (inline_ad) {
         const Node& in = *inline_ad;
-        const std::string p = join(ad_path, "/InLine");
+        const PathRef p = join(ad_path, "/InLine");
         if (!in.has_child("AdSystem"))
             report(rule::vast_inline_adsystem, p, &in);
         if (!in.has_child("AdTitle"))
@@ -180,7 +180,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
         if (version.at_least(VastVersion::V4_1) && !in.has_child("AdServingId"))
             report(rule::vast_adservingid_present, p, &in);
         if (creatives) {
-            const std::string base = join(p, "/Creatives");
+            const PathRef base = join(p, "/Creatives");
             std::size_t j = 0;
             for (const Node& c : creatives->children)
                 if (c.name == "Creative")
@@ -196,7 +196,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
 
     if (wrapper) {
         const Node& w = *wrapper;
-        const std::string p = join(ad_path, "/Wrapper");
+        const PathRef p = join(ad_path, "/Wrapper");
         if (!w.has_child("AdSystem"))
             report(rule::vast_wrapper_adsystem, p, &w);
         if (!w.has_child("Impression"))
@@ -220,13 +220,13 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
     }
 }
 
-void check_creative_requirements(const Node& creative, const std::string& path,
+void check_creative_requirements(const Node& creative, const PathRef& path,
                                  const DetectedVersion& version, Report& report) {
     const Node* uid = creative.child("UniversalAdId");
     if (version.at_least(VastVersion::V4_0) && !uid)
         report(rule::vast_universaladid_present, path, &creative);
     if (uid) {
-        const std::string u = join(path, "/UniversalAdId");
+        const PathRef u = join(path, "/UniversalAdId");
         if (!uid->attr("idRegistry"))
             report(rule::vast_universaladid_idregistry, u, &creative);
         bool has_id_value = uid->attr("idValue").has_value();
@@ -244,11 +244,11 @@ void check_creative_requirements(const Node& creative, const std::string& path,
     }
 
     if (const Node* companions = creative.child("CompanionAds")) {
-        const std::string base = join(path, "/CompanionAds");
+        const PathRef base = join(path, "/CompanionAds");
         std::size_t k = 0;
         for (const Node& comp : companions->children) {
             if (comp.name != "Companion") continue;
-            const std::string kp = indexed(base, "Companion", k++);
+            const PathRef kp = indexed(base, "Companion", k++);
             std::size_t m = 0;
             for (const Node& ct : comp.children) {
                 if (ct.name != "CompanionClickTracking") continue;
@@ -262,7 +262,7 @@ void check_creative_requirements(const Node& creative, const std::string& path,
     }
 
     if (const Node* nonlinears = creative.child("NonLinearAds")) {
-        const std::string base = join(path, "/NonLinearAds");
+        const PathRef base = join(path, "/NonLinearAds");
         std::size_t n = 0;
         for (const Node& nl : nonlinears->children) {
             if (nl.name != "NonLinear") continue;
@@ -274,11 +274,11 @@ void check_creative_requirements(const Node& creative, const std::string& path,
 
     const Node* linear = creative.child("Linear");
     if (!linear) return;
-    const std::string l = join(path, "/Linear");
+    const PathRef l = join(path, "/Linear");
     if (!linear->has_child("Duration"))
         report(rule::vast_linear_duration, l, linear);
     const Node* media = linear->child("MediaFiles");
-    const std::string m = join(l, "/MediaFiles");
+    const PathRef m = join(l, "/MediaFiles");
     if (!media)
         report(rule::vast_linear_mediafiles, l, linear);
     else if (!media->has_child("MediaFile"))
@@ -296,11 +296,11 @@ void check_creative_requirements(const Node& creative, const std::string& path,
     }
 
     if (const Node* icons = linear->child("Icons")) {
-        const std::string base = join(l, "/Icons");
+        const PathRef base = join(l, "/Icons");
         std::size_t i = 0;
         for (const Node& icon : icons->children) {
             if (icon.name != "Icon") continue;
-            const std::string ip = indexed(base, "Icon", i++);
+            const PathRef ip = indexed(base, "Icon", i++);
             check_required_attrs(icon, kIconAttrs, ip, report);
             if (!has_resource(icon))
                 report(rule::vast_icon_resource, ip, &icon);
@@ -311,7 +311,7 @@ void check_creative_requirements(const Node& creative, const std::string& path,
         std::size_t i = 0;
         for (const Node& f : media->children) {
             if (f.name != "InteractiveCreativeFile") continue;
-            const std::string fp = indexed(m, "InteractiveCreativeFile", i++);
+            const PathRef fp = indexed(m, "InteractiveCreativeFile", i++);
             // Both findings point at the <Linear>, not at the file.
             if (!f.attr("apiFramework"))
                 report(rule::vast_interactive_creative_no_api, fp, linear);
@@ -321,18 +321,18 @@ void check_creative_requirements(const Node& creative, const std::string& path,
     }
 }
 
-void check_pricing(std::span<const Node> children, const std::string& parent_path,
+void check_pricing(std::span<const Node> children, const PathRef& parent_path,
                    Report& report) {
     const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
-    const std::string p = join(parent_path, "/Pricing");
+    const PathRef p = join(parent_path, "/Pricing");
     if (!pricing->attr("model"))
         report(rule::vast_pricing_model, p, pricing);
     if (!pricing->attr("currency"))
         report(rule::vast_pricing_currency, p, pricing);
 }
 
-void check_categories(std::span<const Node> children, const std::string& parent_path,
+void check_categories(std::span<const Node> children, const PathRef& parent_path,
                       Report& report) {
     std::size_t n = 0;
     for (const Node& c : children) {
@@ -343,13 +343,13 @@ void check_categories(std::span<const Node> children, const std::string& parent_
     }
 }
 
-void check_ad_verifications(std::span<const Node> children, const std::string& path,
+void check_ad_verifications(std::span<const Node> children, const PathRef& path,
                             Report& report) {
     std::set<std::string, std::less<>> vendors;
     std::size_t j = 0;
     for (const Node& v : children) {
         if (v.name != "Verification") continue;
-        const std::string vp = indexed(path, "Verification", j++);
+        const PathRef vp = indexed(path, "Verification", j++);
         auto vendor = v.attr("vendor");
 
         if (vendor) {
@@ -374,24 +374,24 @@ void check_ad_verifications(std::span<const Node> children, const std::string& p
         }
 
         if (const Node* events = v.child("TrackingEvents")) {
-            const std::string base = join(vp, "/TrackingEvents");
+            const PathRef base = join(vp, "/TrackingEvents");
             std::size_t k = 0;
             for (const Node& t : events->children) {
                 if (t.name != "Tracking") continue;
-                std::string tp = indexed(base, "Tracking", k++);
+                const PathRef tp = indexed(base, "Tracking", k++);
                 auto event = t.attr("event");
                 if (!event) continue;
                 if (*event != "verificationNotExecuted")
                     report(rule::vast_verification_tracking_event_value, attr_path(tp, "event"), &t);
                 else if (!names_reason_macro(t.text))
-                    report(rule::vast_verification_tracking_reason, std::move(tp), &t);
+                    report(rule::vast_verification_tracking_reason, tp, &t);
             }
         }
 
         std::size_t k = 0;
         for (const Node& r : v.children) {
             if (r.name != "JavaScriptResource") continue;
-            const std::string rp = indexed(vp, "JavaScriptResource", k++);
+            const PathRef rp = indexed(vp, "JavaScriptResource", k++);
             auto api = r.attr("apiFramework");
             if (!api)
                 report(rule::vast_js_resource_apiframework, rp, &r);
@@ -406,7 +406,7 @@ void check_ad_verifications(std::span<const Node> children, const std::string& p
         k = 0;
         for (const Node& r : v.children) {
             if (r.name != "ExecutableResource") continue;
-            const std::string rp = indexed(vp, "ExecutableResource", k++);
+            const PathRef rp = indexed(vp, "ExecutableResource", k++);
             auto api = r.attr("apiFramework");
             if (!api)
                 report(rule::vast_exec_resource_apiframework, rp, &r);
@@ -420,16 +420,16 @@ void check_ad_verifications(std::span<const Node> children, const std::string& p
     }
 }
 
-void check_embedded_ad_verifications(const Node& node, const std::string& path,
+void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report) {
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (n.name == "AdVerifications") {
-            check_ad_verifications(n.children, p.str(), report);
+            check_ad_verifications(n.children, p, report);
             return Step::Over;
         }
         for (const Node& c : n.children)
             if (c.name == "Verification") {
-                check_ad_verifications(n.children, p.str(), report);
+                check_ad_verifications(n.children, p, report);
                 return Step::Over;
             }
         return Step::Into;

@@ -21,11 +21,6 @@ namespace adsieve::rules {
 // `parse_failed` is true when the text could not be read to its end.
 void run(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report);
 
-// Path helpers: "/VAST/Ad[2]" and "/VAST[@version]".
-std::string indexed(std::string_view base, std::string_view name, std::size_t index);
-std::string attr_path(std::string_view element_path, std::string_view attr);
-std::string join(std::string_view a, std::string_view b);
-
 // First element of a child list with exactly this name, or nullptr.
 const Node* first_child(std::span<const Node> children, std::string_view name) noexcept;
 // True when v equals one of the values of a vocabulary table.

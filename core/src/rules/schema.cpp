@@ -233,30 +233,20 @@ const TextOnly* find_text_only(std::span<const TextOnly> list, std::string_view 
     return nullptr;
 }
 
-std::string child_path(std::string_view base, std::string_view name) {
-    std::string out;
-    out.reserve(base.size() + name.size() + 1);
-    out.append(base);
-    out.push_back('/');
-    out.append(name);
-    return out;
-}
-
 // Each attribute outside `allowed`, in document order.
-void check_attributes(const Node& element, std::string_view path, Names allowed, Report& report) {
+void check_attributes(const Node& element, const PathRef& path, Names allowed, Report& report) {
     for (const Attr& a : element.attrs)
         if (!one_of(a.name, allowed))
             report(rule::vast_unknown_attribute, attr_path(path, a.name), &element);
 }
 
-std::string child_path(std::string_view base, const Node& child, std::size_t k, Seg seg,
-                       std::string_view fixed) {
+PathRef child_path(const PathRef& base, const Node& child, std::size_t k, Seg seg, std::string_view fixed) {
     switch (seg) {
-        case Seg::Name: return child_path(base, child.name);
+        case Seg::Name: return named(base, child.name);
         case Seg::NameIndex: return indexed(base, child.name, k);
         case Seg::FixedIndex: return indexed(base, fixed, k);
     }
-    return {};
+    return named(base, child.name);
 }
 
 // ---------------------------------------------------------------------------
@@ -274,13 +264,13 @@ bool text_only_has_findings(const Node& element, Names allowed) {
 }
 
 // Child elements first, then attributes outside the list.
-void check_text_only(const Node& element, std::string_view path, Names allowed, Report& report) {
+void check_text_only(const Node& element, const PathRef& path, Names allowed, Report& report) {
     for (const Node& c : element.children)
-        report(rule::vast_text_only_element, child_path(path, c.name), &c);
+        report(rule::vast_text_only_element, named(path, c.name), &c);
     check_attributes(element, path, allowed, report);
 }
 
-void check_tracking_events(std::span<const Node> children, std::string_view path, Report& report) {
+void check_tracking_events(std::span<const Node> children, const PathRef& path, Report& report) {
     for (std::size_t k = 0; k < children.size(); ++k) {
         const Node& c = children[k];
         if (c.name != kTracking.name)
@@ -307,7 +297,7 @@ constexpr ExtensionList kCreativeExtensions{"CreativeExtension", rule::vast_crea
                                             rule::vast_creative_extension_misplaced_element};
 
 // A leaf payload holding "&" or "<" that is neither CDATA nor a URL.
-void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::string_view path,
+void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const PathRef& path,
                                                      const Rule& cdata, Report& report) {
     if (!element.children.empty()) return;
     std::string_view text = element.text;
@@ -316,30 +306,30 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, std::s
     // Cheaper than the URL parse and independent of it, so tested first.
     if (text.find_first_of("&<") == std::string_view::npos) return;
     if (url::is_absolute_url(text)) return;
-    report(cdata, std::string(path), &element);
+    report(cdata, path, &element);
 }
 
 // Pre-order scan of the element's descendants for names with a dedicated
 // place; a found element is reported and not looked into.
-void scan_extension_for_misplaced_elements(const Node& element, std::string_view path, const Rule& misplaced,
+void scan_extension_for_misplaced_elements(const Node& element, const PathRef& path, const Rule& misplaced,
                                            Report& report) {
-    walk(element, std::string(path), Segment::Name, [&](const Node& c, const WalkPath& p) {
+    walk(element, path, Segment::Name, [&](const Node& c, const WalkPath& p) {
         if (&c == &element || !one_of(c.name, kDedicatedNames)) return Step::Into;
-        report.unmutable(misplaced, p.str(), &c);
+        report.unmutable(misplaced, p, &c);
         return Step::Over;
     });
 }
 
-void check_extension_list(std::span<const Node> children, std::string_view path, const ExtensionList& list,
+void check_extension_list(std::span<const Node> children, const PathRef& path, const ExtensionList& list,
                           Report& report) {
     for (std::size_t k = 0; k < children.size(); ++k) {
         const Node& c = children[k];
-        std::string p = indexed(path, c.name, k);
+        const PathRef p = indexed(path, c.name, k);
         if (c.name == list.admitted) {
             maybe_warn_on_extension_like_text_without_cdata(c, p, list.cdata, report);
             scan_extension_for_misplaced_elements(c, p, list.misplaced, report);
         } else {
-            report(list.unknown, std::move(p), &c);
+            report(list.unknown, p, &c);
         }
     }
 }
@@ -354,17 +344,19 @@ const Sub* find_sub(std::span<const Sub> subs, std::string_view name) {
 }
 
 // Checks a container and, in document order, everything below it that the
-// vocabulary describes. The vocabulary bounds the nesting, but the walk keeps
-// its own stack all the same.
-void check_container(const Node& top, Kind top_kind, std::string top_path, Report& report) {
+// vocabulary describes. No container kind holds itself or one of its
+// ancestors' kinds, so the nesting is at most one frame per kind; each
+// frame's path is the parent of its children's.
+void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Report& report) {
     struct Frame {
         const Node* node;
         const Container* c;
-        std::string path;
+        PathRef path;
         std::size_t next;
     };
-    std::vector<Frame> stack;
-    auto enter = [&](const Node& n, Kind kind, std::string path) {
+    std::array<Frame, std::size(kContainers)> stack;
+    std::size_t depth = 0;
+    auto enter = [&](const Node& n, Kind kind, const PathRef& path) {
         switch (kind) {
             case Kind::TrackingEvents: check_tracking_events(n.children, path, report); return;
             case Kind::Extensions: check_extension_list(n.children, path, kExtensions, report); return;
@@ -374,14 +366,16 @@ void check_container(const Node& top, Kind top_kind, std::string top_path, Repor
             default: break;
         }
         const Container& c = kContainers[static_cast<std::size_t>(kind)];
-        check_attributes(n, path, c.attrs, report);
-        stack.push_back({&n, &c, std::move(path), 0});
+        if (depth == stack.size()) return;  // not reached with the table above
+        Frame& f = stack[depth++];
+        f = {&n, &c, path, 0};
+        check_attributes(n, f.path, c.attrs, report);
     };
-    enter(top, top_kind, std::move(top_path));
-    while (!stack.empty()) {
-        Frame& f = stack.back();
+    enter(top, top_kind, top_path);
+    while (depth > 0) {
+        Frame& f = stack[depth - 1];
         if (f.next == f.node->children.size()) {
-            stack.pop_back();
+            --depth;
             continue;
         }
         const std::size_t k = f.next++;
@@ -393,7 +387,7 @@ void check_container(const Node& top, Kind top_kind, std::string top_path, Repor
         } else if (one_of(child.name, c.accepted)) {
             // accepted as it is
         } else if (const Sub* s = find_sub(c.subs, child.name)) {
-            enter(child, s->kind, child_path(f.path, child, k, s->seg, c.fixed));  // `f` may dangle now
+            enter(child, s->kind, child_path(f.path, child, k, s->seg, c.fixed));
         } else {
             report(*c.unknown, child_path(f.path, child, k, c.unknown_seg, c.fixed), &child);
         }
@@ -404,16 +398,16 @@ void check_container(const Node& top, Kind top_kind, std::string top_path, Repor
 
 void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name != "VAST") return;
-    const std::string root_path = "/VAST";
-    check_attributes(root, root_path, kAttrsVersion, report);
+    check_attributes(root, kVastPath, kAttrsVersion, report);
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        std::string ad_path = indexed(root_path, "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         check_attributes(ad, ad_path, kAttrsAd, report);
-        if (const Node* inline_ = ad.child("InLine")) check_container(*inline_, Kind::InLine, ad_path + "/InLine", report);
+        if (const Node* inline_ = ad.child("InLine"))
+            check_container(*inline_, Kind::InLine, join(ad_path, "/InLine"), report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            check_container(*wrapper, Kind::Wrapper, ad_path + "/Wrapper", report);
+            check_container(*wrapper, Kind::Wrapper, join(ad_path, "/Wrapper"), report);
     }
 }
 

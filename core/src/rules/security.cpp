@@ -50,7 +50,7 @@ bool is_plain_http(std::string_view s) noexcept { return text::starts_with(s, "h
 
 }  // namespace
 
-void check_url_value(std::string_view value, const std::string& path, Report& report) {
+void check_url_value(std::string_view value, const PathRef& path, Report& report) {
     if (value.empty())
         report(rule::vast_url_empty, path, nullptr);
     else if (!is_valid_url(value))
@@ -60,7 +60,7 @@ void check_url_value(std::string_view value, const std::string& path, Report& re
 namespace {
 
 // As check_url_value, with the URL test's answer already known.
-void check_url_value(std::string_view value, bool valid, const std::string& path, Report& report) {
+void check_url_value(std::string_view value, bool valid, const PathRef& path, Report& report) {
     if (value.empty())
         report(rule::vast_url_empty, path, nullptr);
     else if (!valid)
@@ -80,7 +80,7 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         return valid == 1;
     };
     if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid())
-        report(rule::vast_url_cdata, path.str(), &node);
+        report(rule::vast_url_cdata, path, &node);
 
     std::optional<RuleVariant> https;
     if (node.name == "Tracking")
@@ -90,14 +90,14 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
     else if (is_tracker_or_click(node.name))
         https = rule::vast_click_tracking_https;
     if (!https) return;
-    if (value.empty() || !is_valid()) check_url_value(value, false, path.str(), report);
-    if (is_plain_http(value)) report(*https, path.str(), &node);
+    if (value.empty() || !is_valid()) check_url_value(value, false, path, report);
+    if (is_plain_http(value)) report(*https, path, &node);
 }
 
 // Checks `node` and its whole subtree in pre-order. Child paths index each
 // child among all children of its parent.
-void check_url_elements(const Node& node, std::string path, Report& report) {
-    walk(node, std::move(path), Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
+void check_url_elements(const Node& node, const PathRef& path, Report& report) {
+    walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         check_url_element(n, p, report);
         return Step::Into;
     });
@@ -108,14 +108,14 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
-            check_url_elements(*inline_ad, ad_path + "/InLine", report);
+            check_url_elements(*inline_ad, join(ad_path, "/InLine"), report);
         if (const Node* wrapper = ad.child("Wrapper")) {
-            check_url_elements(*wrapper, ad_path + "/Wrapper", report);
+            check_url_elements(*wrapper, join(ad_path, "/Wrapper"), report);
             // The tag URI is checked once more under its plain path.
             if (const Node* tag = wrapper->child("VASTAdTagURI"))
-                check_url_value(tag->text, ad_path + "/Wrapper/VASTAdTagURI", report);
+                check_url_value(tag->text, join(ad_path, "/Wrapper/VASTAdTagURI"), report);
         }
     }
 }

@@ -32,7 +32,7 @@ bool is_audio_video_media_file(const Node& mf) {
                     *type == "application/x-mpegURL");
 }
 
-void check_interactive_file(const Node& icf, const std::string& path, Report& report) {
+void check_interactive_file(const Node& icf, const PathRef& path, Report& report) {
     if (!is_html_type(icf))
         report(rule::simid_simid_type_required, path, &icf);
     const std::string_view url = text::trim(icf.text);
@@ -44,13 +44,13 @@ void check_interactive_file(const Node& icf, const std::string& path, Report& re
         report(rule::simid_simid_variable_duration_value, path, &icf);
 }
 
-void check_linear(const Node& linear, const std::string& linear_path, Report& report) {
+void check_linear(const Node& linear, const PathRef& linear_path, Report& report) {
     const Node* media_files = linear.child("MediaFiles");
     if (!media_files || media_files->children.empty()) return;
     bool has_media = false;
     for (const Node& mf : media_files->children)
         if (is_audio_video_media_file(mf)) has_media = true;
-    const std::string base = linear_path + "/MediaFiles";
+    const PathRef base = join(linear_path, "/MediaFiles");
     bool has_simid = false;
     std::size_t n = 0;
     for (const Node& icf : media_files->children) {
@@ -65,7 +65,7 @@ void check_linear(const Node& linear, const std::string& linear_path, Report& re
 }
 
 // The checks on one SIMID IFrameResource.
-void check_iframe_resource(const Node& iframe, const std::string& path, Report& report) {
+void check_iframe_resource(const Node& iframe, const PathRef& path, Report& report) {
     if (!is_html_type(iframe))
         report(rule::simid_iframe_simid_type_required, path, &iframe);
     const std::string_view url = text::trim(iframe.text);
@@ -76,7 +76,7 @@ void check_iframe_resource(const Node& iframe, const std::string& path, Report& 
 }
 
 // The non-linear part, shared by InLine and Wrapper creatives.
-void check_nonlinear_ads(std::span<const Node> creative_children, const std::string& creative_path,
+void check_nonlinear_ads(std::span<const Node> creative_children, const PathRef& creative_path,
                          Report& report) {
     const Node* ads = nullptr;
     for (const Node& c : creative_children)
@@ -85,11 +85,11 @@ void check_nonlinear_ads(std::span<const Node> creative_children, const std::str
             break;
         }
     if (!ads) return;
-    const std::string base = creative_path + "/NonLinearAds";
+    const PathRef base = join(creative_path, "/NonLinearAds");
     std::size_t k = 0;
     for (const Node& nl : ads->children) {
         if (nl.name != "NonLinear") continue;
-        const std::string nl_path = indexed(base, "NonLinear", k++);
+        const PathRef nl_path = indexed(base, "NonLinear", k++);
         const bool simid_nonlinear = is_simid(nl);
         if (simid_nonlinear && !nl.has_child("IFrameResource"))
             report(rule::simid_nonlinear_simid_no_iframe, nl_path, &nl);
@@ -110,22 +110,22 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        const std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         const Node* inl = ad.child("InLine");
         if (const Node* creatives = inl ? inl->child("Creatives") : nullptr) {
-            const std::string base = ad_path + "/InLine/Creatives";
+            const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;
             for (const Node& creative : creatives->children) {
                 if (creative.name != "Creative") continue;
-                const std::string creative_path = indexed(base, "Creative", m++);
+                const PathRef creative_path = indexed(base, "Creative", m++);
                 if (const Node* linear = creative.child("Linear"))
-                    check_linear(*linear, creative_path + "/Linear", report);
+                    check_linear(*linear, join(creative_path, "/Linear"), report);
                 check_nonlinear_ads(creative.children, creative_path, report);
             }
         }
         const Node* wrapper = ad.child("Wrapper");
         if (const Node* creatives = wrapper ? wrapper->child("Creatives") : nullptr) {
-            const std::string base = ad_path + "/Wrapper/Creatives";
+            const PathRef base = join(ad_path, "/Wrapper/Creatives");
             std::size_t m = 0;
             for (const Node& creative : creatives->children) {
                 if (creative.name != "Creative") continue;

@@ -168,12 +168,12 @@ bool is_taxonomy_authority(std::string_view host) {
             h[h.size() - kTaxonomyLabDomain.size() - 1] == '.');
 }
 
-void check_linear(const Node& linear, const std::string& linear_path,
+void check_linear(const Node& linear, const PathRef& linear_path,
                   std::optional<VastVersion> version, Report& report) {
     if (const Node* duration = linear.child("Duration")) {
         std::string_view d = text::trim(duration->text);
         if (!d.empty() && !is_hhmmss(d))
-            report(rule::vast_duration_format, linear_path + "/Duration", duration);
+            report(rule::vast_duration_format, join(linear_path, "/Duration"), duration);
     }
 
     auto skipoffset = linear.attr("skipoffset");
@@ -184,56 +184,56 @@ void check_linear(const Node& linear, const std::string& linear_path,
     if (!skipoffset && tracking_events) {
         for (const Node& t : tracking_events->children) {
             if (t.name != "Tracking" || t.attr("event") != "skip") continue;
-            report(rule::vast_skip_event_no_skipoffset, linear_path + "/TrackingEvents", &linear);
+            report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
             break;
         }
     }
 
     if (tracking_events) {
-        const std::string events_path = linear_path + "/TrackingEvents";
+        const PathRef events_path = join(linear_path, "/TrackingEvents");
         std::size_t k = 0;
         for (const Node& t : tracking_events->children) {
             if (t.name != "Tracking") continue;
             std::size_t index = k++;
             auto event = t.attr("event");
             if (!event) continue;
-            auto tracking_path = [&] { return indexed(events_path, "Tracking", index); };
+            const PathRef tracking_path = indexed(events_path, "Tracking", index);
             if (*event == "progress") {
                 auto offset = t.attr("offset");
                 if (offset && !is_valid_time_or_percent(*offset))
-                    report(rule::vast_progress_offset_format, attr_path(tracking_path(), "offset"), &t);
+                    report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
             }
             if (!version || one_of(*event, event_vocabulary(*version))) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
-                report(rule::vast_tracking_event_removed, attr_path(tracking_path(), "event"), &t);
+                report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
             else
-                report(rule::vast_tracking_event_value, attr_path(tracking_path(), "event"), &t);
+                report(rule::vast_tracking_event_value, attr_path(tracking_path, "event"), &t);
         }
     }
 
     if (const Node* media_files = linear.child("MediaFiles")) {
-        const std::string files_path = linear_path + "/MediaFiles";
+        const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
         for (const Node& mf : media_files->children) {
             if (mf.name != "MediaFile") continue;
             std::size_t index = m++;
-            auto media_path = [&] { return indexed(files_path, "MediaFile", index); };
+            const PathRef media_path = indexed(files_path, "MediaFile", index);
             auto delivery = mf.attr("delivery");
             if (delivery && !one_of(*delivery, kDeliveries))
-                report(rule::vast_mediafile_delivery_enum, attr_path(media_path(), "delivery"), &mf);
+                report(rule::vast_mediafile_delivery_enum, attr_path(media_path, "delivery"), &mf);
             bool has_min = mf.attr("minBitrate").has_value();
             bool has_max = mf.attr("maxBitrate").has_value();
             if (has_min != has_max)
-                report(rule::vast_minmaxbitrate_pair, media_path(), &mf);
+                report(rule::vast_minmaxbitrate_pair, media_path, &mf);
             if (mf.attr("bitrate") && (has_min || has_max))
-                report(rule::vast_bitrate_conflict, media_path(), &mf);
+                report(rule::vast_bitrate_conflict, media_path, &mf);
         }
     }
 }
 
-void check_companions(const Node& companion_ads, const std::string& creative_path,
+void check_companions(const Node& companion_ads, const PathRef& creative_path,
                       Report& report) {
-    std::string companions_path = creative_path + "/CompanionAds";
+    const PathRef companions_path = join(creative_path, "/CompanionAds");
     auto required = companion_ads.attr("required");
     if (required && !one_of(*required, kCompanionRequired))
         report(rule::vast_companion_required_attr, attr_path(companions_path, "required"), &companion_ads);
@@ -242,12 +242,14 @@ void check_companions(const Node& companion_ads, const std::string& creative_pat
         if (companion.name != "Companion") continue;
         std::size_t index = c++;
         auto mode = companion.attr("renderingMode");
-        if (mode && !one_of(*mode, kRenderingModes))
-            report(rule::vast_companion_renderingmode_value, attr_path(indexed(companions_path, "Companion", index), "renderingMode"), &companion);
+        if (mode && !one_of(*mode, kRenderingModes)) {
+            const PathRef companion_path = indexed(companions_path, "Companion", index);
+            report(rule::vast_companion_renderingmode_value, attr_path(companion_path, "renderingMode"), &companion);
+        }
     }
 }
 
-void check_pricing(const Node& pricing, const std::string& pricing_path,
+void check_pricing(const Node& pricing, const PathRef& pricing_path,
                    std::optional<VastVersion> version, Report& report) {
     if (auto currency = pricing.attr("currency")) {
         bool ok = currency->size() == 3 && std::all_of(currency->begin(), currency->end(), is_ascii_letter);
@@ -261,15 +263,17 @@ void check_pricing(const Node& pricing, const std::string& pricing_path,
     }
 }
 
-void check_authorities(std::span<const Node> children, std::string_view content_path, std::string_view element,
+void check_authorities(std::span<const Node> children, const PathRef& content_path, std::string_view element,
                        const Rule& not_uri, const Rule& unknown, Report& report) {
     std::size_t g = 0;
     for (const Node& c : children) {
         if (c.name != element) continue;
         std::size_t index = g++;
-        if (auto authority = c.attr("authority"))
-            check_authority_value(*authority, attr_path(indexed(content_path, element, index), "authority"),
-                                  not_uri, unknown, Position{c.line, c.col}, report);
+        if (auto authority = c.attr("authority")) {
+            const PathRef element_path = indexed(content_path, element, index);
+            check_authority_value(*authority, attr_path(element_path, "authority"), not_uri, unknown,
+                                  Position{c.line, c.col}, report);
+        }
     }
 }
 
@@ -303,7 +307,7 @@ bool is_valid_time_or_percent(std::string_view s) noexcept {
     return is_hhmmss(s);
 }
 
-void check_authority_value(std::string_view value, std::string path, const Rule& not_uri,
+void check_authority_value(std::string_view value, const PathRef& path, const Rule& not_uri,
                            const Rule& unknown, Position at, Report& report) {
     std::string_view host = text::trim(value);
     if (host.starts_with("https://"))
@@ -313,30 +317,30 @@ void check_authority_value(std::string_view value, std::string path, const Rule&
     host = host.substr(0, host.find_first_of("/?#"));
     if (host.starts_with("www.")) host.remove_prefix(4);
     if (!is_well_formed_host(host)) {
-        report(not_uri, std::move(path), at);
+        report(not_uri, path, at);
         return;
     }
     if (!is_taxonomy_authority(host))
-        report(unknown, std::move(path), at);
+        report(unknown, path, at);
 }
 
-void check_ad_content(std::span<const Node> children, std::string_view content_path,
+void check_ad_content(std::span<const Node> children, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report) {
     if (const Node* creatives = first_child(children, "Creatives")) {
-        std::string creatives_path = std::string(content_path) + "/Creatives";
+        const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
         for (const Node& creative : creatives->children) {
             if (creative.name != "Creative") continue;
-            std::string creative_path = indexed(creatives_path, "Creative", j++);
+            const PathRef creative_path = indexed(creatives_path, "Creative", j++);
             if (const Node* linear = creative.child("Linear"))
-                check_linear(*linear, creative_path + "/Linear", version, report);
+                check_linear(*linear, join(creative_path, "/Linear"), version, report);
             if (const Node* companion_ads = creative.child("CompanionAds"))
                 check_companions(*companion_ads, creative_path, report);
         }
     }
 
     if (const Node* pricing = first_child(children, "Pricing"))
-        check_pricing(*pricing, std::string(content_path) + "/Pricing", version, report);
+        check_pricing(*pricing, join(content_path, "/Pricing"), version, report);
 
     if (version && *version >= VastVersion::V4_0)
         check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
@@ -357,19 +361,21 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
             if (ad.name != "Ad") continue;
             std::size_t index = i++;
             auto ad_type = ad.attr("adType");
-            if (ad_type && !one_of(*ad_type, kAdTypes))
-                report(rule::vast_adtype_value, attr_path(indexed("/VAST", "Ad", index), "adType"), &ad);
+            if (ad_type && !one_of(*ad_type, kAdTypes)) {
+                const PathRef ad_path = indexed(kVastPath, "Ad", index);
+                report(rule::vast_adtype_value, attr_path(ad_path, "adType"), &ad);
+            }
         }
     }
 
     std::size_t i = 0;
     for (const Node& ad : root.children) {
         if (ad.name != "Ad") continue;
-        std::string ad_path = indexed("/VAST", "Ad", i++);
+        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))
-            check_ad_content(inline_->children, ad_path + "/InLine", effective, report);
+            check_ad_content(inline_->children, join(ad_path, "/InLine"), effective, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            check_ad_content(wrapper->children, ad_path + "/Wrapper", effective, report);
+            check_ad_content(wrapper->children, join(ad_path, "/Wrapper"), effective, report);
     }
 }
 

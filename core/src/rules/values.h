@@ -14,12 +14,12 @@ void check(const Node& root, const DetectedVersion& version, Report& report);
 
 // Checks the children of one <InLine> or <Wrapper> whose path is `content_path`
 // ("/VAST/Ad[0]/InLine"). `version` is the effective version, if known.
-void check_ad_content(std::span<const Node> children, std::string_view content_path,
+void check_ad_content(std::span<const Node> children, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report);
 
 // Checks one taxonomy authority attribute value and reports at most one of
 // the two rules.
-void check_authority_value(std::string_view value, std::string path, const Rule& not_uri,
+void check_authority_value(std::string_view value, const PathRef& path, const Rule& not_uri,
                            const Rule& unknown, Position at, Report& report);
 
 // Clock time HH:MM:SS or HH:MM:SS.mmm (two or more hour digits), taken unchanged.

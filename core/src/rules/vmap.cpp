@@ -20,6 +20,7 @@ namespace adsieve::rules::vmap {
 
 namespace {
 
+constexpr PathRef kVmapPath{nullptr, "/VMAP"};
 constexpr std::string_view kNamespaceUri = "http://www.iab.net/videosuite/vmap";
 
 constexpr std::array<std::string_view, 3> kBreakTypes = {"linear", "nonlinear", "display"};
@@ -67,15 +68,15 @@ bool is_valid_boolean(std::string_view raw) noexcept {
 
 // The embedded document is validated in place with the full VAST rule set,
 // its findings reported under the path of the element that carries it.
-void check_embedded_vast(const Node& vast, const std::string& data_path, Report& report) {
+void check_embedded_vast(const Node& vast, const PathRef& data_path, Report& report) {
     const std::string_view outer = report.path_prefix;
-    const std::string prefix = outer.empty() ? data_path : std::string(outer) + data_path;
+    const std::string prefix = path_string(outer, data_path);
     report.path_prefix = prefix;
     run(vast, false, detect_version(vast), report);
     report.path_prefix = outer;
 }
 
-void check_content(const Node& content, const std::string& source_path, Report& report) {
+void check_content(const Node& content, const PathRef& source_path, Report& report) {
     if (content.name == "CustomAdData") {
         if (!text::trim(content.text).empty() && !content.has_cdata)
             report(rule::vmap_customaddata_cdata, join(source_path, "/CustomAdData"), &content);
@@ -85,7 +86,7 @@ void check_content(const Node& content, const std::string& source_path, Report& 
         else if (!content.has_cdata)
             report(rule::vmap_adtaguri_cdata, join(source_path, "/AdTagURI"), &content);
     } else if (content.name == "VASTAdData") {
-        std::string data_path = join(source_path, "/VASTAdData");
+        const PathRef data_path = join(source_path, "/VASTAdData");
         const Node* vast = content.child("VAST");
         if (!vast) {
             report(rule::vmap_vastaddata_vast_root, data_path, &content);
@@ -93,13 +94,13 @@ void check_content(const Node& content, const std::string& source_path, Report& 
         }
         auto version = vast->attr("version");
         if (version && text::trim(*version) != "3.0")
-            report(rule::vmap_embedded_vast_version, attr_path(join(data_path, "/VAST"), "version"), vast);
+            report(rule::vmap_embedded_vast_version, join(data_path, "/VAST[@version]"), vast);
         check_embedded_vast(*vast, data_path, report);
     }
 }
 
-void check_ad_source(const Node& source, const std::string& break_path, Report& report) {
-    std::string source_path = join(break_path, "/AdSource");
+void check_ad_source(const Node& source, const PathRef& break_path, Report& report) {
+    const PathRef source_path = join(break_path, "/AdSource");
     for (std::string_view name : {std::string_view("allowMultipleAds"), std::string_view("followRedirects")}) {
         auto v = source.attr(name);
         if (v && !is_valid_boolean(*v))
@@ -113,15 +114,15 @@ void check_ad_source(const Node& source, const std::string& break_path, Report& 
     for (const Node* c : contents) check_content(*c, source_path, report);
 }
 
-void check_tracking_events(const Node& events, const std::string& break_path, Report& report) {
-    std::string events_path = join(break_path, "/TrackingEvents");
+void check_tracking_events(const Node& events, const PathRef& break_path, Report& report) {
+    const PathRef events_path = join(break_path, "/TrackingEvents");
     for (const Node& c : events.children)
         if (c.name != "Tracking")
-            report(rule::vmap_trackingevents_unknown_child, join(events_path, "/").append(c.name), &c);
+            report(rule::vmap_trackingevents_unknown_child, named(events_path, c.name), &c);
     std::size_t k = 0;
     for (const Node& t : events.children) {
         if (t.name != "Tracking") continue;
-        std::string path = indexed(events_path, "Tracking", k++);
+        const PathRef path = indexed(events_path, "Tracking", k++);
         auto event = t.attr("event");
         if (!event) {
             report(rule::vmap_tracking_event, path, &t);
@@ -136,7 +137,7 @@ void check_tracking_events(const Node& events, const std::string& break_path, Re
     }
 }
 
-void check_ad_break(const Node& brk, const std::string& break_path, Report& report) {
+void check_ad_break(const Node& brk, const PathRef& break_path, Report& report) {
     auto offset = brk.attr("timeOffset");
     if (!offset)
         report(rule::vmap_adbreak_timeoffset, break_path, &brk);
@@ -161,7 +162,7 @@ void check_ad_break(const Node& brk, const std::string& break_path, Report& repo
 
     for (const Node& c : brk.children)
         if (c.name != "AdSource" && c.name != "Extensions" && c.name != "TrackingEvents")
-            report(rule::vmap_adbreak_unknown_child, join(break_path, "/").append(c.name), &c);
+            report(rule::vmap_adbreak_unknown_child, named(break_path, c.name), &c);
 
     const Node* first_source = nullptr;
     const Node* second_source = nullptr;
@@ -186,9 +187,9 @@ void check(const Node& root, Report& report) {
 
     auto version = root.attr("version");
     if (!version)
-        report(rule::vmap_root_version, std::string("/VMAP"), &root);
+        report(rule::vmap_root_version, "/VMAP", &root);
     else if (text::trim(*version) != "1.0")
-        report(rule::vmap_root_version_value, std::string("/VMAP[@version]"), &root);
+        report(rule::vmap_root_version_value, "/VMAP[@version]", &root);
 
     bool declares_namespace = false;
     for (const Attr& a : root.attrs)
@@ -197,15 +198,15 @@ void check(const Node& root, Report& report) {
             break;
         }
     if (!declares_namespace)
-        report(rule::vmap_root_namespace, std::string("/VMAP"), &root);
+        report(rule::vmap_root_namespace, "/VMAP", &root);
 
     for (const Node& c : root.children)
         if (c.name != "AdBreak" && c.name != "Extensions")
-            report(rule::vmap_root_unknown_child, join("/VMAP/", c.name), &c);
+            report(rule::vmap_root_unknown_child, named(kVmapPath, c.name), &c);
 
     std::size_t i = 0;
     for (const Node& c : root.children)
-        if (c.name == "AdBreak") check_ad_break(c, indexed("/VMAP", "AdBreak", i++), report);
+        if (c.name == "AdBreak") check_ad_break(c, indexed(kVmapPath, "AdBreak", i++), report);
 }
 
 }  // namespace adsieve::rules::vmap
