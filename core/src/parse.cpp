@@ -1,6 +1,8 @@
 // Folds tokenizer events into the element tree.
 #include <algorithm>
 #include <memory>
+#include <new>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -91,6 +93,48 @@ struct OpenElement {
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
+// The pending nodes, kept in blocks that never move: growing copies nothing,
+// and the blocks a closing element's children leave empty are given back as
+// they are copied out, so a long list of siblings is never held twice.
+class NodeStack {
+public:
+    Node& push() {
+        if (size_ == blocks_.size() * kBlock)
+            blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kBlock * sizeof(Node)));
+        Node* n = ::new (slot(size_)) Node{};
+        ++size_;
+        return *n;
+    }
+    Node& operator[](std::size_t i) noexcept { return *std::launder(reinterpret_cast<Node*>(slot(i))); }
+    std::size_t size() const noexcept { return size_; }
+
+    // Copies the nodes from `first` on into `out` and drops them.
+    void move_tail(std::size_t first, Node* out) {
+        // Blocks past the one `first` lies in and one spare are released as
+        // soon as they are copied.
+        const std::size_t keep = first / kBlock + 2;
+        for (std::size_t i = first; i < size_;) {
+            const std::size_t b = i / kBlock;
+            const std::size_t run = std::min(kBlock - i % kBlock, size_ - i);
+            std::memcpy(static_cast<void*>(out), slot(i), run * sizeof(Node));
+            out += run;
+            i += run;
+            if (b >= keep) blocks_[b].reset();
+        }
+        size_ = first;
+        if (blocks_.size() > keep) blocks_.resize(keep);
+    }
+
+private:
+    static constexpr std::size_t kBlock = 256;
+    static_assert(alignof(Node) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+
+    std::byte* slot(std::size_t i) const noexcept { return blocks_[i / kBlock].get() + (i % kBlock) * sizeof(Node); }
+
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::size_t size_ = 0;
+};
+
 // Builds the tree in document order. Every element is first appended to a
 // list of pending nodes; when it closes, the nodes after it (its children,
 // already complete) move into one exactly sized list in the arena. Texts of
@@ -98,7 +142,7 @@ struct OpenElement {
 // innermost open element ever adds to it.
 struct Builder {
     Arena& arena;
-    std::vector<Node> pending;
+    NodeStack pending;
     std::vector<OpenElement> open;
     std::string scratch;
 
@@ -164,9 +208,8 @@ struct Builder {
         if (first < pending.size()) {
             const std::size_t count = pending.size() - first;
             Node* kids = arena.make_array<Node>(count);
-            std::uninitialized_copy(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end(), kids);
+            pending.move_tail(first, kids);
             n.children = List<Node>(kids, count);
-            pending.resize(first);
         }
         open.pop_back();
     }
@@ -191,14 +234,12 @@ Document parse(std::string_view input) {
     seen.small.reserve(16);
     xml::LineCounter lines;
     Builder b{mem, {}, {}, {}};
-    // About one element per 64 bytes of input; the lists grow past that.
-    b.pending.reserve(std::min<std::size_t>(input.size() / 64 + 16, 4096));
     b.open.reserve(64);
     std::vector<Attr> attrs;
     attrs.reserve(16);
 
     auto make_node = [&](const xml::Event& e) {
-        Node& n = b.pending.emplace_back();
+        Node& n = b.pending.push();
         n.name = e.data.substr(e.local);
         attrs.clear();
         if (!e.attrs.empty()) {
@@ -269,7 +310,7 @@ Document parse(std::string_view input) {
         return doc;
     }
     while (!b.open.empty()) b.close();
-    doc.root = b.pending.front();
+    doc.root = b.pending[0];
     return doc;
 }
 
