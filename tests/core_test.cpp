@@ -106,6 +106,61 @@ TEST(Frame, DocumentKindsAndParseErrors) {
     EXPECT_EQ(r.version.effective(), VastVersion::V3_0);
 }
 
+// Texts of every length up to well past the point where the writer measures
+// instead of assuming the worst, each with every kind of escape at every
+// place, against a byte-at-a-time reference; many findings that share texts
+// and outgrow the first buffer must come out whole.
+TEST(Json, EscapesLongTextsAndManyFindingsExactly) {
+    auto reference = [](std::string_view s) {
+        std::string out = "\"";
+        for (unsigned char c : s) {
+            if (c == '"') out += "\\\"";
+            else if (c == '\\') out += "\\\\";
+            else if (c == '\t') out += "\\t";
+            else if (c == '\n') out += "\\n";
+            else if (c == '\r') out += "\\r";
+            else if (c < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        return out + "\"";
+    };
+    const std::string specials = std::string("\"\\\t\n\r\x01\x1f", 7) + std::string(1, '\0');
+    for (std::size_t len : {0u, 1u, 15u, 16u, 17u, 255u, 256u, 257u, 300u, 1000u})
+        for (char sp : specials) {
+            std::string s(len, 'a');
+            for (std::size_t i = 0; i < len; i += 7) s[i] = sp;
+            std::string out = "x";
+            append_escaped(out, s);
+            EXPECT_EQ(out, "x" + reference(s)) << len << " " << int(sp);
+            std::string all(len, sp);
+            out.clear();
+            append_escaped(out, all);
+            EXPECT_EQ(out, reference(all)) << len << " " << int(sp);
+        }
+
+    ValidationResult r;
+    Issue is;
+    is.id = "X-1.0-a";
+    is.message = "a \"quoted\" message";
+    is.spec_ref = "ref";
+    is.path = std::string(2000, '\n');
+    r.issues.assign(500, is);
+    r.errors = 500;
+    const std::string json = render_json(r);
+    const std::string one = "{\"id\":\"X-1.0-a\",\"severity\":\"error\",\"message\":" + reference(is.message) +
+                            ",\"path\":" + reference(*is.path) + ",\"spec_ref\":\"ref\",\"line\":null,\"col\":null}";
+    std::string want = "{\"version\":null,\"issues\":[";
+    for (int i = 0; i < 500; ++i) want += (i ? "," : "") + one;
+    want += "],\"summary\":{\"errors\":500,\"warnings\":0,\"infos\":0,\"valid\":false}}";
+    EXPECT_EQ(json, want);
+}
+
 TEST(Json, RendersAndEscapesByteForByte) {
     ValidationResult r;
     EXPECT_EQ(render_json(r),
