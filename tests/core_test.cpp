@@ -1,6 +1,7 @@
 // The validation frame: catalogue, version detection, severities, JSON text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "overrides.h"
 #include "rules/rules.h"
 #include "support.h"
+#include "text.h"
 #include "validate.h"
 #include "version.h"
 
@@ -228,6 +230,21 @@ TEST(Report, LongPathsAreShortenedAtTheReport) {
     EXPECT_EQ(adsieve::bounded_path(segments(1, 3), segments(4, 64)), segments(1, 64));
     EXPECT_EQ(adsieve::bounded_path(segments(1, 90), ""), segments(1, 32) + "/..." + segments(60, 90));
     EXPECT_EQ(adsieve::bounded_path("", ""), "");
+}
+
+// Names of one length that differ in a single byte are told apart, and so are
+// names that share every hashed byte with a member.
+TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {
+    static constexpr std::array<std::string_view, 7> kNames = {"Tracking", "Trackinh", "Xracking", "MediaFile",
+                                                               "A", "IconClickThrough", "IconViewThrough"};
+    static constexpr auto set = adsieve::text::make_name_set(kNames);
+    for (std::size_t i = 0; i < kNames.size(); ++i) EXPECT_EQ(set.find(kNames[i]), int(i)) << kNames[i];
+    // "TrAcking" and "Tr-cking" share the probe of "Tracking" and fail only at the comparison.
+    const std::initializer_list<std::string_view> others = {
+        "", "tracking", "TrAcking", "Tr-cking", "Trackin", "Trackingg", "B", "a", "MediaFilE", "IconClickThrougH",
+        std::string_view("Tracking\0", 9)};
+    for (std::string_view s : others)
+        EXPECT_FALSE(set.contains(s)) << s;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Small text helpers shared by the parser and the rules.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,68 @@ std::string ascii_lower(std::string_view s);
 bool iequals_ascii(std::string_view a, std::string_view b) noexcept;
 
 inline bool starts_with(std::string_view s, std::string_view p) noexcept { return s.substr(0, p.size()) == p; }
+
+// A fixed set of names answered with one probe and one comparison. The names
+// are placed at compile time in a table indexed by a multiplicative hash of a
+// name's length and its first, middle and last two bytes; the multiplier is
+// searched for so that no two names share a slot.
+template <std::size_t N, unsigned Bits>
+struct NameSet {
+    static_assert(N > 0 && N < 255 && Bits >= 4 && Bits <= 12);
+    std::array<std::string_view, N> names;
+    std::uint64_t multiplier = 0;
+    std::array<std::uint8_t, std::size_t{1} << Bits> slots{};  // index + 1 into names, 0 when free
+
+    // For a non-empty name.
+    static constexpr std::uint64_t key(std::string_view s) noexcept {
+        auto byte = [&](std::size_t i) { return std::uint64_t(static_cast<unsigned char>(s[i])); };
+        const std::size_t n = s.size();
+        return (n & 0xFF) | byte(0) << 8 | byte(n / 2) << 16 | byte(n >= 2 ? n - 2 : 0) << 24 | byte(n - 1) << 32 |
+               std::uint64_t(n >> 8) << 40;
+    }
+    constexpr std::size_t slot(std::string_view s) const noexcept {
+        return std::size_t((key(s) * multiplier) >> (64 - Bits));
+    }
+
+    // The position of `s` in `names`, or -1.
+    constexpr int find(std::string_view s) const noexcept {
+        if (s.empty()) return -1;
+        const unsigned k = slots[slot(s)];
+        return k != 0 && names[k - 1] == s ? int(k) - 1 : -1;
+    }
+    constexpr bool contains(std::string_view s) const noexcept { return find(s) >= 0; }
+};
+
+constexpr unsigned name_set_bits(std::size_t n) {
+    unsigned bits = 4;
+    while ((std::size_t{1} << bits) < 4 * n) ++bits;
+    return bits;
+}
+
+// Builds the set of `names`; fails to compile when a name is empty or two
+// names agree in every byte the hash reads.
+template <std::size_t N>
+consteval NameSet<N, name_set_bits(N)> make_name_set(const std::array<std::string_view, N>& names) {
+    using Set = NameSet<N, name_set_bits(N)>;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (names[i].empty()) throw "a name is empty";
+        for (std::size_t j = 0; j < i; ++j)
+            if (Set::key(names[i]) == Set::key(names[j])) throw "two names agree in every hashed byte";
+    }
+    Set set{names};
+    for (std::uint64_t m = 0x9E3779B97F4A7C15u, tries = 0; tries < 2000; m += 0x2545F4914F6CDD1Eu, ++tries) {
+        set.multiplier = m | 1;
+        set.slots = {};
+        bool clash = false;
+        for (std::size_t i = 0; i < N && !clash; ++i) {
+            std::uint8_t& slot = set.slots[set.slot(names[i])];
+            clash = slot != 0;
+            slot = std::uint8_t(i + 1);
+        }
+        if (!clash) return set;
+    }
+    throw "no multiplier separates these names";
+}
 
 // True when the bytes are well-formed UTF-8.
 bool is_valid_utf8(std::string_view s) noexcept;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text.h"
+
 namespace adsieve::rules::macros {
 
 namespace {
@@ -62,11 +64,11 @@ constexpr std::array<std::string_view, 25> kMacroElements = {
     "ClosedCaptionFile",
 };
 
+constexpr auto kMacroElementSet = text::make_name_set(kMacroElements);
+
 constexpr std::size_t kMaxNameBytes = 48;
 
-bool is_macro_element(std::string_view name) noexcept {
-    return std::ranges::find(kMacroElements, name) != kMacroElements.end();
-}
+bool is_macro_element(std::string_view name) noexcept { return kMacroElementSet.contains(name); }
 
 bool is_known_macro(std::string_view upper) noexcept {
     return std::ranges::binary_search(KNOWN_MACROS, upper);
