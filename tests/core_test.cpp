@@ -247,4 +247,24 @@ TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {
         EXPECT_FALSE(set.contains(s)) << s;
 }
 
+// Leading blanks are counted in blocks of sixteen and eight bytes: runs of
+// every length end at every kind of byte next to the blank ranges.
+TEST(Trim, LeadingBlanksInBlocks) {
+    const std::string blanks = " \t\n\v\f\r";
+    const std::string stops = std::string("x!\x08\x0E\x1F\x7F\x89\xA0\x29\x2C", 10) + std::string(1, '\0');
+    for (std::size_t run = 0; run <= 40; ++run) {
+        std::string head;
+        for (std::size_t i = 0; i < run; ++i) head += blanks[(i * 7 + run) % blanks.size()];
+        EXPECT_EQ(adsieve::text::leading_ascii_blanks(head), run);
+        EXPECT_EQ(adsieve::text::trim(head), "");
+        for (char stop : stops) {
+            const std::string text = head + stop + " y" + head;
+            EXPECT_EQ(adsieve::text::leading_ascii_blanks(text), run) << run << " " << int(stop);
+            if (static_cast<unsigned char>(stop) < 0x80) {
+                EXPECT_EQ(adsieve::text::trim(text), text.substr(run, 3)) << run << " " << int(stop);
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace adsieve::text {
 
 // Length in bytes of a Unicode White_Space character starting at s[i], or 0.
@@ -17,13 +21,42 @@ std::size_t white_space_before(std::string_view s, std::size_t end) noexcept;
 // trim for a text whose ends, once ASCII blanks are stripped, are not ASCII.
 std::string_view trim_beyond_ascii(std::string_view s) noexcept;
 
+constexpr bool is_ascii_blank(char c) noexcept { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
+
+// Number of ASCII blanks (space, tab, LF, VT, FF, CR) that start `s`. Runs of
+// indentation are passed over sixteen or eight bytes at a time.
+inline std::size_t leading_ascii_blanks(std::string_view s) noexcept {
+    const std::size_t n = s.size();
+    if (n == 0 || !is_ascii_blank(s[0])) return 0;
+    std::size_t b = 0;
+#if defined(__SSE2__)
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(0x09), four = _mm_set1_epi8(4);
+    // A bit for each blank byte: a space, or 09..0D (x - 09, unsigned, at most 4).
+    auto blank_bits = [&](__m128i x) {
+        const __m128i from_tab = _mm_sub_epi8(x, tab);
+        return _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab)));
+    };
+    for (; b + 16 <= n; b += 16) {
+        const int bits = blank_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + b)));
+        if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+    }
+    if (b + 8 <= n) {
+        const int bits = blank_bits(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + b))) | 0xFF00;
+        if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+        b += 8;
+    }
+#endif
+    while (b < n && is_ascii_blank(s[b])) ++b;
+    return b;
+}
+
 // Removes leading and trailing Unicode White_Space characters. ASCII blanks
 // are stripped here; the rest only when an end is not ASCII.
 inline std::string_view trim(std::string_view s) noexcept {
-    auto ascii_blank = [](char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); };
-    std::size_t b = 0, e = s.size();
-    while (b < e && ascii_blank(s[b])) ++b;
-    while (e > b && ascii_blank(s[e - 1])) --e;
+    std::size_t b = leading_ascii_blanks(s), e = s.size();
+    while (e > b && is_ascii_blank(s[e - 1])) --e;
     s = s.substr(b, e - b);
     if (s.empty() || (static_cast<unsigned char>(s.front()) < 0x80 && static_cast<unsigned char>(s.back()) < 0x80))
         return s;
