@@ -207,12 +207,24 @@ TEST(Url, QuickTestNeverAcceptsWhatTheParserRejects) {
           "http://-/", "http://_/", "http://a..b/", "HTTPS://A.COM:/", "http://a.com?", "http://a.com#", "http://a.com\x7f"})
         inputs.emplace_back(s);
     inputs.emplace_back("http://a.com\0/", 14);
-    const std::string alphabet = "aAx9n0.-_:/?#@%[]\\\t \x01\x7f\xC3\xA9";
+    // Long hosts are classified sixteen bytes at a time: one odd byte at each
+    // position of a host that spans several blocks.
+    const std::string host(40, 'a');
+    for (std::size_t k = 0; k < host.size(); ++k)
+        for (char odd : std::string("%@\\ \t\x01\x7F\xC3[]`{:", 13)) {
+            std::string h = host;
+            h[k] = odd;
+            inputs.push_back("https://" + h + ".example/x");
+            inputs.push_back("http://" + h.substr(0, k + 1) + "/x");
+        }
+    const std::string common = "aZ9-._";
+    const std::string rare = "xn0:/?#@%[]\\\t \x01\x7f\xC3\xA9";
     std::uint32_t state = 12345;
     auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7FFF; };
-    for (int k = 0; k < 20000; ++k) {
+    for (int k = 0; k < 30000; ++k) {
         std::string s = (k % 3 == 0) ? "https://" : (k % 3 == 1) ? "http://" : "HtTp://";
-        for (std::size_t len = next() % 12; len > 0; --len) s.push_back(alphabet[next() % alphabet.size()]);
+        for (std::size_t len = next() % 48; len > 0; --len)
+            s.push_back(next() % 4 != 0 ? common[next() % common.size()] : rare[next() % rare.size()]);
         inputs.push_back(std::move(s));
     }
     std::size_t quick = 0;
@@ -223,7 +235,8 @@ TEST(Url, QuickTestNeverAcceptsWhatTheParserRejects) {
     }
     EXPECT_GT(quick, 1000u);
     for (const char* s : {"https://track.example.com/imp?cb=[CACHEBUSTING]", "HTTP://Pixel.Example-CDN.com:8443/px.gif",
-                          "http://t.example.org", "https://a_b.example.co.uk#[ADPLAYHEAD]", "https://x.example.com:/"})
+                          "http://t.example.org", "https://a_b.example.co.uk#[ADPLAYHEAD]", "https://x.example.com:/",
+                          "https://ads-delivery-cluster-0042.eu-west.Example-CDN.com:443/v?x=1"})
         EXPECT_TRUE(adsieve::url::is_plain_web_url(s)) << s;
 }
 
