@@ -69,10 +69,11 @@ constexpr std::array<std::string_view, 25> kMacroElements = {
 };
 
 constexpr auto kMacroElementSet = text::make_name_set(kMacroElements);
+constexpr int kErrorElement = 1;
+constexpr int kTrackingElement = 17;
+static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTrackingElement] == "Tracking");
 
 constexpr std::size_t kMaxNameBytes = 48;
-
-bool is_macro_element(std::string_view name) noexcept { return kMacroElementSet.contains(name); }
 
 bool is_known_macro(std::string_view upper) noexcept {
     return std::ranges::binary_search(KNOWN_MACROS, upper);
@@ -210,10 +211,12 @@ void scan_text(std::string_view text, const Path& path, const Node& node,
 // Scans one element's own text when it is a macro-bearing element.
 void check_macro_element(const Node& node, const WalkPath& path, bool deprecation_enabled,
                          Report& report) {
-    if (node.text.empty() || !is_macro_element(node.name)) return;
-    const bool error_context = node.name == "Error";
+    if (node.text.empty()) return;
+    const int kind = kMacroElementSet.find(node.name);
+    if (kind < 0) return;
+    const bool error_context = kind == kErrorElement;
     const bool reason_context =
-        node.name == "Tracking" && node.attr("event") == std::string_view("verificationNotExecuted");
+        kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
     scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, report);
 }
 
