@@ -267,4 +267,20 @@ TEST(Trim, LeadingBlanksInBlocks) {
     }
 }
 
+// ASCII is passed over in blocks of up to thirty-two bytes: a character at
+// every position of a long text is still checked, whole or cut short.
+TEST(Utf8, EveryPositionOfTheAsciiBlocksIsChecked) {
+    const std::string ascii(72, 'a');
+    for (std::size_t k = 0; k < ascii.size(); ++k) {
+        std::string t = ascii;
+        t[k] = '\xFF';
+        EXPECT_FALSE(adsieve::text::is_valid_utf8(t)) << k;
+        t.replace(k, 1, "\xC3\xA9");
+        EXPECT_TRUE(adsieve::text::is_valid_utf8(t)) << k;
+        EXPECT_FALSE(adsieve::text::is_valid_utf8(t.substr(0, k + 1))) << k;
+        t.replace(k, 2, "\xED\xA0\x80");  // a surrogate
+        EXPECT_FALSE(adsieve::text::is_valid_utf8(t)) << k;
+    }
+}
+
 }  // namespace
