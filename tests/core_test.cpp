@@ -247,8 +247,9 @@ TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {
         EXPECT_FALSE(set.contains(s)) << s;
 }
 
-// Leading blanks are counted in blocks of sixteen and eight bytes: runs of
-// every length end at every kind of byte next to the blank ranges.
+// Leading blanks are counted in blocks of sixteen, eight and four bytes, the
+// last block overlapping the one before: runs of every length end at every
+// kind of byte next to the blank ranges, anywhere up to the end of the text.
 TEST(Trim, LeadingBlanksInBlocks) {
     const std::string blanks = " \t\n\v\f\r";
     const std::string stops = std::string("x!\x08\x0E\x1F\x7F\x89\xA0\x29\x2C", 10) + std::string(1, '\0');
@@ -260,6 +261,8 @@ TEST(Trim, LeadingBlanksInBlocks) {
         for (char stop : stops) {
             const std::string text = head + stop + " y" + head;
             EXPECT_EQ(adsieve::text::leading_ascii_blanks(text), run) << run << " " << int(stop);
+            EXPECT_EQ(adsieve::text::leading_ascii_blanks(head + stop), run) << run << " " << int(stop);
+            EXPECT_EQ(adsieve::text::leading_ascii_blanks(head + stop + "y"), run) << run << " " << int(stop);
             if (static_cast<unsigned char>(stop) < 0x80) {
                 EXPECT_EQ(adsieve::text::trim(text), text.substr(run, 3)) << run << " " << int(stop);
             }

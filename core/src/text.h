@@ -24,30 +24,52 @@ std::string_view trim_beyond_ascii(std::string_view s) noexcept;
 constexpr bool is_ascii_blank(char c) noexcept { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
 
 // Number of ASCII blanks (space, tab, LF, VT, FF, CR) that start `s`. Runs of
-// indentation are passed over sixteen or eight bytes at a time.
+// indentation are passed over sixteen or eight bytes at a time; the last
+// bytes are read in one load that ends at the end of `s` and overlaps bytes
+// already known to be blanks.
 inline std::size_t leading_ascii_blanks(std::string_view s) noexcept {
     const std::size_t n = s.size();
     if (n == 0 || !is_ascii_blank(s[0])) return 0;
-    std::size_t b = 0;
 #if defined(__SSE2__)
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(0x09), four = _mm_set1_epi8(4);
     // A bit for each blank byte: a space, or 09..0D (x - 09, unsigned, at most 4).
     auto blank_bits = [&](__m128i x) {
         const __m128i from_tab = _mm_sub_epi8(x, tab);
-        return _mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab)));
+        return unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab))));
     };
-    for (; b + 16 <= n; b += 16) {
-        const int bits = blank_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + b)));
-        if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+    auto load8 = [&](std::size_t at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + at)); };
+    auto load4 = [&](std::size_t at) {
+        std::int32_t v;
+        __builtin_memcpy(&v, p + at, 4);
+        return _mm_cvtsi32_si128(v);
+    };
+    if (n >= 8) {
+        std::size_t b = 0;
+        for (; b + 16 <= n; b += 16) {
+            const unsigned bits = blank_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + b)));
+            if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+        }
+        if (b + 8 <= n) {
+            const unsigned bits = blank_bits(load8(b)) | 0xFF00;
+            if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+            b += 8;
+        }
+        if (b == n) return n;
+        // Bits 0..7 are s[n - 8, n), of which s[n - 8, b) are already known blanks.
+        const unsigned bits = blank_bits(load8(n - 8)) | 0xFF00;
+        return bits == 0xFFFF ? n : n - 8 + std::size_t(__builtin_ctz(~bits));
     }
-    if (b + 8 <= n) {
-        const int bits = blank_bits(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + b))) | 0xFF00;
-        if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
-        b += 8;
+    if (n >= 4) {
+        // Bits 0..3 are s[0, 4), bits 4..7 are s[n - 4, n).
+        const unsigned bits = blank_bits(_mm_unpacklo_epi32(load4(0), load4(n - 4))) | 0xFF00;
+        if (bits == 0xFFFF) return n;
+        const std::size_t first = std::size_t(__builtin_ctz(~bits));
+        return first < 4 ? first : n - 8 + first;
     }
 #endif
+    std::size_t b = 1;
     while (b < n && is_ascii_blank(s[b])) ++b;
     return b;
 }
