@@ -55,6 +55,14 @@ void BM_IsAbsoluteUrl_AsciiHttps(benchmark::State& state) {
 }
 BENCHMARK(BM_IsAbsoluteUrl_AsciiHttps);
 
+// The same URL through the full parser alone, without the quick test.
+void BM_FullParser_AsciiHttps(benchmark::State& state) {
+    const std::string url = "https://track.example.com/imp?ad=42&cb=[CACHEBUSTING]&ts=[TIMESTAMP]&gdpr=${GDPR}";
+    for (auto _ : state) benchmark::DoNotOptimize(adsieve::url::parses_as_absolute_url(url));
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+BENCHMARK(BM_FullParser_AsciiHttps);
+
 void BM_IsAbsoluteUrl_Idn(benchmark::State& state) {
     const std::string url = "https://bücher.example/imp?cb=[CACHEBUSTING]";
     for (auto _ : state) benchmark::DoNotOptimize(adsieve::url::is_absolute_url(url));

@@ -1,6 +1,7 @@
 // The validation frame: catalogue, version detection, severities, JSON text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "overrides.h"
 #include "rules/rules.h"
 #include "support.h"
+#include "text.h"
 #include "validate.h"
 #include "version.h"
 #include "walk.h"
@@ -328,6 +330,60 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
     ASSERT_EQ(report.issues.size(), 1u);
     EXPECT_EQ(report.issues[0].path, "/P/VAST/Ad[12]/InLine/Creatives/Creative[0]");
     EXPECT_TRUE(report.truncated);
+}
+
+// Names of one length that differ in a single byte are told apart, and so are
+// names that share every hashed byte with a member.
+TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {
+    static constexpr std::array<std::string_view, 7> kNames = {"Tracking", "Trackinh", "Xracking", "MediaFile",
+                                                               "A", "IconClickThrough", "IconViewThrough"};
+    static constexpr auto set = adsieve::text::make_name_set(kNames);
+    for (std::size_t i = 0; i < kNames.size(); ++i) EXPECT_EQ(set.find(kNames[i]), int(i)) << kNames[i];
+    // "TrAcking" and "Tr-cking" share the probe of "Tracking" and fail only at the comparison.
+    const std::initializer_list<std::string_view> others = {
+        "", "tracking", "TrAcking", "Tr-cking", "Trackin", "Trackingg", "B", "a", "MediaFilE", "IconClickThrougH",
+        std::string_view("Tracking\0", 9)};
+    for (std::string_view s : others)
+        EXPECT_FALSE(set.contains(s)) << s;
+}
+
+// Leading blanks are counted in blocks of sixteen, eight and four bytes, the
+// last block overlapping the one before: runs of every length end at every
+// kind of byte next to the blank ranges, anywhere up to the end of the text.
+TEST(Trim, LeadingBlanksInBlocks) {
+    const std::string blanks = " \t\n\v\f\r";
+    const std::string stops = std::string("x!\x08\x0E\x1F\x7F\x89\xA0\x29\x2C", 10) + std::string(1, '\0');
+    for (std::size_t run = 0; run <= 40; ++run) {
+        std::string head;
+        for (std::size_t i = 0; i < run; ++i) head += blanks[(i * 7 + run) % blanks.size()];
+        EXPECT_EQ(adsieve::text::leading_ascii_blanks(head), run);
+        EXPECT_EQ(adsieve::text::trim(head), "");
+        for (char stop : stops) {
+            const std::string text = head + stop + " y" + head;
+            EXPECT_EQ(adsieve::text::leading_ascii_blanks(text), run) << run << " " << int(stop);
+            EXPECT_EQ(adsieve::text::leading_ascii_blanks(head + stop), run) << run << " " << int(stop);
+            EXPECT_EQ(adsieve::text::leading_ascii_blanks(head + stop + "y"), run) << run << " " << int(stop);
+            if (static_cast<unsigned char>(stop) < 0x80) {
+                EXPECT_EQ(adsieve::text::trim(text), text.substr(run, 3)) << run << " " << int(stop);
+            }
+        }
+    }
+}
+
+// ASCII is passed over in blocks of up to thirty-two bytes: a character at
+// every position of a long text is still checked, whole or cut short.
+TEST(Utf8, EveryPositionOfTheAsciiBlocksIsChecked) {
+    const std::string ascii(72, 'a');
+    for (std::size_t k = 0; k < ascii.size(); ++k) {
+        std::string t = ascii;
+        t[k] = '\xFF';
+        EXPECT_FALSE(adsieve::text::is_valid_utf8(t)) << k;
+        t.replace(k, 1, "\xC3\xA9");
+        EXPECT_TRUE(adsieve::text::is_valid_utf8(t)) << k;
+        EXPECT_FALSE(adsieve::text::is_valid_utf8(t.substr(0, k + 1))) << k;
+        t.replace(k, 2, "\xED\xA0\x80");  // a surrogate
+        EXPECT_FALSE(adsieve::text::is_valid_utf8(t)) << k;
+    }
 }
 
 }  // namespace

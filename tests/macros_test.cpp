@@ -71,6 +71,18 @@ TEST(Macros, UnencodedCharactersAreCharacters) {
     for (std::string c : {"%20", "[", "]", "&amp;", "'", "~", "\xC3\xA9", "\xC3\x85", "\xC4\x9F",
                           "\xE2\x80\x94", "\xC2\xA0", "\xF0\x9F\x98\x80"})
         EXPECT_EQ(impression(base + c + "x"), Lines{}) << c;
+    // Texts are scanned in blocks of sixteen bytes: every character at every
+    // position in a block, a C1 control split across two blocks, and a block
+    // whose only candidate is the lead of a character that passes.
+    for (std::size_t pad = 0; pad < 34; ++pad) {
+        const std::string head = "[TIMESTAMP]" + std::string(pad, 'a');
+        const std::string tail(20, 'b');
+        for (std::string c : {" ", "{", "|", "}", "\"", "&#x7F;", "\xC2\x85", "\xC2\x9F"})
+            EXPECT_EQ(impression(head + c + tail), flagged) << pad << " " << c;
+        for (std::string c : {"z", "~", "\xC2\xA0", "\xC3\x85", "\xC2\xA9"})
+            EXPECT_EQ(impression(head + c + tail), Lines{}) << pad << " " << c;
+    }
+    EXPECT_EQ(impression("[TIMESTAMP]\xC2\xA9" + std::string(40, 'a') + "|"), flagged);
     // Without a macro nothing is looked at; with several forbidden characters one finding.
     EXPECT_EQ(impression("https://a.example/? |x"), Lines{});
     EXPECT_EQ(impression("[TIMESTAMP] | {x}"), flagged);

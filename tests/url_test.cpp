@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -186,6 +187,57 @@ TEST(Url, InternationalAndEncodedHosts) {
         EXPECT_FALSE(is_absolute_url(s)) << s;
     // Invalid UTF-8 outside the host is carried along without judgement.
     EXPECT_TRUE(is_absolute_url("https://t.example.com/\xFF\xC3?\x80"));
+}
+
+// The quick test may only accept what the full parser accepts; it must also
+// take the common tracking URLs, or it is dead weight.
+TEST(Url, QuickTestNeverAcceptsWhatTheParserRejects) {
+    std::vector<std::string> inputs;
+    for (const json& j : read_json_lines(vectors_dir() + "absolute.jsonl")) inputs.push_back(j.at("input").get<std::string>());
+    for (const json& entry : json::parse(adsieve::testing::read_file(vectors_dir() + "urltestdata.json")))
+        if (entry.is_object() && entry.contains("input")) inputs.push_back(entry.at("input").get<std::string>());
+    // Near misses of the quick test's shape, and random texts built from the
+    // bytes it cares about behind the prefixes it looks for.
+    for (const char* s :
+         {"http://1.2.3.4/", "http://a.09/", "http://a.0x/", "http://a.0x1f", "http://a.1./", "http://0/", "http://a.b.1.",
+          "http://xn--a.com/", "http://a.XN--a/", "http://a.xN--/", "http://axn--b.com/", "http://a.com:65536/",
+          "http://a.com:123456/", "http://a.com:0000080/", "http://a.com:8a/", "http://a.com:80:81/", "http:///a.com",
+          "http:/a.com", "https:a.com", "http://a.com\\x", "http://a@b.com/", "http://a.com%41/", "http://a.b\t.com/",
+          "http://a.com /", "http://a.com\x01/", "httpss://a.com", "http://", "http://:80/", "http://./", "http://../",
+          "http://-/", "http://_/", "http://a..b/", "HTTPS://A.COM:/", "http://a.com?", "http://a.com#", "http://a.com\x7f"})
+        inputs.emplace_back(s);
+    inputs.emplace_back("http://a.com\0/", 14);
+    // Long hosts are classified sixteen bytes at a time: one odd byte at each
+    // position of a host that spans several blocks.
+    const std::string host(40, 'a');
+    for (std::size_t k = 0; k < host.size(); ++k)
+        for (char odd : std::string("%@\\ \t\x01\x7F\xC3[]`{:", 13)) {
+            std::string h = host;
+            h[k] = odd;
+            inputs.push_back("https://" + h + ".example/x");
+            inputs.push_back("http://" + h.substr(0, k + 1) + "/x");
+        }
+    const std::string common = "aZ9-._";
+    const std::string rare = "xn0:/?#@%[]\\\t \x01\x7f\xC3\xA9";
+    std::uint32_t state = 12345;
+    auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7FFF; };
+    for (int k = 0; k < 30000; ++k) {
+        std::string s = (k % 3 == 0) ? "https://" : (k % 3 == 1) ? "http://" : "HtTp://";
+        for (std::size_t len = next() % 48; len > 0; --len)
+            s.push_back(next() % 4 != 0 ? common[next() % common.size()] : rare[next() % rare.size()]);
+        inputs.push_back(std::move(s));
+    }
+    std::size_t quick = 0;
+    for (const std::string& input : inputs) {
+        if (!adsieve::url::is_plain_web_url(input)) continue;
+        ++quick;
+        EXPECT_TRUE(adsieve::url::parses_as_absolute_url(input)) << json(input).dump();
+    }
+    EXPECT_GT(quick, 1000u);
+    for (const char* s : {"https://track.example.com/imp?cb=[CACHEBUSTING]", "HTTP://Pixel.Example-CDN.com:8443/px.gif",
+                          "http://t.example.org", "https://a_b.example.co.uk#[ADPLAYHEAD]", "https://x.example.com:/",
+                          "https://ads-delivery-cluster-0042.eu-west.Example-CDN.com:443/v?x=1"})
+        EXPECT_TRUE(adsieve::url::is_plain_web_url(s)) << s;
 }
 
 TEST(Url, LongInputs) {

@@ -1,10 +1,15 @@
 // Small text helpers shared by the parser and the rules.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace adsieve::text {
 
@@ -16,13 +21,64 @@ std::size_t white_space_before(std::string_view s, std::size_t end) noexcept;
 // trim for a text whose ends, once ASCII blanks are stripped, are not ASCII.
 std::string_view trim_beyond_ascii(std::string_view s) noexcept;
 
+constexpr bool is_ascii_blank(char c) noexcept { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
+
+// Number of ASCII blanks (space, tab, LF, VT, FF, CR) that start `s`. Runs of
+// indentation are passed over sixteen or eight bytes at a time; the last
+// bytes are read in one load that ends at the end of `s` and overlaps bytes
+// already known to be blanks.
+inline std::size_t leading_ascii_blanks(std::string_view s) noexcept {
+    const std::size_t n = s.size();
+    if (n == 0 || !is_ascii_blank(s[0])) return 0;
+#if defined(__SSE2__)
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8(0x09), four = _mm_set1_epi8(4);
+    // A bit for each blank byte: a space, or 09..0D (x - 09, unsigned, at most 4).
+    auto blank_bits = [&](__m128i x) {
+        const __m128i from_tab = _mm_sub_epi8(x, tab);
+        return unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab))));
+    };
+    auto load8 = [&](std::size_t at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + at)); };
+    auto load4 = [&](std::size_t at) {
+        std::int32_t v;
+        __builtin_memcpy(&v, p + at, 4);
+        return _mm_cvtsi32_si128(v);
+    };
+    if (n >= 8) {
+        std::size_t b = 0;
+        for (; b + 16 <= n; b += 16) {
+            const unsigned bits = blank_bits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + b)));
+            if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+        }
+        if (b + 8 <= n) {
+            const unsigned bits = blank_bits(load8(b)) | 0xFF00;
+            if (bits != 0xFFFF) return b + std::size_t(__builtin_ctz(~bits));
+            b += 8;
+        }
+        if (b == n) return n;
+        // Bits 0..7 are s[n - 8, n), of which s[n - 8, b) are already known blanks.
+        const unsigned bits = blank_bits(load8(n - 8)) | 0xFF00;
+        return bits == 0xFFFF ? n : n - 8 + std::size_t(__builtin_ctz(~bits));
+    }
+    if (n >= 4) {
+        // Bits 0..3 are s[0, 4), bits 4..7 are s[n - 4, n).
+        const unsigned bits = blank_bits(_mm_unpacklo_epi32(load4(0), load4(n - 4))) | 0xFF00;
+        if (bits == 0xFFFF) return n;
+        const std::size_t first = std::size_t(__builtin_ctz(~bits));
+        return first < 4 ? first : n - 8 + first;
+    }
+#endif
+    std::size_t b = 1;
+    while (b < n && is_ascii_blank(s[b])) ++b;
+    return b;
+}
+
 // Removes leading and trailing Unicode White_Space characters. ASCII blanks
 // are stripped here; the rest only when an end is not ASCII.
 inline std::string_view trim(std::string_view s) noexcept {
-    auto ascii_blank = [](char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); };
-    std::size_t b = 0, e = s.size();
-    while (b < e && ascii_blank(s[b])) ++b;
-    while (e > b && ascii_blank(s[e - 1])) --e;
+    std::size_t b = leading_ascii_blanks(s), e = s.size();
+    while (e > b && is_ascii_blank(s[e - 1])) --e;
     s = s.substr(b, e - b);
     if (s.empty() || (static_cast<unsigned char>(s.front()) < 0x80 && static_cast<unsigned char>(s.back()) < 0x80))
         return s;
@@ -34,6 +90,68 @@ std::string ascii_lower(std::string_view s);
 bool iequals_ascii(std::string_view a, std::string_view b) noexcept;
 
 inline bool starts_with(std::string_view s, std::string_view p) noexcept { return s.substr(0, p.size()) == p; }
+
+// A fixed set of names answered with one probe and one comparison. The names
+// are placed at compile time in a table indexed by a multiplicative hash of a
+// name's length and its first, middle and last two bytes; the multiplier is
+// searched for so that no two names share a slot.
+template <std::size_t N, unsigned Bits>
+struct NameSet {
+    static_assert(N > 0 && N < 255 && Bits >= 4 && Bits <= 12);
+    std::array<std::string_view, N> names;
+    std::uint64_t multiplier = 0;
+    std::array<std::uint8_t, std::size_t{1} << Bits> slots{};  // index + 1 into names, 0 when free
+
+    // For a non-empty name.
+    static constexpr std::uint64_t key(std::string_view s) noexcept {
+        auto byte = [&](std::size_t i) { return std::uint64_t(static_cast<unsigned char>(s[i])); };
+        const std::size_t n = s.size();
+        return (n & 0xFF) | byte(0) << 8 | byte(n / 2) << 16 | byte(n >= 2 ? n - 2 : 0) << 24 | byte(n - 1) << 32 |
+               std::uint64_t(n >> 8) << 40;
+    }
+    constexpr std::size_t slot(std::string_view s) const noexcept {
+        return std::size_t((key(s) * multiplier) >> (64 - Bits));
+    }
+
+    // The position of `s` in `names`, or -1.
+    constexpr int find(std::string_view s) const noexcept {
+        if (s.empty()) return -1;
+        const unsigned k = slots[slot(s)];
+        return k != 0 && names[k - 1] == s ? int(k) - 1 : -1;
+    }
+    constexpr bool contains(std::string_view s) const noexcept { return find(s) >= 0; }
+};
+
+constexpr unsigned name_set_bits(std::size_t n) {
+    unsigned bits = 4;
+    while ((std::size_t{1} << bits) < 4 * n) ++bits;
+    return bits;
+}
+
+// Builds the set of `names`; fails to compile when a name is empty or two
+// names agree in every byte the hash reads.
+template <std::size_t N>
+consteval NameSet<N, name_set_bits(N)> make_name_set(const std::array<std::string_view, N>& names) {
+    using Set = NameSet<N, name_set_bits(N)>;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (names[i].empty()) throw "a name is empty";
+        for (std::size_t j = 0; j < i; ++j)
+            if (Set::key(names[i]) == Set::key(names[j])) throw "two names agree in every hashed byte";
+    }
+    Set set{names};
+    for (std::uint64_t m = 0x9E3779B97F4A7C15u, tries = 0; tries < 2000; m += 0x2545F4914F6CDD1Eu, ++tries) {
+        set.multiplier = m | 1;
+        set.slots = {};
+        bool clash = false;
+        for (std::size_t i = 0; i < N && !clash; ++i) {
+            std::uint8_t& slot = set.slots[set.slot(names[i])];
+            clash = slot != 0;
+            slot = std::uint8_t(i + 1);
+        }
+        if (!clash) return set;
+    }
+    throw "no multiplier separates these names";
+}
 
 // True when the bytes are well-formed UTF-8.
 bool is_valid_utf8(std::string_view s) noexcept;

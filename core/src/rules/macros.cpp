@@ -11,6 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "text.h"
+
 namespace adsieve::rules::macros {
 
 namespace {
@@ -62,11 +68,12 @@ constexpr std::array<std::string_view, 25> kMacroElements = {
     "ClosedCaptionFile",
 };
 
-constexpr std::size_t kMaxNameBytes = 48;
+constexpr auto kMacroElementSet = text::make_name_set(kMacroElements);
+constexpr int kErrorElement = 1;
+constexpr int kTrackingElement = 17;
+static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTrackingElement] == "Tracking");
 
-bool is_macro_element(std::string_view name) noexcept {
-    return std::ranges::find(kMacroElements, name) != kMacroElements.end();
-}
+constexpr std::size_t kMaxNameBytes = 48;
 
 bool is_known_macro(std::string_view upper) noexcept {
     return std::ranges::binary_search(KNOWN_MACROS, upper);
@@ -101,15 +108,43 @@ constexpr std::array<bool, 256> kMustEncode = [] {
     return t;
 }();
 
+// Whether the character starting at s[i] must be encoded.
+bool must_encode_at(std::string_view s, std::size_t i) noexcept {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (kMustEncode[c]) return true;
+    if (c != 0xC2 || i + 1 >= s.size()) return false;
+    const unsigned char next = static_cast<unsigned char>(s[i + 1]);
+    return next >= 0x80 && next <= 0x9F;
+}
+
 bool has_unencoded_character(std::string_view s) noexcept {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (kMustEncode[c]) return true;
-        if (c == 0xC2 && i + 1 < s.size()) {
-            const unsigned char next = static_cast<unsigned char>(s[i + 1]);
-            if (next >= 0x80 && next <= 0x9F) return true;
-        }
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time; a block holding a candidate byte (one below
+    // 0x21, listed punctuation, DEL or C2) is looked at byte by byte.
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\'), grave = _mm_set1_epi8('`');
+    const __m128i less = _mm_set1_epi8('<'), greater = _mm_set1_epi8('>'), caret = _mm_set1_epi8('^');
+    const __m128i del = _mm_set1_epi8(0x7F), c2 = _mm_set1_epi8(static_cast<char>(0xC2));
+    // '{', '|' and '}' are 7B..7D: x - 7B, unsigned, is at most 2.
+    const __m128i brace = _mm_set1_epi8('{'), two = _mm_set1_epi8(2);
+    for (; i + 16 <= s.size(); i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i from_brace = _mm_sub_epi8(x, brace);
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x),
+                                   _mm_cmpeq_epi8(_mm_min_epu8(from_brace, two), from_brace));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, backslash)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, less)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, greater), _mm_cmpeq_epi8(x, caret)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, del), _mm_cmpeq_epi8(x, c2)));
+        if (_mm_movemask_epi8(hit) == 0) continue;
+        for (std::size_t k = i; k < i + 16; ++k)
+            if (must_encode_at(s, k)) return true;
     }
+#endif
+    for (; i < s.size(); ++i)
+        if (must_encode_at(s, i)) return true;
     return false;
 }
 
@@ -176,10 +211,12 @@ void scan_text(std::string_view text, const Path& path, const Node& node,
 // Scans one element's own text when it is a macro-bearing element.
 void check_macro_element(const Node& node, const WalkPath& path, bool deprecation_enabled,
                          Report& report) {
-    if (node.text.empty() || !is_macro_element(node.name)) return;
-    const bool error_context = node.name == "Error";
+    if (node.text.empty()) return;
+    const int kind = kMacroElementSet.find(node.name);
+    if (kind < 0) return;
+    const bool error_context = kind == kErrorElement;
     const bool reason_context =
-        node.name == "Tracking" && node.attr("event") == std::string_view("verificationNotExecuted");
+        kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
     scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, report);
 }
 

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <charconv>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +15,9 @@ namespace adsieve::rules::security {
 
 namespace {
 
-// Tracker and click elements other than Tracking and MediaFile whose content is a URL.
-constexpr std::array<std::string_view, 16> kTrackerAndClickElements = {
+// Elements whose content is a URL that must use https: the tracker and click
+// elements, then Tracking and MediaFile, which have rules of their own.
+constexpr std::array<std::string_view, 18> kHttpsElements = {
     "Error",
     "Impression",
     "ClickThrough",
@@ -34,13 +34,13 @@ constexpr std::array<std::string_view, 16> kTrackerAndClickElements = {
     "CompanionClickThrough",
     "CompanionClickTracking",
     "VASTAdTagURI",
+    "Tracking",
+    "MediaFile",
 };
-
-bool is_tracker_or_click(std::string_view name) noexcept {
-    for (std::string_view n : kTrackerAndClickElements)
-        if (n == name) return true;
-    return false;
-}
+constexpr auto kHttpsElementSet = text::make_name_set(kHttpsElements);
+constexpr int kTrackingElement = 16;
+constexpr int kMediaFileElement = 17;
+static_assert(kHttpsElements[kTrackingElement] == "Tracking" && kHttpsElements[kMediaFileElement] == "MediaFile");
 
 bool is_valid_url(std::string_view s) {
     return text::starts_with(s, "data:") || s == "about:blank" || url::is_absolute_url(s);
@@ -82,16 +82,16 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
     if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid())
         report(rule::vast_url_cdata, path, &node);
 
-    std::optional<RuleVariant> https;
-    if (node.name == "Tracking")
-        https = as_variant(rule::vast_tracking_https);
-    else if (node.name == "MediaFile")
-        https = as_variant(rule::vast_mediafile_https);
-    else if (is_tracker_or_click(node.name))
-        https = rule::vast_click_tracking_https;
-    if (!https) return;
+    const int kind = kHttpsElementSet.find(node.name);
+    if (kind < 0) return;
     if (value.empty() || !is_valid()) check_url_value(value, false, path, report);
-    if (is_plain_http(value)) report(*https, path, &node);
+    if (!is_plain_http(value)) return;
+    if (kind == kTrackingElement)
+        report(rule::vast_tracking_https, path, &node);
+    else if (kind == kMediaFileElement)
+        report(rule::vast_mediafile_https, path, &node);
+    else
+        report(rule::vast_click_tracking_https, path, &node);
 }
 
 // Checks `node` and its whole subtree in pre-order. Child paths index each

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace adsieve::url {
 
 namespace {
@@ -446,9 +450,119 @@ bool parse(std::string_view s) {
     return true;
 }
 
+// Classes of bytes for the quick test of plain web URLs.
+constexpr std::uint8_t kQuickLabel = 1;   // ASCII letters, digits, "_" and "."
+constexpr std::uint8_t kQuickHyphen = 2;  // "-"
+constexpr std::uint8_t kQuickEnd = 4;     // "/", "?" and "#"
+constexpr std::uint8_t kQuickColon = 8;   // ":"
+
+constexpr std::array<std::uint8_t, 256> make_quick_class_table() {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 'a'; c <= 'z'; ++c) t[c] = kQuickLabel;
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] = kQuickLabel;
+    for (int c = '0'; c <= '9'; ++c) t[c] = kQuickLabel;
+    t['_'] = kQuickLabel;
+    t['.'] = kQuickLabel;
+    t['-'] = kQuickHyphen;
+    for (unsigned char c : {'/', '?', '#'}) t[c] = kQuickEnd;
+    t[':'] = kQuickColon;
+    return t;
+}
+
+constexpr std::array<std::uint8_t, 256> kQuickClass = make_quick_class_table();
+
+#if defined(__SSE2__)
+// Passes over domain bytes of the quick test (ASCII letters, digits, "-", "."
+// and "_") sixteen at a time, from s[i] for as long as sixteen bytes remain:
+// returns the position of the first other byte, or of the last block too
+// short to load. Adds kQuickHyphen to `seen` when a byte passed is a "-".
+std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8_t& seen) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const __m128i case_bit = _mm_set1_epi8(0x20), a = _mm_set1_epi8('a'), z_span = _mm_set1_epi8(25);
+    const __m128i zero = _mm_set1_epi8('0'), nine_span = _mm_set1_epi8(9);
+    const __m128i hyphen = _mm_set1_epi8('-'), one = _mm_set1_epi8(1), underscore = _mm_set1_epi8('_');
+    // x - lo, unsigned, is at most span.
+    auto within = [](__m128i x, __m128i lo, __m128i span) {
+        const __m128i d = _mm_sub_epi8(x, lo);
+        return _mm_cmpeq_epi8(_mm_min_epu8(d, span), d);
+    };
+    for (; i + 16 <= s.size(); i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Letters of either case, digits, "-" or "." (2D, 2E), and "_".
+        const __m128i ok = _mm_or_si128(
+            _mm_or_si128(within(_mm_or_si128(x, case_bit), a, z_span), within(x, zero, nine_span)),
+            _mm_or_si128(within(x, hyphen, one), _mm_cmpeq_epi8(x, underscore)));
+        const unsigned ok_bits = unsigned(_mm_movemask_epi8(ok));
+        unsigned hyphen_bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, hyphen)));
+        if (ok_bits != 0xFFFF) {
+            const unsigned stop = unsigned(__builtin_ctz(~ok_bits));
+            hyphen_bits &= (1u << stop) - 1;
+            if (hyphen_bits != 0) seen |= kQuickHyphen;
+            return i + stop;
+        }
+        if (hyphen_bits != 0) seen |= kQuickHyphen;
+    }
+    return i;
+}
+#endif
+
 }  // namespace
 
-bool is_absolute_url(std::string_view input) {
+// Only the authority of a special URL can fail, and a domain made of ASCII
+// letters, digits, "_", "-" and "." passes the host parser unchanged unless
+// a label starts "xn--" or the last label is a number. So "http(s)://" (any
+// case), such a domain, an optional port of at most five digits, then the
+// end or one of "/?#" is certainly a URL: no byte before the end of the
+// authority is one the parser strips, drops or maps, and what follows the
+// authority is never judged.
+bool is_plain_web_url(std::string_view s) noexcept {
+    const std::size_t n = s.size();
+    if (n < 8 || (s[0] | 0x20) != 'h' || (s[1] | 0x20) != 't' || (s[2] | 0x20) != 't' || (s[3] | 0x20) != 'p')
+        return false;
+    std::size_t i = 4;
+    if ((s[i] | 0x20) == 's') ++i;
+    if (n - i < 4 || s[i] != ':' || s[i + 1] != '/' || s[i + 2] != '/') return false;
+    i += 3;
+    const std::size_t host_begin = i;
+    std::uint8_t seen = 0;
+#if defined(__SSE2__)
+    i = skip_quick_host_blocks(s, i, seen);
+#endif
+    std::uint8_t cls = 0;
+    for (; i < n; ++i) {
+        cls = kQuickClass[static_cast<unsigned char>(s[i])];
+        if (!(cls & (kQuickLabel | kQuickHyphen))) break;
+        seen |= cls;
+    }
+    if (i < n && !(cls & (kQuickEnd | kQuickColon))) return false;
+    const std::string_view host = s.substr(host_begin, i - host_begin);
+    if (host.empty()) return false;
+    if (i < n && cls == kQuickColon) {
+        std::size_t digits = 0;
+        uint32_t port = 0;
+        for (++i; i < n && is_digit(s[i]); ++i, ++digits) port = port * 10 + unsigned(s[i] - '0');
+        if (digits > 5 || port > 65535) return false;
+        if (i < n && kQuickClass[static_cast<unsigned char>(s[i])] != kQuickEnd) return false;
+    }
+    // "xn--" labels need the IDNA library.
+    if ((seen & kQuickHyphen) && host.find("--") != std::string_view::npos) {
+        for (std::size_t k = 0; k + 4 <= host.size(); ++k)
+            if ((k == 0 || host[k - 1] == '.') && (host[k] | 0x20) == 'x' && (host[k + 1] | 0x20) == 'n' &&
+                host[k + 2] == '-' && host[k + 3] == '-')
+                return false;
+    }
+    // A last label (before one trailing dot) that starts with a digit may be
+    // a number; one that starts otherwise, or is empty, is not.
+    std::string_view domain = host;
+    if (domain.back() == '.') domain.remove_suffix(1);
+    const std::size_t dot = domain.rfind('.');
+    const std::string_view last = dot == std::string_view::npos ? domain : domain.substr(dot + 1);
+    return last.empty() || !is_digit(last[0]);
+}
+
+bool is_absolute_url(std::string_view input) { return is_plain_web_url(input) || parses_as_absolute_url(input); }
+
+bool parses_as_absolute_url(std::string_view input) {
     std::size_t begin = 0;
     std::size_t end = input.size();
     while (begin < end && static_cast<unsigned char>(input[begin]) <= 0x20) ++begin;

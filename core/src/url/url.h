@@ -12,4 +12,11 @@ namespace adsieve::url {
 // Thread-safe; allocates nothing for typical URLs with plain ASCII hosts.
 bool is_absolute_url(std::string_view input);
 
+// The two paths of is_absolute_url, apart for tests and measurement.
+// is_plain_web_url is a quick test that is true only for common http(s) URLs
+// with a plain ASCII domain, all of which parse; false means "not decided".
+// parses_as_absolute_url always runs the full parser.
+bool is_plain_web_url(std::string_view input) noexcept;
+bool parses_as_absolute_url(std::string_view input);
+
 }  // namespace adsieve::url
