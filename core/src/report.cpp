@@ -1,5 +1,9 @@
 #include "report.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -37,15 +41,18 @@ namespace {
 // The number of '/' in s, counting no further than `limit`: a deep path is
 // not scanned to its end, so reporting along a deep chain stays linear.
 std::size_t slashes_upto(std::string_view s, std::size_t limit) {
-    std::size_t n = 0;
-    if (s.empty()) return 0;  // an empty view may hold no pointer at all
-    for (const char* p = s.data(), *end = s.data() + s.size(); n < limit;) {
-        p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
-        if (!p) break;
-        ++n;
-        ++p;
+    std::size_t n = 0, i = 0;
+    const char* p = s.data();
+#if defined(__SSE2__)
+    const __m128i slash = _mm_set1_epi8('/');
+    for (; i + 16 <= s.size() && n < limit; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        for (auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))); m; m &= m - 1) ++n;
     }
-    return n;
+#endif
+    for (; i < s.size() && n < limit; ++i)
+        if (p[i] == '/') ++n;
+    return std::min(n, limit);
 }
 
 }  // namespace
@@ -165,7 +172,8 @@ std::string path_string(std::string_view prefix, const PathRef& path) {
 
 std::string bounded_path(std::string_view prefix, const PathRef& path) {
     std::string out = path_string(prefix, path);
-    if (slashes_upto(out, kPathSegments + 1) <= kPathSegments) return out;
+    // A path of at most kPathSegments bytes cannot hold more separators.
+    if (out.size() <= kPathSegments || slashes_upto(out, kPathSegments + 1) <= kPathSegments) return out;
     return bounded_path(out, std::string_view());
 }
 

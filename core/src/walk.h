@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,15 +74,21 @@ private:
     void append(const Node& parent, std::size_t k) const {
         const Node& child = parent.children[k];
         if (seg_ == Segment::None) return;
-        path_.push_back('/');
-        path_.append(child.name);
-        if (seg_ == Segment::NameIndex) {
-            char digits[24];
-            auto [end, ec] = std::to_chars(digits, digits + sizeof digits, k);
-            (void)ec;
-            path_.push_back('[');
-            path_.append(digits, end);
-            path_.push_back(']');
+        // "/name" or "/name[k]", sized once and written in place.
+        char digits[24];
+        std::size_t nd = 0;
+        if (seg_ == Segment::NameIndex) nd = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, k).ptr - digits);
+        const std::size_t at = path_.size();
+        const std::size_t name = child.name.size();
+        path_.resize(at + 1 + name + (nd ? nd + 2 : 0));
+        char* w = path_.data() + at;
+        *w++ = '/';
+        if (name) std::memcpy(w, child.name.data(), name);
+        w += name;
+        if (nd) {
+            *w++ = '[';
+            std::memcpy(w, digits, nd);
+            w[nd] = ']';
         }
     }
 
