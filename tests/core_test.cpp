@@ -286,6 +286,18 @@ TEST(Report, LongPathsAreShortenedAtTheReport) {
     EXPECT_EQ(adsieve::bounded_path(segments(1, 3), segments(4, 64)), segments(1, 64));
     EXPECT_EQ(adsieve::bounded_path(segments(1, 90), ""), segments(1, 32) + "/..." + segments(60, 90));
     EXPECT_EQ(adsieve::bounded_path("", ""), "");
+
+    // Separators are counted sixteen bytes at a time: segments of every short
+    // length around the bound, split anywhere between head and tail.
+    for (std::size_t len : {0u, 1u, 2u, 3u, 7u, 15u})
+        for (std::size_t count = 60; count <= 70; ++count) {
+            std::string path;
+            for (std::size_t i = 0; i < count; ++i) path += "/" + std::string(len, 'n');
+            for (std::size_t cut : {std::size_t{0}, path.size() / 3, path.size()})
+                EXPECT_EQ(adsieve::bounded_path(std::string_view(path).substr(0, cut), std::string_view(path).substr(cut)),
+                          adsieve::testing::shortened_path(path))
+                    << len << " " << count << " " << cut;
+        }
 }
 
 // Chains of every segment kind, a walk's path as a parent, the embedding
