@@ -80,27 +80,40 @@ void append_escaped(std::string& out, std::string_view s) {
 
 namespace {
 
-// The fixed texts of findings (ids, messages, references) are the same few
-// over and over: each is escaped once per result and copied from where it was
-// first written. Keyed by the text's address; a miss just escapes again.
-struct EscapedTexts {
+// A finding's fixed part before its path ({"id":..,"severity":..,"message":..,
+// "path":) and the one after it (,"spec_ref":..,"line":) are the same for
+// every finding of a rule: each is written once per result and copied from
+// where it was first written. Keyed by the texts' addresses; a miss just
+// writes the part again.
+struct FixedParts {
     struct Slot {
-        const char* data = nullptr;
-        std::size_t size = 0;
-        std::size_t at = 0;   // offset of the escaped copy in the output
-        std::size_t len = 0;  // its length, quotes included
+        const char* a = nullptr;
+        const char* b = nullptr;
+        std::size_t a_size = 0;
+        std::size_t b_size = 0;
+        Severity severity = Severity::Off;
+        std::size_t at = 0;   // offset of the written part in the output
+        std::size_t len = 0;  // its length
     };
-    std::array<Slot, 64> slots{};
+    std::array<Slot, 128> slots{};
 
-    void append(std::string& out, std::string_view s) {
-        Slot& slot = slots[(reinterpret_cast<std::uintptr_t>(s.data()) >> 3) % slots.size()];
-        if (slot.data == s.data() && slot.size == s.size() && s.data() != nullptr) {
-            out.append(out, slot.at, slot.len);
+    Slot& slot(std::string_view a, std::string_view b, Severity s) noexcept {
+        const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(a.data())) * 31 +
+                         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(b.data())) +
+                         static_cast<std::uint64_t>(s);
+        return slots[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57)];
+    }
+    template <class Write>
+    void append(std::string& out, std::string_view a, std::string_view b, Severity s, Write&& write) {
+        Slot& k = slot(a, b, s);
+        if (k.len != 0 && k.a == a.data() && k.b == b.data() && k.a_size == a.size() && k.b_size == b.size() &&
+            k.severity == s) {
+            out.append(out, k.at, k.len);
             return;
         }
         const std::size_t at = out.size();
-        append_escaped(out, s);
-        slot = Slot{s.data(), s.size(), at, out.size() - at};
+        write();
+        k = Slot{a.data(), b.data(), a.size(), b.size(), s, at, out.size() - at};
     }
 };
 
@@ -122,23 +135,27 @@ std::string render_json(const ValidationResult& result) {
         out.append("null");
     }
     out.append(",\"issues\":[");
-    EscapedTexts fixed;
+    FixedParts fixed;
     bool first = true;
     for (const Issue& is : result.issues) {
         if (!first) out.push_back(',');
         first = false;
-        out.append("{\"id\":");
-        fixed.append(out, is.id);
-        out.append(",\"severity\":\"");
-        out.append(severity_word(is.severity));
-        out.append("\",\"message\":");
-        fixed.append(out, is.message);
-        out.append(",\"path\":");
+        fixed.append(out, is.id, is.message, is.severity, [&] {
+            out.append("{\"id\":");
+            append_escaped(out, is.id);
+            out.append(",\"severity\":\"");
+            out.append(severity_word(is.severity));
+            out.append("\",\"message\":");
+            append_escaped(out, is.message);
+            out.append(",\"path\":");
+        });
         if (is.path) append_escaped(out, *is.path);
         else out.append("null");
-        out.append(",\"spec_ref\":");
-        fixed.append(out, is.spec_ref);
-        out.append(",\"line\":");
+        fixed.append(out, is.spec_ref, {}, Severity::Off, [&] {
+            out.append(",\"spec_ref\":");
+            append_escaped(out, is.spec_ref);
+            out.append(",\"line\":");
+        });
         if (is.line) append_uint(out, *is.line);
         else out.append("null");
         out.append(",\"col\":");
