@@ -111,14 +111,13 @@ public:
     // Copies the nodes from `first` on into `out` and drops them.
     void move_tail(std::size_t first, Node* out) {
         // Blocks past the one `first` lies in and one spare are released as
-        // soon as they are copied.
+        // soon as they are copied, the last first: the C heap can then give
+        // their memory back while the copy grows.
         const std::size_t keep = first / kBlock + 2;
-        for (std::size_t i = first; i < size_;) {
-            const std::size_t b = i / kBlock;
-            const std::size_t run = std::min(kBlock - i % kBlock, size_ - i);
-            std::memcpy(static_cast<void*>(out), slot(i), run * sizeof(Node));
-            out += run;
-            i += run;
+        for (std::size_t b = (size_ - 1) / kBlock + 1; b-- > first / kBlock;) {
+            const std::size_t lo = std::max(first, b * kBlock);
+            const std::size_t hi = std::min(size_, (b + 1) * kBlock);
+            std::memcpy(static_cast<void*>(out + (lo - first)), slot(lo), (hi - lo) * sizeof(Node));
             if (b >= keep) blocks_[b].reset();
         }
         size_ = first;
