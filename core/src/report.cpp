@@ -112,6 +112,8 @@ std::size_t decimal_digits(std::size_t v) {
     return n;
 }
 
+}  // namespace
+
 std::size_t segment_size(const PathRef& r) {
     switch (r.kind) {
         case PathRef::Kind::Text: return r.text.size();
@@ -123,7 +125,6 @@ std::size_t segment_size(const PathRef& r) {
     return 0;
 }
 
-// Writes the segment so that it ends at `end`; returns where it starts.
 char* write_segment(const PathRef& r, char* end) {
     auto put = [&](std::string_view s) {
         end -= s.size();
@@ -157,8 +158,6 @@ char* write_segment(const PathRef& r, char* end) {
     }
     return end;
 }
-
-}  // namespace
 
 std::string path_string(std::string_view prefix, const PathRef& path) {
     std::size_t size = prefix.size();

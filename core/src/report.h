@@ -120,6 +120,11 @@ PathRef named(PathRef&&, std::string_view) = delete;
 PathRef indexed(PathRef&&, std::string_view, std::size_t) = delete;
 PathRef attr_path(PathRef&&, std::string_view) = delete;
 
+// One segment as written out: its length, and its text written so that it
+// ends at `end` (the start is returned). A Walk segment is the walk's text.
+std::size_t segment_size(const PathRef& r);
+char* write_segment(const PathRef& r, char* end);
+
 // `prefix` followed by the path, written out whole.
 std::string path_string(std::string_view prefix, const PathRef& path);
 

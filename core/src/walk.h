@@ -3,9 +3,7 @@
 // up instead of being rebuilt for every node.
 #pragma once
 
-#include <charconv>
 #include <cstddef>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,22 +72,11 @@ private:
     void append(const Node& parent, std::size_t k) const {
         const Node& child = parent.children[k];
         if (seg_ == Segment::None) return;
-        // "/name" or "/name[k]", sized once and written in place.
-        char digits[24];
-        std::size_t nd = 0;
-        if (seg_ == Segment::NameIndex) nd = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, k).ptr - digits);
-        const std::size_t at = path_.size();
-        const std::size_t name = child.name.size();
-        path_.resize(at + 1 + name + (nd ? nd + 2 : 0));
-        char* w = path_.data() + at;
-        *w++ = '/';
-        if (name) std::memcpy(w, child.name.data(), name);
-        w += name;
-        if (nd) {
-            *w++ = '[';
-            std::memcpy(w, digits, nd);
-            w[nd] = ']';
-        }
+        const PathRef segment{nullptr, child.name, k, nullptr,
+                              seg_ == Segment::NameIndex ? PathRef::Kind::NameIndex : PathRef::Kind::Name};
+        const std::size_t at = path_.size(), size = segment_size(segment);
+        path_.resize(at + size);
+        write_segment(segment, path_.data() + at + size);
     }
 
     PathRef ref_;

@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "text.h"
+
 namespace adsieve::xml {
 
 namespace {
@@ -57,22 +59,6 @@ inline std::size_t scan_name(std::string_view s, std::size_t from, unsigned char
         if (k & stop) break;
         if (k == kColon && local == 0) local = i - from + 1;
     }
-    return i;
-}
-
-// Offset of the first byte at or after `from` that is not one of the four
-// blanks, or n.
-inline std::size_t skip_blanks(std::string_view in, std::size_t from) noexcept {
-    std::size_t i = from;
-    const std::size_t n = in.size();
-#if defined(__SSE2__)
-    for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
-        if (unsigned rest = ~static_cast<unsigned>(_mm_movemask_epi8(blank_bytes(v))) & 0xFFFFu)
-            return i + static_cast<std::size_t>(__builtin_ctz(rest));
-    }
-#endif
-    while (i < n && is_blank(in[i])) ++i;
     return i;
 }
 
@@ -406,7 +392,7 @@ Event next_event(Tokenizer& t) {
         if (c != '<') {
             if (!t.blank_text) {
                 // Blanks up to markup make no text: pass over them.
-                const std::size_t stop = skip_blanks(in, pos);
+                const std::size_t stop = pos + text::leading_ascii_blanks(in.substr(pos));
                 if (stop >= n || in[stop] == '<') {
                     t.pos = stop;
                     if (stop < n) t.next_lt = stop;

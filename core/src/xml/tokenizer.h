@@ -69,8 +69,8 @@ struct Tokenizer {
     bool finished = false;
     std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
     std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
-    // When false, a text piece of nothing but blanks that runs up to markup
-    // is passed over without an event.
+    // When false, a text piece of nothing but ASCII blanks (space, tab, LF,
+    // VT, FF, CR) that runs up to markup is passed over without an event.
     bool blank_text = true;
     std::vector<std::string_view> open;  // names of open start tags
 };
