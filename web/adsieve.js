@@ -48,23 +48,18 @@ function wasiFunctions(memory, console_) {
     for (const line of all ? lines.filter((l) => l) : lines)
       (fd === 2 ? console_.error : console_.log)(`adsieve.wasm: ${line}`);
   };
+  // The module has no environment and no arguments.
+  const noEntries = (countPtr, sizePtr) => {
+    view().setUint32(countPtr, 0, true);
+    view().setUint32(sizePtr, 0, true);
+    return WASI_ESUCCESS;
+  };
+  const nothing = () => WASI_ESUCCESS;
   return {
-    environ_sizes_get(countPtr, sizePtr) {
-      view().setUint32(countPtr, 0, true);
-      view().setUint32(sizePtr, 0, true);
-      return WASI_ESUCCESS;
-    },
-    environ_get() {
-      return WASI_ESUCCESS;
-    },
-    args_sizes_get(countPtr, sizePtr) {
-      view().setUint32(countPtr, 0, true);
-      view().setUint32(sizePtr, 0, true);
-      return WASI_ESUCCESS;
-    },
-    args_get() {
-      return WASI_ESUCCESS;
-    },
+    environ_sizes_get: noEntries,
+    environ_get: nothing,
+    args_sizes_get: noEntries,
+    args_get: nothing,
     fd_write(fd, iovs, iovsLen, writtenPtr) {
       if (fd !== 1 && fd !== 2) return WASI_EBADF;
       const v = view();
