@@ -132,7 +132,7 @@ void BM_Parse(benchmark::State& state, const std::string& name) {
     for (auto _ : state)
         for (const std::string& d : docs) {
             adsieve::Document doc = adsieve::parse(d);
-            benchmark::DoNotOptimize(doc.root.children.size());
+            benchmark::DoNotOptimize(doc.root().children().count());
         }
     finish(state, name, cpu_seconds() - start, true);
 }

@@ -22,7 +22,7 @@ const std::string& large_doc() {
 void parse_doc(benchmark::State& state, const std::string& doc) {
     for (auto _ : state) {
         adsieve::Document d = adsieve::parse(doc);
-        benchmark::DoNotOptimize(d.root.children.size());
+        benchmark::DoNotOptimize(d.root().children().count());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(doc.size()));
 }

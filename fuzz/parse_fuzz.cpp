@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!adsieve::text::is_valid_utf8(in)) return 0;
     adsieve::Document doc = adsieve::parse(in);
     // Only the synthetic empty root has line 0; a real element starts on line 1.
-    if (doc.root.line == 0 && (doc.root.name != "__empty__" || !doc.root.children.empty())) __builtin_trap();
+    if (doc.root().line == 0 && (doc.root().name != "__empty__" || !doc.root().children().empty())) __builtin_trap();
     adsieve::Arena storage;
-    adsieve::Node copy = adsieve::deep_copy(doc.root, storage);
+    adsieve::Node copy = adsieve::deep_copy(doc.root(), storage);
     (void)copy.find_descendant("VAST");
     return 0;
 }

@@ -50,7 +50,7 @@ TEST(Catalog, EntriesAreUniqueAndGroupedAsPublished) {
     EXPECT_EQ(find_rule("vast-2.0-parse-error"), nullptr);
 }
 
-DetectedVersion detect(const char* xml) { return detect_version(parse(xml).root); }
+DetectedVersion detect(const char* xml) { return detect_version(parse(xml).root()); }
 
 TEST(Version, DeclarationAndStructuralSignals) {
     auto d = detect("<VAST version=\" 4.2 \"/>");
@@ -312,7 +312,7 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
 
     Document doc = parse(std::string_view("<VAST><Ad><InLine><a/><b><c/></b></InLine></Ad></VAST>"));
     std::vector<std::string> seen;
-    walk(doc.root.children[0], ad, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
+    walk(doc.root().children().at(0), ad, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         seen.push_back(path_string("", p));
         if (n.name == "c") seen.push_back(path_string("", attr_path(p, "k")));
         return Step::Into;

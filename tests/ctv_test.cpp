@@ -108,7 +108,7 @@ TEST(Ctv, GatedOn41AndVastRoot) {
     EXPECT_EQ(run(inferred), run(kDoc));
     adsieve::Document doc = adsieve::parse(kDoc);
     adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::ctv::check, doc.root, adsieve::DetectedVersion{}, ValidationContext{});
+    adsieve::testing::run_family(issues, adsieve::rules::ctv::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
     EXPECT_TRUE(issues.empty());
     std::string other = kDoc;
     other.replace(other.find("<VAST"), 5, "<Vast").replace(other.rfind("</VAST>"), 7, "</Vast>");

@@ -109,7 +109,7 @@ TEST(Deprecated, VersionGates) {
     // Unknown effective version: only Flash can fire.
     adsieve::Document doc = adsieve::parse(kDoc);
     adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::deprecated::check, doc.root, adsieve::DetectedVersion{}, ValidationContext{});
+    adsieve::testing::run_family(issues, adsieve::rules::deprecated::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
     adsieve::ValidationResult r;
     r.issues = std::move(issues);
     EXPECT_EQ(family(r), flash_only);

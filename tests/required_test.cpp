@@ -421,7 +421,7 @@ TEST(Required, DeepExtensionsDoNotExhaustTheStack) {
     adsieve::Document doc = adsieve::parse(xml);
     ASSERT_FALSE(doc.parse_error);
     adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::required::check, doc.root, adsieve::detect_version(doc.root), ValidationContext{});
+    adsieve::testing::run_family(issues, adsieve::rules::required::check, doc.root(), adsieve::detect_version(doc.root()), ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].id, "VAST-4.1-verification-no-resource");
     ASSERT_TRUE(issues[0].path);

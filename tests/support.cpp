@@ -20,21 +20,16 @@ std::string source_dir() { return ADSIEVE_SOURCE_DIR; }
 Document nested_vast(std::string_view container, Node leaf, std::size_t depth) {
     Document doc;
     doc.arena = std::make_unique<Arena>();
-    Arena& mem = *doc.arena;
-    // A node named `name` whose one child is `child`, kept in the document's arena.
-    auto parent_of = [&mem](std::string_view name, const Node& child) {
-        Node* kid = mem.make_array<Node>(1);
-        new (kid) Node(child);
-        Node parent;
-        parent.name = mem.copy(name);
-        parent.children = List<Node>(kid, 1);
-        return parent;
-    };
-    Node cur = leaf;
-    for (std::size_t i = 0; i < depth; ++i) cur = parent_of("a", cur);
-    cur = parent_of(container, cur);
-    cur = parent_of("Ad", cur);
-    doc.root = parent_of("VAST", cur);
+    // Each node's one child is the node after it: VAST, Ad, the container,
+    // `depth` elements named "a", then the leaf.
+    const std::size_t total = depth + 4;
+    doc.nodes.reserve(total);
+    for (std::size_t i = 0; i < total; ++i) {
+        Node& n = doc.nodes.push();
+        if (i == total - 1) n = leaf;
+        else n.name = i == 0 ? "VAST" : i == 1 ? "Ad" : i == 2 ? container : "a";
+        n.span = static_cast<std::uint32_t>(total - i);
+    }
     return doc;
 }
 

@@ -344,11 +344,11 @@ TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {
     const int depth = 1'000'000;
     for (int i = 0; i < depth; ++i) xml += "<Tracking event=\"bogus\">";
     adsieve::Document doc = adsieve::parse(xml);
-    adsieve::DetectedVersion version = adsieve::detect_version(doc.root);
+    adsieve::DetectedVersion version = adsieve::detect_version(doc.root());
     adsieve::Issues out;
     ValidationContext ctx;
-    adsieve::testing::run_family(out, adsieve::rules::structure::check, doc.root, version, ctx);
-    adsieve::testing::run_family(out, adsieve::rules::values::check, doc.root, version, ctx);
+    adsieve::testing::run_family(out, adsieve::rules::structure::check, doc.root(), version, ctx);
+    adsieve::testing::run_family(out, adsieve::rules::values::check, doc.root(), version, ctx);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].id, "VAST-4.1-tracking-event-value");
     doc.parse_error.reset();
@@ -357,7 +357,7 @@ TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {
         [](const adsieve::Node& r, const adsieve::DetectedVersion& v, adsieve::Report& rep) {
             adsieve::rules::consistency::check(r, false, v, rep);
         },
-        doc.root, version, ctx);
+        doc.root(), version, ctx);
     EXPECT_EQ(out.size(), 1u);
 }
 

@@ -88,60 +88,19 @@ long char_ref_value(std::string_view name) noexcept {
 // still viewed where it lies, or pieces joined at the end of the scratch text.
 // The one viewed piece is kept in the node's own text.
 struct OpenElement {
-    std::size_t node;        // index in the pending list
+    std::size_t node;        // index in the node list
     std::size_t text_start;  // where its joined text starts in the scratch text
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
-// The pending nodes, kept in blocks that never move: growing copies nothing,
-// and the blocks a closing element's children leave empty are given back as
-// they are copied out, so a long list of siblings is never held twice.
-class NodeStack {
-public:
-    Node& push() {
-        if (size_ == blocks_.size() * kBlock)
-            blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kBlock * sizeof(Node)));
-        Node* n = ::new (slot(size_)) Node{};
-        ++size_;
-        return *n;
-    }
-    Node& operator[](std::size_t i) noexcept { return *std::launder(reinterpret_cast<Node*>(slot(i))); }
-    std::size_t size() const noexcept { return size_; }
-
-    // Copies the nodes from `first` on into `out` and drops them.
-    void move_tail(std::size_t first, Node* out) {
-        // Blocks past the one `first` lies in and one spare are released as
-        // soon as they are copied, the last first: the C heap can then give
-        // their memory back while the copy grows.
-        const std::size_t keep = first / kBlock + 2;
-        for (std::size_t b = (size_ - 1) / kBlock + 1; b-- > first / kBlock;) {
-            const std::size_t lo = std::max(first, b * kBlock);
-            const std::size_t hi = std::min(size_, (b + 1) * kBlock);
-            std::memcpy(static_cast<void*>(out + (lo - first)), slot(lo), (hi - lo) * sizeof(Node));
-            if (b >= keep) blocks_[b].reset();
-        }
-        size_ = first;
-        if (blocks_.size() > keep) blocks_.resize(keep);
-    }
-
-private:
-    static constexpr std::size_t kBlock = 256;
-    static_assert(alignof(Node) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-
-    std::byte* slot(std::size_t i) const noexcept { return blocks_[i / kBlock].get() + (i % kBlock) * sizeof(Node); }
-
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
-    std::size_t size_ = 0;
-};
-
-// Builds the tree in document order. Every element is first appended to a
-// list of pending nodes; when it closes, the nodes after it (its children,
-// already complete) move into one exactly sized list in the arena. Texts of
-// open elements are joined on one scratch string used as a stack: only the
-// innermost open element ever adds to it.
+// Builds the tree in document order, straight into the document's node list:
+// an element is appended when it opens and learns the size of its subtree
+// when it closes, so nothing is copied. Texts of open elements are joined on
+// one scratch string used as a stack: only the innermost open element ever
+// adds to it.
 struct Builder {
     Arena& arena;
-    NodeStack pending;
+    NodeList& nodes;
     std::vector<OpenElement> open;
     std::string scratch;
 
@@ -150,7 +109,7 @@ struct Builder {
     void add_piece(std::string_view piece, bool stable) {
         OpenElement& o = open.back();
         if (o.state == OpenElement::kNoText && stable) {
-            pending[o.node].text = piece;
+            nodes[o.node].text = piece;
             o.state = OpenElement::kViewed;
             return;
         }
@@ -159,7 +118,7 @@ struct Builder {
     }
     // Moves the innermost element's text onto the scratch text.
     void join(OpenElement& o) {
-        if (o.state == OpenElement::kViewed) scratch.append(pending[o.node].text);
+        if (o.state == OpenElement::kViewed) scratch.append(nodes[o.node].text);
         o.state = OpenElement::kJoined;
     }
 
@@ -198,18 +157,12 @@ struct Builder {
     // Closes the innermost open element.
     void close() {
         OpenElement& o = open.back();
-        Node& n = pending[o.node];
+        Node& n = nodes[o.node];
         if (o.state == OpenElement::kJoined) {
             n.text = arena.copy(std::string_view(scratch).substr(o.text_start));
             scratch.resize(o.text_start);
         }
-        const std::size_t first = o.node + 1;
-        if (first < pending.size()) {
-            const std::size_t count = pending.size() - first;
-            Node* kids = arena.make_array<Node>(count);
-            pending.move_tail(first, kids);
-            n.children = List<Node>(kids, count);
-        }
+        n.span = static_cast<std::uint32_t>(nodes.size() - o.node);
         open.pop_back();
     }
 };
@@ -217,43 +170,52 @@ struct Builder {
 }  // namespace
 
 Document parse(std::string_view input) {
-    // One arena for the whole tree, its first block sized from the input.
-    // Past a few tens of kilobytes the block is at least 256 KiB: the C heap
-    // then serves it from memory it keeps between documents instead of
-    // giving pages back and faulting them in again on every call.
-    std::size_t first_block = input.size() + input.size() / 4;
+    // One arena for the attribute lists and joined texts, its first block
+    // sized from the input. Past a few tens of kilobytes the block is at
+    // least 256 KiB: the C heap then serves it from memory it keeps between
+    // documents instead of giving pages back and faulting them in again on
+    // every call.
+    std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
-    auto arena = std::make_unique<Arena>(first_block);
-    Arena& mem = *arena;
-    Document doc{std::move(arena), Node{}, std::nullopt};
+    Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt};
+    Arena& mem = *doc.arena;
+    NodeList& nodes = doc.nodes;
+    nodes.reserve(input.size() / 64 + 16);  // about one element per 64 bytes of real documents
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.open.reserve(64);
     xml::SeenKeys seen;
     seen.small.reserve(16);
     xml::LineCounter lines;
-    Builder b{mem, {}, {}, {}};
+    Builder b{mem, nodes, {}, {}};
     b.open.reserve(64);
     std::vector<Attr> attrs;
     attrs.reserve(16);
 
+    // Subtree sizes and attribute counts are kept in 32 and 31 bits: no
+    // document that fits in memory comes near, but one that did would stop
+    // with an error rather than wrap.
     auto make_node = [&](const xml::Event& e) {
-        Node& n = b.pending.push();
-        n.name = e.data.substr(e.local);
+        if (nodes.size() >= UINT32_MAX) return false;
         attrs.clear();
         if (!e.attrs.empty()) {
             xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
             xml::RawAttr a;
             while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{a.key.substr(a.local), a.value});
+            if (attrs.size() >= (std::size_t{1} << 31)) return false;
         }
+        Node& n = nodes.push();
+        n.name = e.data.substr(e.local);
         if (!attrs.empty()) {
             Attr* kept = mem.make_array<Attr>(attrs.size());
             std::uninitialized_copy(attrs.begin(), attrs.end(), kept);
-            n.attrs = List<Attr>(kept, attrs.size());
+            n.attr_data = kept;
+            n.attr_count = static_cast<std::uint32_t>(attrs.size());
         }
         xml::LineCol lc = xml::locate(lines, input, e.pos);
         n.line = lc.line;
         n.col = lc.col;
+        return true;
     };
 
     for (bool reading = true; reading;) {
@@ -261,11 +223,16 @@ Document parse(std::string_view input) {
         switch (e.kind) {
             case xml::EventKind::kStart:
             case xml::EventKind::kEmpty:
-                make_node(e);
+                if (!make_node(e)) {
+                    doc.parse_error = "XML parse error at position " + std::to_string(e.pos) + ": too many elements or attributes";
+                    doc.parse_error_offset = e.pos;
+                    reading = false;
+                    break;
+                }
                 // The root stays open even when empty: later content still
                 // attaches to it.
                 if (e.kind == xml::EventKind::kStart || b.open.empty())
-                    b.open.push_back(OpenElement{b.pending.size() - 1, b.scratch.size()});
+                    b.open.push_back(OpenElement{nodes.size() - 1, b.scratch.size()});
                 break;
             case xml::EventKind::kEnd:
                 if (b.open.size() >= 2) b.close();
@@ -278,7 +245,7 @@ Document parse(std::string_view input) {
                     std::string_view piece = text::trim(e.data);
                     if (!piece.empty()) {
                         b.add_piece(piece, true);
-                        b.pending[b.open.back().node].has_cdata = true;
+                        nodes[b.open.back().node].has_cdata = true;
                     }
                 }
                 break;
@@ -290,7 +257,7 @@ Document parse(std::string_view input) {
                     std::string msg = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
                     for (std::size_t i = 1; i < b.open.size(); ++i) {
                         if (i > 1) msg += " > ";
-                        msg += b.pending[b.open[i].node].name;
+                        msg += nodes[b.open[i].node].name;
                     }
                     doc.parse_error = std::move(msg);
                     doc.parse_error_offset = input.size();
@@ -305,11 +272,14 @@ Document parse(std::string_view input) {
         }
     }
     if (b.open.empty()) {
-        doc.root.name = "__empty__";
+        // Elements past the root (a second root, never opened) are dropped.
+        Node empty;
+        empty.name = "__empty__";
+        nodes = NodeList{};
+        nodes.push() = empty;
         return doc;
     }
     while (!b.open.empty()) b.close();
-    doc.root = b.pending[0];
     return doc;
 }
 

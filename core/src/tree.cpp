@@ -16,18 +16,19 @@ std::string tree_json(const Document& doc) {
     out += ",\"root\":";
     struct Frame {
         const Node* node;
-        std::size_t next;
+        const Node* next;  // next child to print
     };
     auto open = [&out](const Node& n) {
         out += "{\"name\":";
         append_escaped(out, n.name);
         out += ",\"attrs\":[";
-        for (std::size_t i = 0; i < n.attrs.size(); ++i) {
+        const List<Attr> attrs = n.attrs();
+        for (std::size_t i = 0; i < attrs.size(); ++i) {
             if (i) out += ',';
             out += '[';
-            append_escaped(out, n.attrs[i].name);
+            append_escaped(out, attrs[i].name);
             out += ',';
-            append_escaped(out, n.attrs[i].value);
+            append_escaped(out, attrs[i].value);
             out += ']';
         }
         out += "],\"text\":";
@@ -38,19 +39,20 @@ std::string tree_json(const Document& doc) {
         out += ",\"children\":[";
     };
     std::vector<Frame> stack;
-    open(doc.root);
-    stack.push_back({&doc.root, 0});
+    open(doc.root());
+    stack.push_back({&doc.root(), &doc.root() + 1});
     while (!stack.empty()) {
         Frame& f = stack.back();
-        if (f.next >= f.node->children.size()) {
+        if (f.next == f.node + f.node->span) {
             out += "]}";
             stack.pop_back();
             continue;
         }
-        if (f.next) out += ',';
-        const Node& c = f.node->children[f.next++];
+        if (f.next != f.node + 1) out += ',';
+        const Node& c = *f.next;
+        f.next += c.span;
         open(c);
-        stack.push_back({&c, 0});
+        stack.push_back({&c, &c + 1});
     }
     out += '}';
     return out;

@@ -10,9 +10,9 @@ ValidationResult validate(std::string_view text) { return validate_with_context(
 ValidationResult validate_with_context(std::string_view text, ValidationContext context) {
     ValidationResult result;
     Document doc = parse(text);
-    if (doc.root.name == "DAAST") {
+    if (doc.root().name == "DAAST") {
         result.kind = DocumentKind::Daast;
-    } else if (doc.root.name == "VMAP") {
+    } else if (doc.root().name == "VMAP") {
         result.kind = DocumentKind::Vmap;
     } else {
         result.kind = DocumentKind::Vast;
@@ -20,11 +20,11 @@ ValidationResult validate_with_context(std::string_view text, ValidationContext 
             result.version.state = VersionState::Declared;
             result.version.declared = *context.forced_version;
         } else {
-            result.version = detect_version(doc.root);
+            result.version = detect_version(doc.root());
         }
     }
     Report report(context);
-    rules::run(doc.root, doc.parse_error.has_value(), result.version, report);
+    rules::run(doc.root(), doc.parse_error.has_value(), result.version, report);
     result.issues = std::move(report.issues);
     result.errors = report.errors;
     result.warnings = report.warnings;

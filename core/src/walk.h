@@ -45,12 +45,11 @@ public:
         for (; built_ < frames_.size(); ++built_) {
             const Frame& parent = frames_[built_ - 1];
             path_.resize(parent.path_len);
-            append(*parent.node, frames_[built_].index);
+            append(*frames_[built_].node, frames_[built_].index);
             frames_[built_].path_len = path_.size();
         }
-        const Frame& parent = frames_.back();
-        path_.resize(parent.path_len);
-        append(*parent.node, parent.next - 1);
+        path_.resize(frames_.back().path_len);
+        append(*visiting_, visiting_index_);
         current_ = true;
         return path_;
     }
@@ -64,14 +63,14 @@ private:
 
     struct Frame {
         const Node* node;
-        std::size_t next;      // next child to visit
-        std::size_t index;     // this node's index among its parent's children
-        std::size_t path_len;  // length of this node's path, once built
+        const Node* next;         // next child to visit
+        std::size_t next_index;   // its index among the children
+        std::size_t index;        // this node's index among its parent's children
+        std::size_t path_len;     // length of this node's path, once built
     };
 
-    void append(const Node& parent, std::size_t k) const {
-        const Node& child = parent.children[k];
-        if (seg_ == Segment::None) return;
+    // Appends the segment of `child`, child k of its parent.
+    void append(const Node& child, std::size_t k) const {
         const PathRef segment{nullptr, child.name, k, nullptr,
                               seg_ == Segment::NameIndex ? PathRef::Kind::NameIndex : PathRef::Kind::Name};
         const std::size_t at = path_.size(), size = segment_size(segment);
@@ -88,6 +87,8 @@ private:
     mutable std::vector<Frame> frames_;
     mutable std::size_t built_ = 1;
     mutable bool current_ = true;  // path_ holds the visited node's path
+    const Node* visiting_ = nullptr;  // the visited node, below the start node
+    std::size_t visiting_index_ = 0;  // its index among its parent's children
 };
 
 inline PathArg::PathArg(const WalkPath& w) : ref(&w.ref()), present(true) {}
@@ -99,26 +100,38 @@ template <class Visit>
 void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
     WalkPath wp(base, seg);
     Step first = visit(node, static_cast<const WalkPath&>(wp));
-    if (first != Step::Into || node.children.empty()) return;
+    if (first != Step::Into || !node.has_children()) return;
+    if (seg == Segment::None) {
+        // No paths: the subtree is a run of nodes, passed over in one scan.
+        for (const Node *p = &node + 1, *end = &node + node.span; p != end;) {
+            Step s = visit(*p, static_cast<const WalkPath&>(wp));
+            if (s == Step::Stop) return;
+            p += s == Step::Over ? p->span : 1;
+        }
+        return;
+    }
     auto& stack = wp.frames_;
     stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
-    stack.push_back({&node, 0, 0, 0});
+    stack.push_back({&node, &node + 1, 0, 0, 0});
     while (!stack.empty()) {
         auto& top = stack.back();
-        if (top.next == top.node->children.size()) {
+        if (top.next == top.node + top.node->span) {
             stack.pop_back();
             if (wp.built_ > stack.size()) wp.built_ = stack.size();
             continue;
         }
-        const std::size_t k = top.next++;
-        const Node& child = top.node->children[k];
+        const Node& child = *top.next;
+        const std::size_t k = top.next_index++;
+        top.next += child.span;
+        wp.visiting_ = &child;
+        wp.visiting_index_ = k;
         wp.current_ = false;
         Step s = visit(child, static_cast<const WalkPath&>(wp));
         if (s == Step::Stop) return;
-        if (s == Step::Into && !child.children.empty()) {
+        if (s == Step::Into && child.has_children()) {
             // `top` is not used past this point.
             const bool known = wp.current_ && wp.built_ == stack.size();
-            stack.push_back({&child, 0, k, known ? wp.path_.size() : 0});
+            stack.push_back({&child, &child + 1, 0, k, known ? wp.path_.size() : 0});
             if (known) wp.built_ = stack.size();
         }
     }

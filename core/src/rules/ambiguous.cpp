@@ -30,7 +30,7 @@ void check_icons(const Node& icons, const PathRef& linear_path, const DetectedVe
     const bool v42 = version.at_least(VastVersion::V4_2);
     const PathRef base = join(linear_path, "/Icons");
     std::size_t k = 0;
-    for (const Node& icon : icons.children) {
+    for (const Node& icon : icons.children()) {
         if (icon.name != "Icon") continue;
         const PathRef icon_path = indexed(base, "Icon", k++);
         bool complete = true;
@@ -44,7 +44,7 @@ void check_icons(const Node& icons, const PathRef& linear_path, const DetectedVe
         if (!images) continue;
         const PathRef images_path = join(icon_path, "/IconClicks/IconClickFallbackImages");
         std::size_t m = 0;
-        for (const Node& img : images->children) {
+        for (const Node& img : images->children()) {
             if (img.name != "IconClickFallbackImage") continue;
             const std::size_t index = m++;
             if (has_width_and_height(img)) continue;
@@ -60,7 +60,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, const Detected
     if (events) {
         const PathRef base = join(linear_path, "/TrackingEvents");
         std::size_t t = 0;
-        for (const Node& tr : events->children) {
+        for (const Node& tr : events->children()) {
             if (tr.name != "Tracking") continue;
             const std::size_t index = t++;
             auto ev = tr.attr("event");
@@ -79,7 +79,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, const Detected
 void check_dimensions(const Node& container, const PathRef& container_path, std::string_view item,
                       const Rule& rule, Report& report) {
     std::size_t n = 0;
-    for (const Node& child : container.children) {
+    for (const Node& child : container.children()) {
         if (child.name != item) continue;
         const std::size_t index = n++;
         if (!has_width_and_height(child))
@@ -92,9 +92,9 @@ void check_inline(const Node& inl, const PathRef& ad_path, const DetectedVersion
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(ad_path, "/InLine/Creatives");
     std::size_t c = 0;
-    for (const Node& creatives : inl.children) {
+    for (const Node& creatives : inl.children()) {
         if (creatives.name != "Creatives") continue;
-        for (const Node& creative : creatives.children) {
+        for (const Node& creative : creatives.children()) {
             if (creative.name != "Creative") continue;
             const PathRef creative_path = indexed(creatives_path, "Creative", c++);
             if (const Node* linear = creative.child("Linear"))
@@ -114,7 +114,7 @@ void check_wrapper(const Node& wrapper, const PathRef& ad_path, Report& report) 
     if (!creatives) return;
     const PathRef creatives_path = join(ad_path, "/Wrapper/Creatives");
     std::size_t c = 0;
-    for (const Node& creative : creatives->children) {
+    for (const Node& creative : creatives->children()) {
         if (creative.name != "Creative") continue;
         const std::size_t index = c++;
         const Node* linear = creative.child("Linear");
@@ -133,7 +133,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     const bool wrapper_gate =
         effective && (*effective == VastVersion::V4_0 || *effective == VastVersion::V4_1);
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path, version, report);

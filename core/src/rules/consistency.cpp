@@ -12,7 +12,7 @@ namespace {
 void check_duplicate_impressions(const Node& container, const PathRef& path,
                                  Report& report) {
     std::unordered_set<std::string_view> seen;
-    for (const Node& c : container.children) {
+    for (const Node& c : container.children()) {
         if (c.name != "Impression") continue;
         std::string_view url = text::trim(c.text);
         if (url.empty()) continue;
@@ -36,7 +36,7 @@ void check(const Node& root, bool parse_failed, const DetectedVersion& version, 
         report(rule::vast_version_mismatch, "/VAST", nullptr);
     if (root.name != "VAST") return;
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))

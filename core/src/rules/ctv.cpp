@@ -17,7 +17,7 @@ void check_media_files(const Node& media_files, const PathRef& linear_path, Repo
         report(rule::vast_mezzanine_recommended, mf_path, &media_files);
     if (!media_files.has_child("InteractiveCreativeFile")) return;
     std::size_t k = 0;
-    for (const Node& mf : media_files.children) {
+    for (const Node& mf : media_files.children()) {
         if (mf.name != "MediaFile") continue;
         const std::size_t index = k++;
         auto api = mf.attr("apiFramework");
@@ -32,7 +32,7 @@ void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
     const PathRef creatives_path = join(inline_path, "/Creatives");
     bool serving_id_checked = false;
     std::size_t j = 0;
-    for (const Node& creative : creatives->children) {
+    for (const Node& creative : creatives->children()) {
         if (creative.name != "Creative") continue;
         const std::size_t index = j++;
         const Node* linear = creative.child("Linear");
@@ -54,7 +54,7 @@ void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
 void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (root.name != "VAST" || !version.at_least(VastVersion::V4_1)) return;
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inl = ad.child("InLine")) check_inline(*inl, join(ad_path, "/InLine"), report);

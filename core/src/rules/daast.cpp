@@ -15,9 +15,9 @@
 namespace adsieve::rules::daast {
 
 // Pricing (model and currency) of one InLine or Wrapper, given its children.
-void check_pricing(std::span<const Node> children, const PathRef& content_path, Report& report);
+void check_pricing(Children children, const PathRef& content_path, Report& report);
 // Linear creatives of one InLine or Wrapper; duration and media files only for an InLine.
-void check_ad_content(std::span<const Node> children, const PathRef& content_path, bool is_inline,
+void check_ad_content(Children children, const PathRef& content_path, bool is_inline,
                       Report& report);
 
 namespace {
@@ -38,7 +38,7 @@ void check_media_files(const Node& linear, const PathRef& linear_path, Report& r
     }
     const PathRef files_path = join(linear_path, "/MediaFiles");
     std::size_t m = 0;
-    for (const Node& f : files->children) {
+    for (const Node& f : files->children()) {
         if (f.name != "MediaFile") continue;
         const PathRef path = indexed(files_path, "MediaFile", m++);
         auto delivery = f.attr("delivery");
@@ -63,7 +63,7 @@ void check_tracking(const Node& linear, const PathRef& linear_path, Report& repo
     if (!events) return;
     const PathRef events_path = join(linear_path, "/TrackingEvents");
     std::size_t k = 0;
-    for (const Node& t : events->children) {
+    for (const Node& t : events->children()) {
         if (t.name != "Tracking") continue;
         std::size_t index = k++;
         auto event = t.attr("event");
@@ -109,8 +109,8 @@ void check_inline(const Node& inl, const PathRef& path, Report& report) {
     const Node* creatives = inl.child("Creatives");
     if (!creatives || !creatives->has_child("Creative"))
         report(rule::daast_inline_creatives, path, &inl);
-    check_pricing(inl.children, path, report);
-    check_ad_content(inl.children, path, true, report);
+    check_pricing(inl.children(), path, report);
+    check_ad_content(inl.children(), path, true, report);
 }
 
 void check_wrapper(const Node& wrapper, const PathRef& path, Report& report) {
@@ -120,15 +120,15 @@ void check_wrapper(const Node& wrapper, const PathRef& path, Report& report) {
         report(rule::daast_wrapper_vast_adtaguri, join(path, "/VASTAdTagURI"), vast_uri);
     if (!wrapper.has_child("Impression"))
         report(rule::daast_wrapper_impression, path, &wrapper);
-    check_pricing(wrapper.children, path, report);
-    check_ad_content(wrapper.children, path, false, report);
+    check_pricing(wrapper.children(), path, report);
+    check_ad_content(wrapper.children(), path, false, report);
 }
 
 void check_ad(const Node& ad, const PathRef& ad_path, Report& report) {
     const Node* inl = nullptr;
     const Node* wrapper = nullptr;
     std::size_t count = 0;
-    for (const Node& c : ad.children) {
+    for (const Node& c : ad.children()) {
         if (c.name == "InLine") {
             ++count;
             if (!inl) inl = &c;
@@ -145,7 +145,7 @@ void check_ad(const Node& ad, const PathRef& ad_path, Report& report) {
 
 }  // namespace
 
-void check_pricing(std::span<const Node> children, const PathRef& content_path, Report& report) {
+void check_pricing(Children children, const PathRef& content_path, Report& report) {
     const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
     const PathRef path = join(content_path, "/Pricing");
@@ -158,13 +158,13 @@ void check_pricing(std::span<const Node> children, const PathRef& content_path, 
         report(rule::daast_pricing_currency, path, pricing);
 }
 
-void check_ad_content(std::span<const Node> children, const PathRef& content_path, bool is_inline,
+void check_ad_content(Children children, const PathRef& content_path, bool is_inline,
                       Report& report) {
     const Node* creatives = first_child(children, "Creatives");
     if (!creatives) return;
     const PathRef creatives_path = join(content_path, "/Creatives");
     std::size_t j = 0;
-    for (const Node& creative : creatives->children) {
+    for (const Node& creative : creatives->children()) {
         if (creative.name != "Creative") continue;
         std::size_t index = j++;
         const Node* linear = creative.child("Linear");
@@ -189,7 +189,7 @@ void check(const Node& root, Report& report) {
         report(rule::daast_root_has_ad_or_error, "/DAAST", &root);
 
     std::size_t e = 0;
-    for (const Node& c : root.children) {
+    for (const Node& c : root.children()) {
         if (c.name != "Error") continue;
         const PathRef path = indexed(kDaastPath, "Error", e++);
         std::string_view uri = text::trim(c.text);
@@ -200,7 +200,7 @@ void check(const Node& root, Report& report) {
     }
 
     std::size_t i = 0;
-    for (const Node& c : root.children)
+    for (const Node& c : root.children())
         if (c.name == "Ad") check_ad(c, indexed(kDaastPath, "Ad", i++), report);
 }
 

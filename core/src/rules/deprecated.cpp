@@ -41,9 +41,9 @@ void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVer
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(inline_path, "/Creatives");
     std::size_t c = 0;
-    for (const Node& creatives : inl.children) {
+    for (const Node& creatives : inl.children()) {
         if (creatives.name != "Creatives") continue;
-        for (const Node& creative : creatives.children) {
+        for (const Node& creative : creatives.children()) {
             if (creative.name != "Creative") continue;
             const std::size_t index = c++;
             const Node* linear = creative.child("Linear");
@@ -53,7 +53,7 @@ void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVer
             const PathRef creative_path = indexed(creatives_path, "Creative", index);
             const PathRef base = join(creative_path, "/Linear/MediaFiles");
             std::size_t m = 0;
-            for (const Node& mf : media_files->children) {
+            for (const Node& mf : media_files->children()) {
                 if (mf.name != "MediaFile") continue;
                 check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
             }
@@ -67,7 +67,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (root.name != "VAST") return;
     const bool v41 = version.at_least(VastVersion::V4_1);
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (v41 && ad.attr("conditionalAd")) {

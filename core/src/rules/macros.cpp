@@ -234,7 +234,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
@@ -244,7 +244,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     }
 
     std::size_t n = 0;
-    for (const Node& error : root.children) {
+    for (const Node& error : root.children()) {
         if (error.name != "Error") continue;
         const std::size_t index = n++;
         if (!error.text.empty())

@@ -94,7 +94,7 @@ bool is_omid_verification(const Node& verification) {
         std::string key = text::ascii_lower(text::trim(*vendor));
         if (key == "omid" || ends_with(key, "-omid") || ends_with(key, "/omid")) return true;
     }
-    for (const Node& c : verification.children) {
+    for (const Node& c : verification.children()) {
         if (c.name != "JavaScriptResource" && c.name != "ExecutableResource") continue;
         auto api = c.attr("apiFramework");
         if (api && text::iequals_ascii(*api, "omid")) return true;
@@ -116,11 +116,11 @@ bool names_reason_macro(std::string_view url) {
 
 void check_creative_requirements(const Node& creative, const PathRef& path,
                                  const DetectedVersion& version, Report& report);
-void check_pricing(std::span<const Node> children, const PathRef& parent_path,
+void check_pricing(Children children, const PathRef& parent_path,
                    Report& report);
-void check_categories(std::span<const Node> children, const PathRef& parent_path,
+void check_categories(Children children, const PathRef& parent_path,
                       Report& report);
-void check_ad_verifications(std::span<const Node> children, const PathRef& path,
+void check_ad_verifications(Children children, const PathRef& path,
                             Report& report);
 void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report);
@@ -147,7 +147,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (version.at_least(VastVersion::V4_0) && has_ad && has_error)
         report(rule::vast_wrapper_root_error, "/VAST", &root);
     std::size_t i = 0;
-    for (const Node& c : root.children)
+    for (const Node& c : root.children())
         if (c.name == "Ad") check_ad(c, i++, version, report);
 }
 
@@ -182,14 +182,14 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
         if (creatives) {
             const PathRef base = join(p, "/Creatives");
             std::size_t j = 0;
-            for (const Node& c : creatives->children)
+            for (const Node& c : creatives->children())
                 if (c.name == "Creative")
                     check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
         }
-        check_categories(in.children, p, report);
-        check_pricing(in.children, p, report);
+        check_categories(in.children(), p, report);
+        check_pricing(in.children(), p, report);
         if (const Node* av = in.child("AdVerifications"))
-            check_ad_verifications(av->children, join(p, "/AdVerifications"), report);
+            check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
         if (const Node* ext = in.child("Extensions"))
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
@@ -203,10 +203,10 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
             report(rule::vast_wrapper_impression, p, &w);
         if (!w.has_child("VASTAdTagURI"))
             report(rule::vast_wrapper_vastadtaguri, p, &w);
-        check_categories(w.children, p, report);
-        check_pricing(w.children, p, report);
+        check_categories(w.children(), p, report);
+        check_pricing(w.children(), p, report);
         std::size_t k = 0;
-        for (const Node& c : w.children) {
+        for (const Node& c : w.children()) {
             if (c.name != "BlockedAdCategories") continue;
             std::size_t idx = k++;
             if (!c.attr("authority"))
@@ -214,7 +214,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
         }
         if (version.at_least(VastVersion::V4_1))
             if (const Node* av = w.child("AdVerifications"))
-                check_ad_verifications(av->children, join(p, "/AdVerifications"), report);
+                check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
         if (const Node* ext = w.child("Extensions"))
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
@@ -246,11 +246,11 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     if (const Node* companions = creative.child("CompanionAds")) {
         const PathRef base = join(path, "/CompanionAds");
         std::size_t k = 0;
-        for (const Node& comp : companions->children) {
+        for (const Node& comp : companions->children()) {
             if (comp.name != "Companion") continue;
             const PathRef kp = indexed(base, "Companion", k++);
             std::size_t m = 0;
-            for (const Node& ct : comp.children) {
+            for (const Node& ct : comp.children()) {
                 if (ct.name != "CompanionClickTracking") continue;
                 std::size_t idx = m++;
                 if (!ct.attr("id"))
@@ -264,7 +264,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     if (const Node* nonlinears = creative.child("NonLinearAds")) {
         const PathRef base = join(path, "/NonLinearAds");
         std::size_t n = 0;
-        for (const Node& nl : nonlinears->children) {
+        for (const Node& nl : nonlinears->children()) {
             if (nl.name != "NonLinear") continue;
             std::size_t idx = n++;
             if (!has_resource(nl))
@@ -286,11 +286,11 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
 
     if (media) {
         std::size_t i = 0;
-        for (const Node& f : media->children)
+        for (const Node& f : media->children())
             if (f.name == "MediaFile")
                 check_required_attrs(f, kMediaFileAttrs, indexed(m, "MediaFile", i++), report);
         i = 0;
-        for (const Node& z : media->children)
+        for (const Node& z : media->children())
             if (z.name == "Mezzanine")
                 check_required_attrs(z, kMezzanineAttrs, indexed(m, "Mezzanine", i++), report);
     }
@@ -298,7 +298,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     if (const Node* icons = linear->child("Icons")) {
         const PathRef base = join(l, "/Icons");
         std::size_t i = 0;
-        for (const Node& icon : icons->children) {
+        for (const Node& icon : icons->children()) {
             if (icon.name != "Icon") continue;
             const PathRef ip = indexed(base, "Icon", i++);
             check_required_attrs(icon, kIconAttrs, ip, report);
@@ -309,7 +309,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
 
     if (media) {
         std::size_t i = 0;
-        for (const Node& f : media->children) {
+        for (const Node& f : media->children()) {
             if (f.name != "InteractiveCreativeFile") continue;
             const PathRef fp = indexed(m, "InteractiveCreativeFile", i++);
             // Both findings point at the <Linear>, not at the file.
@@ -321,7 +321,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     }
 }
 
-void check_pricing(std::span<const Node> children, const PathRef& parent_path,
+void check_pricing(Children children, const PathRef& parent_path,
                    Report& report) {
     const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
@@ -332,7 +332,7 @@ void check_pricing(std::span<const Node> children, const PathRef& parent_path,
         report(rule::vast_pricing_currency, p, pricing);
 }
 
-void check_categories(std::span<const Node> children, const PathRef& parent_path,
+void check_categories(Children children, const PathRef& parent_path,
                       Report& report) {
     std::size_t n = 0;
     for (const Node& c : children) {
@@ -343,7 +343,7 @@ void check_categories(std::span<const Node> children, const PathRef& parent_path
     }
 }
 
-void check_ad_verifications(std::span<const Node> children, const PathRef& path,
+void check_ad_verifications(Children children, const PathRef& path,
                             Report& report) {
     std::set<std::string, std::less<>> vendors;
     std::size_t j = 0;
@@ -376,7 +376,7 @@ void check_ad_verifications(std::span<const Node> children, const PathRef& path,
         if (const Node* events = v.child("TrackingEvents")) {
             const PathRef base = join(vp, "/TrackingEvents");
             std::size_t k = 0;
-            for (const Node& t : events->children) {
+            for (const Node& t : events->children()) {
                 if (t.name != "Tracking") continue;
                 const PathRef tp = indexed(base, "Tracking", k++);
                 auto event = t.attr("event");
@@ -389,7 +389,7 @@ void check_ad_verifications(std::span<const Node> children, const PathRef& path,
         }
 
         std::size_t k = 0;
-        for (const Node& r : v.children) {
+        for (const Node& r : v.children()) {
             if (r.name != "JavaScriptResource") continue;
             const PathRef rp = indexed(vp, "JavaScriptResource", k++);
             auto api = r.attr("apiFramework");
@@ -404,7 +404,7 @@ void check_ad_verifications(std::span<const Node> children, const PathRef& path,
         }
 
         k = 0;
-        for (const Node& r : v.children) {
+        for (const Node& r : v.children()) {
             if (r.name != "ExecutableResource") continue;
             const PathRef rp = indexed(vp, "ExecutableResource", k++);
             auto api = r.attr("apiFramework");
@@ -424,12 +424,12 @@ void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report) {
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (n.name == "AdVerifications") {
-            check_ad_verifications(n.children, p, report);
+            check_ad_verifications(n.children(), p, report);
             return Step::Over;
         }
-        for (const Node& c : n.children)
+        for (const Node& c : n.children())
             if (c.name == "Verification") {
-                check_ad_verifications(n.children, p, report);
+                check_ad_verifications(n.children(), p, report);
                 return Step::Over;
             }
         return Step::Into;

@@ -42,7 +42,7 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
     macros::check(root, version, report);
 }
 
-const Node* first_child(std::span<const Node> children, std::string_view name) noexcept {
+const Node* first_child(Children children, std::string_view name) noexcept {
     for (const Node& c : children)
         if (c.name == name) return &c;
     return nullptr;

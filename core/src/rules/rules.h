@@ -22,7 +22,7 @@ namespace adsieve::rules {
 void run(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report);
 
 // First element of a child list with exactly this name, or nullptr.
-const Node* first_child(std::span<const Node> children, std::string_view name) noexcept;
+const Node* first_child(Children children, std::string_view name) noexcept;
 // True when v equals one of the values of a vocabulary table.
 bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept;
 

@@ -235,7 +235,7 @@ const TextOnly* find_text_only(std::span<const TextOnly> list, std::string_view 
 
 // Each attribute outside `allowed`, in document order.
 void check_attributes(const Node& element, const PathRef& path, Names allowed, Report& report) {
-    for (const Attr& a : element.attrs)
+    for (const Attr& a : element.attrs())
         if (!one_of(a.name, allowed))
             report(rule::vast_unknown_attribute, attr_path(path, a.name), &element);
 }
@@ -253,30 +253,31 @@ PathRef child_path(const PathRef& base, const Node& child, std::size_t k, Seg se
 // Text-only elements and tracking events
 
 bool has_attribute_outside(const Node& element, Names allowed) {
-    for (const Attr& a : element.attrs)
+    for (const Attr& a : element.attrs())
         if (!one_of(a.name, allowed)) return true;
     return false;
 }
 
 // True when check_text_only has something to report, so its path is needed.
 bool text_only_has_findings(const Node& element, Names allowed) {
-    return !element.children.empty() || has_attribute_outside(element, allowed);
+    return !element.children().empty() || has_attribute_outside(element, allowed);
 }
 
 // Child elements first, then attributes outside the list.
 void check_text_only(const Node& element, const PathRef& path, Names allowed, Report& report) {
-    for (const Node& c : element.children)
+    for (const Node& c : element.children())
         report(rule::vast_text_only_element, named(path, c.name), &c);
     check_attributes(element, path, allowed, report);
 }
 
-void check_tracking_events(std::span<const Node> children, const PathRef& path, Report& report) {
-    for (std::size_t k = 0; k < children.size(); ++k) {
-        const Node& c = children[k];
+void check_tracking_events(Children children, const PathRef& path, Report& report) {
+    std::size_t k = 0;
+    for (const Node& c : children) {
         if (c.name != kTracking.name)
             report(rule::vast_trackingevents_unknown_child, indexed(path, "Tracking", k), &c);
         else if (text_only_has_findings(c, kTracking.attrs))
             check_text_only(c, indexed(path, "Tracking", k), kTracking.attrs, report);
+        ++k;
     }
 }
 
@@ -299,7 +300,7 @@ constexpr ExtensionList kCreativeExtensions{"CreativeExtension", rule::vast_crea
 // A leaf payload holding "&" or "<" that is neither CDATA nor a URL.
 void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const PathRef& path,
                                                      const Rule& cdata, Report& report) {
-    if (!element.children.empty()) return;
+    if (!element.children().empty()) return;
     std::string_view text = element.text;
     if (text.empty() || element.has_cdata) return;
     if (text.starts_with("data:") || text == "about:blank") return;
@@ -320,11 +321,11 @@ void scan_extension_for_misplaced_elements(const Node& element, const PathRef& p
     });
 }
 
-void check_extension_list(std::span<const Node> children, const PathRef& path, const ExtensionList& list,
+void check_extension_list(Children children, const PathRef& path, const ExtensionList& list,
                           Report& report) {
-    for (std::size_t k = 0; k < children.size(); ++k) {
-        const Node& c = children[k];
-        const PathRef p = indexed(path, c.name, k);
+    std::size_t k = 0;
+    for (const Node& c : children) {
+        const PathRef p = indexed(path, c.name, k++);
         if (c.name == list.admitted) {
             maybe_warn_on_extension_like_text_without_cdata(c, p, list.cdata, report);
             scan_extension_for_misplaced_elements(c, p, list.misplaced, report);
@@ -352,34 +353,36 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Node* node;
         const Container* c;
         PathRef path;
-        std::size_t next;
+        const Node* next;  // next child to look at
+        std::size_t k;     // its index among the children
     };
     std::array<Frame, std::size(kContainers)> stack;
     std::size_t depth = 0;
     auto enter = [&](const Node& n, Kind kind, const PathRef& path) {
         switch (kind) {
-            case Kind::TrackingEvents: check_tracking_events(n.children, path, report); return;
-            case Kind::Extensions: check_extension_list(n.children, path, kExtensions, report); return;
+            case Kind::TrackingEvents: check_tracking_events(n.children(), path, report); return;
+            case Kind::Extensions: check_extension_list(n.children(), path, kExtensions, report); return;
             case Kind::CreativeExtensions:
-                check_extension_list(n.children, path, kCreativeExtensions, report);
+                check_extension_list(n.children(), path, kCreativeExtensions, report);
                 return;
             default: break;
         }
         const Container& c = kContainers[static_cast<std::size_t>(kind)];
         if (depth == stack.size()) return;  // not reached with the table above
         Frame& f = stack[depth++];
-        f = {&n, &c, path, 0};
+        f = {&n, &c, path, &n + 1, 0};
         check_attributes(n, f.path, c.attrs, report);
     };
     enter(top, top_kind, top_path);
     while (depth > 0) {
         Frame& f = stack[depth - 1];
-        if (f.next == f.node->children.size()) {
+        if (f.next == f.node + f.node->span) {
             --depth;
             continue;
         }
-        const std::size_t k = f.next++;
-        const Node& child = f.node->children[k];
+        const std::size_t k = f.k++;
+        const Node& child = *f.next;
+        f.next += child.span;
         const Container& c = *f.c;
         if (const TextOnly* t = find_text_only(c.text_only, child.name)) {
             if (text_only_has_findings(child, t->attrs))
@@ -400,7 +403,7 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name != "VAST") return;
     check_attributes(root, kVastPath, kAttrsVersion, report);
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         check_attributes(ad, ad_path, kAttrsAd, report);

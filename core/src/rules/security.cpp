@@ -79,7 +79,7 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         if (valid < 0) valid = !value.empty() && is_valid_url(value);
         return valid == 1;
     };
-    if (node.children.empty() && !value.empty() && !node.has_cdata && is_valid())
+    if (node.children().empty() && !value.empty() && !node.has_cdata && is_valid())
         report(rule::vast_url_cdata, path, &node);
 
     const int kind = kHttpsElementSet.find(node.name);
@@ -106,7 +106,7 @@ void check_url_elements(const Node& node, const PathRef& path, Report& report) {
 void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name != "VAST") return;
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))

@@ -46,14 +46,14 @@ void check_interactive_file(const Node& icf, const PathRef& path, Report& report
 
 void check_linear(const Node& linear, const PathRef& linear_path, Report& report) {
     const Node* media_files = linear.child("MediaFiles");
-    if (!media_files || media_files->children.empty()) return;
+    if (!media_files || media_files->children().empty()) return;
     bool has_media = false;
-    for (const Node& mf : media_files->children)
+    for (const Node& mf : media_files->children())
         if (is_audio_video_media_file(mf)) has_media = true;
     const PathRef base = join(linear_path, "/MediaFiles");
     bool has_simid = false;
     std::size_t n = 0;
-    for (const Node& icf : media_files->children) {
+    for (const Node& icf : media_files->children()) {
         if (icf.name != "InteractiveCreativeFile") continue;
         const std::size_t index = n++;
         if (!is_simid(icf)) continue;
@@ -76,7 +76,7 @@ void check_iframe_resource(const Node& iframe, const PathRef& path, Report& repo
 }
 
 // The non-linear part, shared by InLine and Wrapper creatives.
-void check_nonlinear_ads(std::span<const Node> creative_children, const PathRef& creative_path,
+void check_nonlinear_ads(Children creative_children, const PathRef& creative_path,
                          Report& report) {
     const Node* ads = nullptr;
     for (const Node& c : creative_children)
@@ -87,14 +87,14 @@ void check_nonlinear_ads(std::span<const Node> creative_children, const PathRef&
     if (!ads) return;
     const PathRef base = join(creative_path, "/NonLinearAds");
     std::size_t k = 0;
-    for (const Node& nl : ads->children) {
+    for (const Node& nl : ads->children()) {
         if (nl.name != "NonLinear") continue;
         const PathRef nl_path = indexed(base, "NonLinear", k++);
         const bool simid_nonlinear = is_simid(nl);
         if (simid_nonlinear && !nl.has_child("IFrameResource"))
             report(rule::simid_nonlinear_simid_no_iframe, nl_path, &nl);
         std::size_t j = 0;
-        for (const Node& iframe : nl.children) {
+        for (const Node& iframe : nl.children()) {
             if (iframe.name != "IFrameResource") continue;
             const std::size_t index = j++;
             if (simid_nonlinear || is_simid(iframe))
@@ -108,28 +108,28 @@ void check_nonlinear_ads(std::span<const Node> creative_children, const PathRef&
 void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name != "VAST") return;
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         const Node* inl = ad.child("InLine");
         if (const Node* creatives = inl ? inl->child("Creatives") : nullptr) {
             const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;
-            for (const Node& creative : creatives->children) {
+            for (const Node& creative : creatives->children()) {
                 if (creative.name != "Creative") continue;
                 const PathRef creative_path = indexed(base, "Creative", m++);
                 if (const Node* linear = creative.child("Linear"))
                     check_linear(*linear, join(creative_path, "/Linear"), report);
-                check_nonlinear_ads(creative.children, creative_path, report);
+                check_nonlinear_ads(creative.children(), creative_path, report);
             }
         }
         const Node* wrapper = ad.child("Wrapper");
         if (const Node* creatives = wrapper ? wrapper->child("Creatives") : nullptr) {
             const PathRef base = join(ad_path, "/Wrapper/Creatives");
             std::size_t m = 0;
-            for (const Node& creative : creatives->children) {
+            for (const Node& creative : creatives->children()) {
                 if (creative.name != "Creative") continue;
-                check_nonlinear_ads(creative.children, indexed(base, "Creative", m++), report);
+                check_nonlinear_ads(creative.children(), indexed(base, "Creative", m++), report);
             }
         }
     }

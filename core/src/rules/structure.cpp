@@ -7,7 +7,7 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
         report(rule::vast_wrapper_depth, "/VAST", nullptr);
     if (root.name != "VAST") return;
     std::size_t ads = 0, sequenced = 0;
-    for (const Node& c : root.children) {
+    for (const Node& c : root.children()) {
         if (c.name != "Ad") continue;
         ++ads;
         if (c.attr("sequence")) ++sequenced;

@@ -182,7 +182,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
 
     const Node* tracking_events = linear.child("TrackingEvents");
     if (!skipoffset && tracking_events) {
-        for (const Node& t : tracking_events->children) {
+        for (const Node& t : tracking_events->children()) {
             if (t.name != "Tracking" || t.attr("event") != "skip") continue;
             report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
             break;
@@ -192,7 +192,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
     if (tracking_events) {
         const PathRef events_path = join(linear_path, "/TrackingEvents");
         std::size_t k = 0;
-        for (const Node& t : tracking_events->children) {
+        for (const Node& t : tracking_events->children()) {
             if (t.name != "Tracking") continue;
             std::size_t index = k++;
             auto event = t.attr("event");
@@ -214,7 +214,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
     if (const Node* media_files = linear.child("MediaFiles")) {
         const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
-        for (const Node& mf : media_files->children) {
+        for (const Node& mf : media_files->children()) {
             if (mf.name != "MediaFile") continue;
             std::size_t index = m++;
             const PathRef media_path = indexed(files_path, "MediaFile", index);
@@ -238,7 +238,7 @@ void check_companions(const Node& companion_ads, const PathRef& creative_path,
     if (required && !one_of(*required, kCompanionRequired))
         report(rule::vast_companion_required_attr, attr_path(companions_path, "required"), &companion_ads);
     std::size_t c = 0;
-    for (const Node& companion : companion_ads.children) {
+    for (const Node& companion : companion_ads.children()) {
         if (companion.name != "Companion") continue;
         std::size_t index = c++;
         auto mode = companion.attr("renderingMode");
@@ -263,7 +263,7 @@ void check_pricing(const Node& pricing, const PathRef& pricing_path,
     }
 }
 
-void check_authorities(std::span<const Node> children, const PathRef& content_path, std::string_view element,
+void check_authorities(Children children, const PathRef& content_path, std::string_view element,
                        const Rule& not_uri, const Rule& unknown, Report& report) {
     std::size_t g = 0;
     for (const Node& c : children) {
@@ -324,12 +324,12 @@ void check_authority_value(std::string_view value, const PathRef& path, const Ru
         report(unknown, path, at);
 }
 
-void check_ad_content(std::span<const Node> children, const PathRef& content_path,
+void check_ad_content(Children children, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report) {
     if (const Node* creatives = first_child(children, "Creatives")) {
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
-        for (const Node& creative : creatives->children) {
+        for (const Node& creative : creatives->children()) {
             if (creative.name != "Creative") continue;
             const PathRef creative_path = indexed(creatives_path, "Creative", j++);
             if (const Node* linear = creative.child("Linear"))
@@ -357,7 +357,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
 
     if (version.at_least(VastVersion::V4_1)) {
         std::size_t i = 0;
-        for (const Node& ad : root.children) {
+        for (const Node& ad : root.children()) {
             if (ad.name != "Ad") continue;
             std::size_t index = i++;
             auto ad_type = ad.attr("adType");
@@ -369,13 +369,13 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     }
 
     std::size_t i = 0;
-    for (const Node& ad : root.children) {
+    for (const Node& ad : root.children()) {
         if (ad.name != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))
-            check_ad_content(inline_->children, join(ad_path, "/InLine"), effective, report);
+            check_ad_content(inline_->children(), join(ad_path, "/InLine"), effective, report);
         if (const Node* wrapper = ad.child("Wrapper"))
-            check_ad_content(wrapper->children, join(ad_path, "/Wrapper"), effective, report);
+            check_ad_content(wrapper->children(), join(ad_path, "/Wrapper"), effective, report);
     }
 }
 

@@ -14,7 +14,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report);
 
 // Checks the children of one <InLine> or <Wrapper> whose path is `content_path`
 // ("/VAST/Ad[0]/InLine"). `version` is the effective version, if known.
-void check_ad_content(std::span<const Node> children, const PathRef& content_path,
+void check_ad_content(Children children, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report);
 
 // Checks one taxonomy authority attribute value and reports at most one of

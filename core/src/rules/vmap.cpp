@@ -107,7 +107,7 @@ void check_ad_source(const Node& source, const PathRef& break_path, Report& repo
             report(rule::vmap_adsource_bool_attr, attr_path(source_path, name), &source);
     }
     std::vector<const Node*> contents;
-    for (const Node& c : source.children)
+    for (const Node& c : source.children())
         if (one_of(c.name, kContentNames)) contents.push_back(&c);
     if (contents.size() != 1)
         report(rule::vmap_adsource_content, source_path, &source);
@@ -116,11 +116,11 @@ void check_ad_source(const Node& source, const PathRef& break_path, Report& repo
 
 void check_tracking_events(const Node& events, const PathRef& break_path, Report& report) {
     const PathRef events_path = join(break_path, "/TrackingEvents");
-    for (const Node& c : events.children)
+    for (const Node& c : events.children())
         if (c.name != "Tracking")
             report(rule::vmap_trackingevents_unknown_child, named(events_path, c.name), &c);
     std::size_t k = 0;
-    for (const Node& t : events.children) {
+    for (const Node& t : events.children()) {
         if (t.name != "Tracking") continue;
         const PathRef path = indexed(events_path, "Tracking", k++);
         auto event = t.attr("event");
@@ -160,13 +160,13 @@ void check_ad_break(const Node& brk, const PathRef& break_path, Report& report) 
         }
     }
 
-    for (const Node& c : brk.children)
+    for (const Node& c : brk.children())
         if (c.name != "AdSource" && c.name != "Extensions" && c.name != "TrackingEvents")
             report(rule::vmap_adbreak_unknown_child, named(break_path, c.name), &c);
 
     const Node* first_source = nullptr;
     const Node* second_source = nullptr;
-    for (const Node& c : brk.children) {
+    for (const Node& c : brk.children()) {
         if (c.name != "AdSource") continue;
         if (!first_source) {
             first_source = &c;
@@ -179,7 +179,7 @@ void check_ad_break(const Node& brk, const PathRef& break_path, Report& report) 
         report(rule::vmap_adbreak_multiple_adsource, join(break_path, "/AdSource[1]"), second_source);
     if (first_source) check_ad_source(*first_source, break_path, report);
 
-    for (const Node& c : brk.children)
+    for (const Node& c : brk.children())
         if (c.name == "TrackingEvents") check_tracking_events(c, break_path, report);
 }
 
@@ -192,7 +192,7 @@ void check(const Node& root, Report& report) {
         report(rule::vmap_root_version_value, "/VMAP[@version]", &root);
 
     bool declares_namespace = false;
-    for (const Attr& a : root.attrs)
+    for (const Attr& a : root.attrs())
         if (text::trim(a.value) == kNamespaceUri) {
             declares_namespace = true;
             break;
@@ -200,12 +200,12 @@ void check(const Node& root, Report& report) {
     if (!declares_namespace)
         report(rule::vmap_root_namespace, "/VMAP", &root);
 
-    for (const Node& c : root.children)
+    for (const Node& c : root.children())
         if (c.name != "AdBreak" && c.name != "Extensions")
             report(rule::vmap_root_unknown_child, named(kVmapPath, c.name), &c);
 
     std::size_t i = 0;
-    for (const Node& c : root.children)
+    for (const Node& c : root.children())
         if (c.name == "AdBreak") check_ad_break(c, indexed(kVmapPath, "AdBreak", i++), report);
 }
 
