@@ -314,7 +314,7 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
     std::vector<std::string> seen;
     walk(doc.root().children().at(0), ad, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         seen.push_back(path_string("", p));
-        if (n.name == "c") seen.push_back(path_string("", attr_path(p, "k")));
+        if (n.name() == "c") seen.push_back(path_string("", attr_path(p, "k")));
         return Step::Into;
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"/VAST/Ad[12]", "/VAST/Ad[12]/InLine[0]", "/VAST/Ad[12]/InLine[0]/a[0]",

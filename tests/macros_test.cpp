@@ -183,8 +183,8 @@ TEST(Macros, Overrides) {
 TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     constexpr std::size_t kDepth = 1'000'000;
     adsieve::Node leaf;
-    leaf.name = "Impression";
-    leaf.text = "[foo]";
+    leaf.set_name("Impression");
+    leaf.set_text("[foo]");
     leaf.line = 9;
     leaf.col = 4;
     adsieve::Document doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);

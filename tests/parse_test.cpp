@@ -8,6 +8,7 @@
 
 #include "model.h"
 #include "parse.h"
+#include "walk.h"
 #include "xml/tokenizer.h"
 
 namespace {
@@ -22,14 +23,14 @@ const std::string kPosPrefix = "XML parse error at position ";
 TEST(Parse, EmptyAndUnclosedDocuments) {
     for (const char* doc : {"", "<?xml version=\"1.0\"?>\n<!-- c --><!-- d -->", "text only", "&amp;"}) {
         Document d = parse(doc);
-        EXPECT_EQ(d.root().name, "__empty__") << doc;
+        EXPECT_EQ(d.root().name(), "__empty__") << doc;
         EXPECT_EQ(d.root().line, 0u);
         EXPECT_EQ(d.root().col, 0u);
         EXPECT_FALSE(d.parse_error) << doc;
     }
 
     Document lone = parse("<VAST>");
-    EXPECT_EQ(lone.root().name, "VAST");
+    EXPECT_EQ(lone.root().name(), "VAST");
     EXPECT_FALSE(lone.parse_error);
 
     Document two = parse("<VAST><Ad><InLine>");
@@ -46,48 +47,48 @@ TEST(Parse, EmptyAndUnclosedDocuments) {
     ASSERT_TRUE(bad.parse_error);
     EXPECT_EQ(bad.parse_error->rfind(kPosPrefix + "10: ", 0), 0u) << *bad.parse_error;
     ASSERT_EQ(bad.root().children().count(), 1u);
-    EXPECT_EQ(bad.root().children().at(0).name, "Ad");
+    EXPECT_EQ(bad.root().children().at(0).name(), "Ad");
 }
 
 TEST(Parse, RootStaysOpenAfterItsEndTag) {
     Document d = parse("<A><B/></A>tail<C x='1'/><D>in</D>");
     EXPECT_FALSE(d.parse_error);
-    EXPECT_EQ(d.root().text, "tail");
+    EXPECT_EQ(d.root().text(), "tail");
     ASSERT_EQ(d.root().children().count(), 3u);
     EXPECT_EQ(d.root().children().at(1).attr("x").value_or(""), "1");
-    EXPECT_EQ(d.root().children().at(2).text, "in");
+    EXPECT_EQ(d.root().children().at(2).text(), "in");
 
     // The tokenizer has closed the root, so a second end tag is still an error.
     Document e = parse("<A></A></A>");
     EXPECT_EQ(e.parse_error.value_or("").rfind(kPosPrefix + "7: ", 0), 0u);
-    EXPECT_EQ(e.root().name, "A");
+    EXPECT_EQ(e.root().name(), "A");
 }
 
 TEST(Parse, TextPiecesAndReferences) {
-    EXPECT_EQ(parse("<A> x &amp; y </A>").root().text, "x&y");
-    EXPECT_EQ(parse("<A>one<B/>two</A>").root().text, "onetwo");
-    EXPECT_EQ(parse("<A>a\r\nb\rc\n\rd</A>").root().text, "a\nb\nc\n\nd");
-    EXPECT_EQ(parse("<A>&lt;&gt;&amp;&apos;&quot;</A>").root().text, "<>&'\"");
-    EXPECT_EQ(parse("<A>&AMP;&nbsp;&unknown;&;</A>").root().text, "&AMP;&nbsp;&unknown;&;");
-    EXPECT_EQ(parse("<A>&#x41;&#66;&#X43;&#x+44;&#+69;&#0000070;</A>").root().text, "ABCDEF");
-    EXPECT_EQ(parse("<A>&#x10FFFF;</A>").root().text, "\xF4\x8F\xBF\xBF");
+    EXPECT_EQ(parse("<A> x &amp; y </A>").root().text(), "x&y");
+    EXPECT_EQ(parse("<A>one<B/>two</A>").root().text(), "onetwo");
+    EXPECT_EQ(parse("<A>a\r\nb\rc\n\rd</A>").root().text(), "a\nb\nc\n\nd");
+    EXPECT_EQ(parse("<A>&lt;&gt;&amp;&apos;&quot;</A>").root().text(), "<>&'\"");
+    EXPECT_EQ(parse("<A>&AMP;&nbsp;&unknown;&;</A>").root().text(), "&AMP;&nbsp;&unknown;&;");
+    EXPECT_EQ(parse("<A>&#x41;&#66;&#X43;&#x+44;&#+69;&#0000070;</A>").root().text(), "ABCDEF");
+    EXPECT_EQ(parse("<A>&#x10FFFF;</A>").root().text(), "\xF4\x8F\xBF\xBF");
     // Out of range, surrogates, 32-bit overflow and malformed digits stay literal.
-    EXPECT_EQ(parse("<A>&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;</A>").root().text,
+    EXPECT_EQ(parse("<A>&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;</A>").root().text(),
               "&#x110000;&#xD800;&#4294967361;&#x;&#++1;&#1a;&#x-41;");
     // A NUL reference is kept; references to white space vanish.
-    EXPECT_EQ(parse("<A>a&#0;b&#32;c&#xA0;d&#x3000;e</A>").root().text, std::string_view("a\0bcde", 6));
+    EXPECT_EQ(parse("<A>a&#0;b&#32;c&#xA0;d&#x3000;e</A>").root().text(), std::string_view("a\0bcde", 6));
     // A CDATA section is neither normalised nor decoded.
     Document cdoc = parse("<A><![CDATA[ a&amp;\r\nb ]]></A>");
     const Node& c = cdoc.root();
-    EXPECT_EQ(c.text, "a&amp;\r\nb");
+    EXPECT_EQ(c.text(), "a&amp;\r\nb");
     EXPECT_TRUE(c.has_cdata);
     Document bdoc = parse("<A>x<![CDATA[ \u3000 ]]></A>");
     const Node& blank = bdoc.root();
-    EXPECT_EQ(blank.text, "x");
+    EXPECT_EQ(blank.text(), "x");
     EXPECT_FALSE(blank.has_cdata);
     // Unicode white space is trimmed, zero-width space and BOM are not.
-    EXPECT_EQ(parse("<A>\u00a0\u2003x\u2029</A>").root().text, "x");
-    EXPECT_EQ(parse("<A>\u200bx\ufeff</A>").root().text, "\u200bx\ufeff");
+    EXPECT_EQ(parse("<A>\u00a0\u2003x\u2029</A>").root().text(), "x");
+    EXPECT_EQ(parse("<A>\u200bx\ufeff</A>").root().text(), "\u200bx\ufeff");
     // A dangling '&' is an error anywhere, even before the root.
     EXPECT_EQ(parse("&<A/>").parse_error.value_or("").rfind(kPosPrefix + "0: ", 0), 0u);
     EXPECT_EQ(parse("<A>a & b</A>").parse_error.value_or("").rfind(kPosPrefix + "5: ", 0), 0u);
@@ -95,7 +96,7 @@ TEST(Parse, TextPiecesAndReferences) {
 
 TEST(Parse, NamesAndAttributes) {
     Document d = parse("<vmap:VMAP xmlns:vmap=\"urn:x\" xmlns=\"d\" a:b:c='v' x=\"a&amp;b\"/>");
-    EXPECT_EQ(d.root().name, "VMAP");
+    EXPECT_EQ(d.root().name(), "VMAP");
     ASSERT_EQ(d.root().attrs().size(), 4u);
     EXPECT_EQ(d.root().attrs()[0].name, "vmap");
     EXPECT_EQ(d.root().attrs()[1].name, "xmlns");
@@ -158,7 +159,7 @@ TEST(Parse, NamesKeysAndPositionsAcrossBlockBoundaries) {
                 Document d = parse(doc);
                 ASSERT_FALSE(d.parse_error) << doc;
                 const Node& n = d.root().children().at(0);
-                EXPECT_EQ(n.name, local) << doc;
+                EXPECT_EQ(n.name(), local) << doc;
                 if (!n.attrs().empty()) {
                     EXPECT_EQ(n.attrs()[0].name, local_key) << doc;
                     EXPECT_EQ(n.attrs()[0].value, "v") << doc;
@@ -191,7 +192,7 @@ TEST(Parse, NamesKeysAndPositionsAcrossBlockBoundaries) {
     for (std::size_t k = 0; k < want.size(); ++k) {
         EXPECT_EQ(d.root().children().at(k).line, want[k].first) << k;
         EXPECT_EQ(d.root().children().at(k).col, want[k].second) << k;
-        EXPECT_EQ(d.root().children().at(k).text, "") << k;
+        EXPECT_EQ(d.root().children().at(k).text(), "") << k;
     }
 }
 
@@ -216,6 +217,60 @@ TEST(Parse, Lookups) {
     EXPECT_FALSE(d.root().has_child("b"));
 }
 
+// Attributes are kept in the slots after their element: every way of going
+// through the tree must step over them, whatever their number.
+TEST(Parse, AttributesNeverShowAsElements) {
+    std::string doc;
+    std::vector<std::string> order;  // element names in document order
+    // Element k has k % 7 attributes and, every third one, a child.
+    for (int k = 0; k < 40; ++k) {
+        const std::string name = "e" + std::to_string(k);
+        order.push_back(name);
+        doc += "<" + name;
+        for (int a = 0; a < k % 7; ++a) doc += " a" + std::to_string(a) + "='" + name + "'";
+        if (k % 3 == 0) {
+            order.push_back("c" + std::to_string(k));
+            doc += "><c" + std::to_string(k) + " x='1' y='2' z='3'/></" + name + ">";
+        } else {
+            doc += "/>";
+        }
+    }
+    doc = "<R q='1'>" + doc + "</R>";
+    Document d = parse(doc);
+    ASSERT_FALSE(d.parse_error);
+
+    std::vector<std::string> plain, pathed, paths;
+    adsieve::walk(d.root(), {}, adsieve::Segment::None, [&](const Node& n, const adsieve::WalkPath&) {
+        plain.emplace_back(n.name());
+        return adsieve::Step::Into;
+    });
+    const adsieve::PathRef root{nullptr, "/R"};
+    adsieve::walk(d.root(), root, adsieve::Segment::NameIndex, [&](const Node& n, const adsieve::WalkPath& p) {
+        pathed.emplace_back(n.name());
+        paths.push_back(p.tail());
+        return adsieve::Step::Into;
+    });
+    order.insert(order.begin(), "R");
+    EXPECT_EQ(plain, order);
+    EXPECT_EQ(pathed, order);
+    EXPECT_EQ(paths[1], "/e0[0]");
+    EXPECT_EQ(paths[2], "/e0[0]/c0[0]");
+    EXPECT_EQ(paths.back(), "/e39[39]/c39[0]");
+
+    std::size_t k = 0;
+    for (const Node& c : d.root().children()) {
+        EXPECT_EQ(c.name(), "e" + std::to_string(k));
+        ASSERT_EQ(c.attrs().size(), k % 7);
+        for (const adsieve::Attr& a : c.attrs()) EXPECT_EQ(a.value, c.name());
+        EXPECT_EQ(c.has_children(), k % 3 == 0);
+        ++k;
+    }
+    EXPECT_EQ(k, 40u);
+    EXPECT_EQ(d.root().find_descendant("c39"), &d.root().children().at(39).children().front());
+    EXPECT_EQ(d.root().find_descendant("a1"), nullptr);
+    EXPECT_EQ(d.root().attr("q").value_or(""), "1");
+}
+
 TEST(Parse, MillionNestedElements) {
     constexpr std::size_t kDepth = 1'000'000;
     std::string doc;
@@ -233,7 +288,7 @@ TEST(Parse, MillionNestedElements) {
             ++depth;
         }
         EXPECT_EQ(depth, kDepth);
-        EXPECT_EQ(n->name, "z");
+        EXPECT_EQ(n->name(), "z");
         EXPECT_EQ(n->col, 3 * kDepth + 1);
         EXPECT_EQ(d.root().find_descendant("z"), n);
         EXPECT_EQ(d.root().find_descendant("q"), nullptr);
@@ -255,7 +310,7 @@ TEST(Parse, WideAndReferenceHeavyInputStaysLinear) {
     Document d = parse(doc);
     EXPECT_FALSE(d.parse_error);
     EXPECT_EQ(d.root().children().count(), 200'000u);
-    EXPECT_EQ(d.root().text.size(), 400'000u);
+    EXPECT_EQ(d.root().text().size(), 400'000u);
 }
 
 TEST(Parse, RandomMarkupNeverBreaks) {
@@ -278,7 +333,7 @@ TEST(Parse, RandomMarkupNeverBreaks) {
                 ASSERT_LE(std::stoul(e.substr(kPosPrefix.size())), doc.size()) << doc;
             }
         }
-        if (d.root().name != "__empty__") {
+        if (d.root().name() != "__empty__") {
             ASSERT_GE(d.root().line, 1u) << doc;
         }
     }

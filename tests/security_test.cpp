@@ -138,8 +138,8 @@ TEST(Security, OverridesAndRoots) {
 TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     constexpr std::size_t kDepth = 1'000'000;
     adsieve::Node leaf;
-    leaf.name = "AdTitle";
-    leaf.text = "urn:x";
+    leaf.set_name("AdTitle");
+    leaf.set_text("urn:x");
     leaf.line = 7;
     leaf.col = 3;
     adsieve::Document doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);

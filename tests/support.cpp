@@ -27,7 +27,7 @@ Document nested_vast(std::string_view container, Node leaf, std::size_t depth) {
     for (std::size_t i = 0; i < total; ++i) {
         Node& n = doc.nodes.push();
         if (i == total - 1) n = leaf;
-        else n.name = i == 0 ? "VAST" : i == 1 ? "Ad" : i == 2 ? container : "a";
+        else n.set_name(i == 0 ? "VAST" : i == 1 ? "Ad" : i == 2 ? container : "a");
         n.span = static_cast<std::uint32_t>(total - i);
     }
     return doc;

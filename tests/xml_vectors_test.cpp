@@ -31,15 +31,15 @@ std::string tree_difference(const adsieve::Node& got, const json& want) {
         const adsieve::Node& n = *f.node;
         const json& w = *f.want;
         auto mismatch = [&](const std::string& what, const std::string& g, const std::string& e) {
-            return "depth " + std::to_string(f.depth) + " <" + std::string(n.name) + ">: " + what + " got [" + g + "] want [" + e + "]";
+            return "depth " + std::to_string(f.depth) + " <" + std::string(n.name()) + ">: " + what + " got [" + g + "] want [" + e + "]";
         };
-        if (std::string_view(n.name) != w.at("name").get<std::string>()) return mismatch("name", std::string(n.name), w.at("name"));
+        if (std::string_view(n.name()) != w.at("name").get<std::string>()) return mismatch("name", std::string(n.name()), w.at("name"));
         const json& attrs = w.at("attrs");
         std::ostringstream ga, wa;
         for (const adsieve::Attr& a : n.attrs()) ga << a.name << "=" << a.value << ";";
         for (const json& a : attrs) wa << a.at(0).get<std::string>() << "=" << a.at(1).get<std::string>() << ";";
         if (ga.str() != wa.str()) return mismatch("attrs", ga.str(), wa.str());
-        if (std::string_view(n.text) != w.at("text").get<std::string>()) return mismatch("text", std::string(n.text), w.at("text"));
+        if (std::string_view(n.text()) != w.at("text").get<std::string>()) return mismatch("text", std::string(n.text()), w.at("text"));
         if (n.has_cdata != w.at("has_cdata").get<bool>())
             return mismatch("has_cdata", std::to_string(n.has_cdata), w.at("has_cdata").dump());
         if (n.line != w.at("line").get<std::uint32_t>() || n.col != w.at("col").get<std::uint32_t>())

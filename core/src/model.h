@@ -1,6 +1,7 @@
 // Element tree of one parsed document.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -104,25 +105,38 @@ private:
     const Node* end_ = nullptr;
 };
 
-// One element. A document keeps all its elements in one list in document
-// order, so an element's subtree is the `span` nodes starting at the element
-// itself and its first child, if any, is the node right after it. Names and
+// One element, 40 bytes. A document keeps all its elements in one list in
+// document order: an element's attributes fill the slots right after it,
+// then come its children, each followed by its own subtree, so the element's
+// whole subtree is the `span` slots from the element itself on. Names and
 // most texts are views into the text the document was parsed from; texts that
-// had to be joined or decoded and the attribute lists live in the document's
-// arena. A node owns nothing.
+// had to be joined or decoded live in the document's arena. A node owns
+// nothing.
 struct Node {
-    std::string_view name;   // local name
-    std::string_view text;   // own text pieces, each trimmed, joined
-    const Attr* attr_data = nullptr;
+    const char* name_data = "";
+    const char* text_data = "";
+    std::uint32_t name_size = 0;
+    std::uint32_t text_size = 0;
     std::uint32_t attr_count : 31 = 0;
     std::uint32_t has_cdata : 1 = 0;  // a non-blank CDATA section contributed to text
-    std::uint32_t span = 1;  // this node and its descendants
+    std::uint32_t span = 1;  // slots of this node, its attributes and its descendants
     std::uint32_t line = 0;  // 1-based line of the opening '<'
     std::uint32_t col = 0;   // 1-based byte column of the opening '<'
 
-    List<Attr> attrs() const noexcept { return {attr_data, attr_count}; }
-    Children children() const noexcept { return {this + 1, this + span}; }
-    bool has_children() const noexcept { return span > 1; }
+    std::string_view name() const noexcept { return {name_data, name_size}; }  // local name
+    std::string_view text() const noexcept { return {text_data, text_size}; }  // own text pieces, each trimmed, joined
+    // Views of at most 4 GiB - 1 bytes: the parser refuses larger documents.
+    void set_name(std::string_view s) noexcept { name_data = s.data(), name_size = static_cast<std::uint32_t>(s.size()); }
+    void set_text(std::string_view s) noexcept { text_data = s.data(), text_size = static_cast<std::uint32_t>(s.size()); }
+
+    // Slots the attributes take after their node.
+    static constexpr std::size_t attr_slots(std::size_t count) noexcept;
+    List<Attr> attrs() const noexcept { return {reinterpret_cast<const Attr*>(this + 1), attr_count}; }
+    // The first child, if any; in any case the node after this one in
+    // document order, or the end of the subtree.
+    const Node* first_child() const noexcept { return this + 1 + attr_slots(attr_count); }
+    Children children() const noexcept { return {first_child(), this + span}; }
+    bool has_children() const noexcept { return first_child() != this + span; }
 
     // Value of the first attribute with exactly this name. Inline, so that
     // the comparisons with a literal name compile to a few loads.
@@ -134,26 +148,31 @@ struct Node {
     // First direct child with exactly this name.
     const Node* child(std::string_view n) const noexcept {
         for (const Node& c : children())
-            if (c.name.size() == n.size() && (n.empty() || std::memcmp(c.name.data(), n.data(), n.size()) == 0)) return &c;
+            if (c.name_size == n.size() && (n.empty() || std::memcmp(c.name_data, n.data(), n.size()) == 0)) return &c;
         return nullptr;
     }
     bool has_child(std::string_view n) const noexcept { return child(n) != nullptr; }
     // First descendant (document order, the node itself excluded).
     const Node* find_descendant(std::string_view n) const noexcept {
-        for (const Node* d = this + 1; d != this + span; ++d)
-            if (d->name == n) return d;
+        for (const Node* d = first_child(); d != this + span; d = d->first_child())
+            if (d->name() == n) return d;
         return nullptr;
     }
 };
+
+constexpr std::size_t Node::attr_slots(std::size_t count) noexcept {
+    return (count * sizeof(Attr) + sizeof(Node) - 1) / sizeof(Node);
+}
 
 inline Children::iterator& Children::iterator::operator++() noexcept {
     p_ += p_->span;
     return *this;
 }
 
-// Nodes are kept in a buffer that grows with realloc.
+// Nodes and attributes share the slots of a buffer that grows with realloc.
 static_assert(std::is_trivially_copyable_v<Node> && std::is_trivially_destructible_v<Node>);
-static_assert(sizeof(Node) == 56);
+static_assert(std::is_trivially_copyable_v<Attr> && alignof(Attr) <= alignof(Node));
+static_assert(sizeof(Node) == 40);
 
 // The nodes of one document, in document order, in one buffer from the C
 // heap. Growing a large buffer moves its pages rather than copying them.
@@ -172,12 +191,19 @@ public:
     ~NodeList() { std::free(data_); }
 
     void reserve(std::size_t n);
-    // Appends a default node and returns it; earlier references stay valid
+    // Appends a default node with room for `attrs` attributes after it (to be
+    // filled through attrs_of) and returns it; earlier references stay valid
     // only until the next append.
-    Node& push() {
-        if (size_ == cap_) reserve(cap_ ? cap_ * 2 : 16);
-        return *::new (data_ + size_++) Node{};
+    Node& push(std::size_t attrs = 0) {
+        const std::size_t slots = 1 + Node::attr_slots(attrs);
+        if (cap_ - size_ < slots) reserve(std::max(cap_ * 2, size_ + slots + 16));
+        Node* n = ::new (data_ + size_) Node{};
+        n->span = static_cast<std::uint32_t>(slots);  // until it has children
+        size_ += slots;
+        return *n;
     }
+    // Where the attributes of the node pushed with room for them go.
+    static Attr* attrs_of(Node& n) noexcept { return reinterpret_cast<Attr*>(&n + 1); }
     Node& operator[](std::size_t i) noexcept { return data_[i]; }
     const Node& operator[](std::size_t i) const noexcept { return data_[i]; }
     std::size_t size() const noexcept { return size_; }

@@ -109,7 +109,7 @@ struct Builder {
     void add_piece(std::string_view piece, bool stable) {
         OpenElement& o = open.back();
         if (o.state == OpenElement::kNoText && stable) {
-            nodes[o.node].text = piece;
+            nodes[o.node].set_text(piece);
             o.state = OpenElement::kViewed;
             return;
         }
@@ -118,7 +118,7 @@ struct Builder {
     }
     // Moves the innermost element's text onto the scratch text.
     void join(OpenElement& o) {
-        if (o.state == OpenElement::kViewed) scratch.append(nodes[o.node].text);
+        if (o.state == OpenElement::kViewed) scratch.append(nodes[o.node].text());
         o.state = OpenElement::kJoined;
     }
 
@@ -159,7 +159,7 @@ struct Builder {
         OpenElement& o = open.back();
         Node& n = nodes[o.node];
         if (o.state == OpenElement::kJoined) {
-            n.text = arena.copy(std::string_view(scratch).substr(o.text_start));
+            n.set_text(arena.copy(std::string_view(scratch).substr(o.text_start)));
             scratch.resize(o.text_start);
         }
         n.span = static_cast<std::uint32_t>(nodes.size() - o.node);
@@ -178,6 +178,15 @@ Document parse(std::string_view input) {
     std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
     Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt};
+    if (input.size() > UINT32_MAX) {
+        // Lengths, lines, columns and subtree sizes are kept in 32 bits. Up
+        // to 4 GiB they cannot overflow: every element takes at least 3
+        // bytes of input and one slot, every attribute at least 4 bytes and
+        // less than one slot.
+        doc.nodes.push().set_name("__empty__");
+        doc.parse_error = "XML parse error at position 0: document larger than 4 GiB";
+        return doc;
+    }
     Arena& mem = *doc.arena;
     NodeList& nodes = doc.nodes;
     nodes.reserve(input.size() / 64 + 16);  // about one element per 64 bytes of real documents
@@ -192,48 +201,39 @@ Document parse(std::string_view input) {
     std::vector<Attr> attrs;
     attrs.reserve(16);
 
-    // Subtree sizes and attribute counts are kept in 32 and 31 bits: no
-    // document that fits in memory comes near, but one that did would stop
-    // with an error rather than wrap.
+    // Appends the element and its attributes; returns its index.
     auto make_node = [&](const xml::Event& e) {
-        if (nodes.size() >= UINT32_MAX) return false;
         attrs.clear();
         if (!e.attrs.empty()) {
             xml::AttrScan scan = xml::scan_attributes(e.attrs, seen);
             xml::RawAttr a;
             while (xml::next_attribute(scan, seen, a)) attrs.push_back(Attr{a.key.substr(a.local), a.value});
-            if (attrs.size() >= (std::size_t{1} << 31)) return false;
         }
-        Node& n = nodes.push();
-        n.name = e.data.substr(e.local);
+        const std::size_t at = nodes.size();
+        Node& n = nodes.push(attrs.size());
+        n.set_name(e.data.substr(e.local));
         if (!attrs.empty()) {
-            Attr* kept = mem.make_array<Attr>(attrs.size());
-            std::uninitialized_copy(attrs.begin(), attrs.end(), kept);
-            n.attr_data = kept;
+            std::uninitialized_copy(attrs.begin(), attrs.end(), NodeList::attrs_of(n));
             n.attr_count = static_cast<std::uint32_t>(attrs.size());
         }
         xml::LineCol lc = xml::locate(lines, input, e.pos);
         n.line = lc.line;
         n.col = lc.col;
-        return true;
+        return at;
     };
 
     for (bool reading = true; reading;) {
         xml::Event e = xml::next_event(tok);
         switch (e.kind) {
             case xml::EventKind::kStart:
-            case xml::EventKind::kEmpty:
-                if (!make_node(e)) {
-                    doc.parse_error = "XML parse error at position " + std::to_string(e.pos) + ": too many elements or attributes";
-                    doc.parse_error_offset = e.pos;
-                    reading = false;
-                    break;
-                }
+            case xml::EventKind::kEmpty: {
+                const std::size_t at = make_node(e);
                 // The root stays open even when empty: later content still
                 // attaches to it.
                 if (e.kind == xml::EventKind::kStart || b.open.empty())
-                    b.open.push_back(OpenElement{nodes.size() - 1, b.scratch.size()});
+                    b.open.push_back(OpenElement{at, b.scratch.size()});
                 break;
+            }
             case xml::EventKind::kEnd:
                 if (b.open.size() >= 2) b.close();
                 break;
@@ -257,7 +257,7 @@ Document parse(std::string_view input) {
                     std::string msg = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
                     for (std::size_t i = 1; i < b.open.size(); ++i) {
                         if (i > 1) msg += " > ";
-                        msg += nodes[b.open[i].node].name;
+                        msg += nodes[b.open[i].node].name();
                     }
                     doc.parse_error = std::move(msg);
                     doc.parse_error_offset = input.size();
@@ -274,7 +274,7 @@ Document parse(std::string_view input) {
     if (b.open.empty()) {
         // Elements past the root (a second root, never opened) are dropped.
         Node empty;
-        empty.name = "__empty__";
+        empty.set_name("__empty__");
         nodes = NodeList{};
         nodes.push() = empty;
         return doc;

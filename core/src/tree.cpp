@@ -20,7 +20,7 @@ std::string tree_json(const Document& doc) {
     };
     auto open = [&out](const Node& n) {
         out += "{\"name\":";
-        append_escaped(out, n.name);
+        append_escaped(out, n.name());
         out += ",\"attrs\":[";
         const List<Attr> attrs = n.attrs();
         for (std::size_t i = 0; i < attrs.size(); ++i) {
@@ -32,7 +32,7 @@ std::string tree_json(const Document& doc) {
             out += ']';
         }
         out += "],\"text\":";
-        append_escaped(out, n.text);
+        append_escaped(out, n.text());
         out += ",\"has_cdata\":";
         out += n.has_cdata ? "true" : "false";
         out += ",\"line\":" + std::to_string(n.line) + ",\"col\":" + std::to_string(n.col);
@@ -40,7 +40,7 @@ std::string tree_json(const Document& doc) {
     };
     std::vector<Frame> stack;
     open(doc.root());
-    stack.push_back({&doc.root(), &doc.root() + 1});
+    stack.push_back({&doc.root(), doc.root().first_child()});
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next == f.node + f.node->span) {
@@ -48,11 +48,11 @@ std::string tree_json(const Document& doc) {
             stack.pop_back();
             continue;
         }
-        if (f.next != f.node + 1) out += ',';
+        if (f.next != f.node->first_child()) out += ',';
         const Node& c = *f.next;
         f.next += c.span;
         open(c);
-        stack.push_back({&c, &c + 1});
+        stack.push_back({&c, c.first_child()});
     }
     out += '}';
     return out;

@@ -10,9 +10,9 @@ ValidationResult validate(std::string_view text) { return validate_with_context(
 ValidationResult validate_with_context(std::string_view text, ValidationContext context) {
     ValidationResult result;
     Document doc = parse(text);
-    if (doc.root().name == "DAAST") {
+    if (doc.root().name() == "DAAST") {
         result.kind = DocumentKind::Daast;
-    } else if (doc.root().name == "VMAP") {
+    } else if (doc.root().name() == "VMAP") {
         result.kind = DocumentKind::Vmap;
     } else {
         result.kind = DocumentKind::Vast;

@@ -64,14 +64,14 @@ std::optional<VastVersion> declared_version(std::string_view v) {
 }  // namespace
 
 std::optional<VastVersion> infer_version(const Node& root) {
-    if (root.name != "VAST") return std::nullopt;
+    if (root.name() != "VAST") return std::nullopt;
     // One walk: the newest signal among the descendants decides.
     constexpr std::size_t kNone = std::size(kSignals);
     std::size_t best = kNone;
     walk(root, {}, Segment::None, [&](const Node& n, const WalkPath&) {
         if (&n == &root) return Step::Into;
         for (std::size_t k = 0; k < best; ++k)
-            if (n.name == kSignals[k].element) {
+            if (n.name() == kSignals[k].element) {
                 best = k;
                 break;
             }
@@ -84,7 +84,7 @@ std::optional<VastVersion> infer_version(const Node& root) {
 DetectedVersion detect_version(const Node& root) {
     DetectedVersion out;
     std::optional<VastVersion> declared;
-    if (root.name == "VAST")
+    if (root.name() == "VAST")
         if (auto v = root.attr("version")) declared = declared_version(*v);
     std::optional<VastVersion> inferred = infer_version(root);
     if (declared) {

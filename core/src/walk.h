@@ -71,7 +71,7 @@ private:
 
     // Appends the segment of `child`, child k of its parent.
     void append(const Node& child, std::size_t k) const {
-        const PathRef segment{nullptr, child.name, k, nullptr,
+        const PathRef segment{nullptr, child.name(), k, nullptr,
                               seg_ == Segment::NameIndex ? PathRef::Kind::NameIndex : PathRef::Kind::Name};
         const std::size_t at = path_.size(), size = segment_size(segment);
         path_.resize(at + size);
@@ -103,16 +103,16 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
     if (first != Step::Into || !node.has_children()) return;
     if (seg == Segment::None) {
         // No paths: the subtree is a run of nodes, passed over in one scan.
-        for (const Node *p = &node + 1, *end = &node + node.span; p != end;) {
+        for (const Node *p = node.first_child(), *end = &node + node.span; p != end;) {
             Step s = visit(*p, static_cast<const WalkPath&>(wp));
             if (s == Step::Stop) return;
-            p += s == Step::Over ? p->span : 1;
+            p = s == Step::Over ? p + p->span : p->first_child();
         }
         return;
     }
     auto& stack = wp.frames_;
     stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
-    stack.push_back({&node, &node + 1, 0, 0, 0});
+    stack.push_back({&node, node.first_child(), 0, 0, 0});
     while (!stack.empty()) {
         auto& top = stack.back();
         if (top.next == top.node + top.node->span) {
@@ -131,7 +131,7 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
         if (s == Step::Into && child.has_children()) {
             // `top` is not used past this point.
             const bool known = wp.current_ && wp.built_ == stack.size();
-            stack.push_back({&child, &child + 1, 0, k, known ? wp.path_.size() : 0});
+            stack.push_back({&child, child.first_child(), 0, k, known ? wp.path_.size() : 0});
             if (known) wp.built_ = stack.size();
         }
     }

@@ -31,7 +31,7 @@ void check_icons(const Node& icons, const PathRef& linear_path, const DetectedVe
     const PathRef base = join(linear_path, "/Icons");
     std::size_t k = 0;
     for (const Node& icon : icons.children()) {
-        if (icon.name != "Icon") continue;
+        if (icon.name() != "Icon") continue;
         const PathRef icon_path = indexed(base, "Icon", k++);
         bool complete = true;
         for (std::string_view a : kIconAttrs)
@@ -45,7 +45,7 @@ void check_icons(const Node& icons, const PathRef& linear_path, const DetectedVe
         const PathRef images_path = join(icon_path, "/IconClicks/IconClickFallbackImages");
         std::size_t m = 0;
         for (const Node& img : images->children()) {
-            if (img.name != "IconClickFallbackImage") continue;
+            if (img.name() != "IconClickFallbackImage") continue;
             const std::size_t index = m++;
             if (has_width_and_height(img)) continue;
             report(rule::vast_icon_fallback_image_width_height, indexed(images_path, "IconClickFallbackImage", index), &img);
@@ -61,7 +61,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, const Detected
         const PathRef base = join(linear_path, "/TrackingEvents");
         std::size_t t = 0;
         for (const Node& tr : events->children()) {
-            if (tr.name != "Tracking") continue;
+            if (tr.name() != "Tracking") continue;
             const std::size_t index = t++;
             auto ev = tr.attr("event");
             if (!ev) continue;
@@ -80,7 +80,7 @@ void check_dimensions(const Node& container, const PathRef& container_path, std:
                       const Rule& rule, Report& report) {
     std::size_t n = 0;
     for (const Node& child : container.children()) {
-        if (child.name != item) continue;
+        if (child.name() != item) continue;
         const std::size_t index = n++;
         if (!has_width_and_height(child))
             report(rule, indexed(container_path, item, index), &child);
@@ -93,9 +93,9 @@ void check_inline(const Node& inl, const PathRef& ad_path, const DetectedVersion
     const PathRef creatives_path = join(ad_path, "/InLine/Creatives");
     std::size_t c = 0;
     for (const Node& creatives : inl.children()) {
-        if (creatives.name != "Creatives") continue;
+        if (creatives.name() != "Creatives") continue;
         for (const Node& creative : creatives.children()) {
-            if (creative.name != "Creative") continue;
+            if (creative.name() != "Creative") continue;
             const PathRef creative_path = indexed(creatives_path, "Creative", c++);
             if (const Node* linear = creative.child("Linear"))
                 check_linear(*linear, join(creative_path, "/Linear"), version, report);
@@ -115,7 +115,7 @@ void check_wrapper(const Node& wrapper, const PathRef& ad_path, Report& report) 
     const PathRef creatives_path = join(ad_path, "/Wrapper/Creatives");
     std::size_t c = 0;
     for (const Node& creative : creatives->children()) {
-        if (creative.name != "Creative") continue;
+        if (creative.name() != "Creative") continue;
         const std::size_t index = c++;
         const Node* linear = creative.child("Linear");
         const Node* clicks = linear ? linear->child("VideoClicks") : nullptr;
@@ -128,13 +128,13 @@ void check_wrapper(const Node& wrapper, const PathRef& ad_path, Report& report) 
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     const auto effective = version.effective();
     const bool wrapper_gate =
         effective && (*effective == VastVersion::V4_0 || *effective == VastVersion::V4_1);
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path, version, report);
         if (const Node* wrapper = ad.child("Wrapper"); wrapper && wrapper_gate)

@@ -13,8 +13,8 @@ void check_duplicate_impressions(const Node& container, const PathRef& path,
                                  Report& report) {
     std::unordered_set<std::string_view> seen;
     for (const Node& c : container.children()) {
-        if (c.name != "Impression") continue;
-        std::string_view url = text::trim(c.text);
+        if (c.name() != "Impression") continue;
+        std::string_view url = text::trim(c.text());
         if (url.empty()) continue;
         if (!seen.insert(url).second) {
             report(rule::vast_duplicate_impression, join(path, "/Impression"), nullptr);
@@ -34,10 +34,10 @@ void check(const Node& root, bool parse_failed, const DetectedVersion& version, 
 
     if (version.state == VersionState::Mismatch)
         report(rule::vast_version_mismatch, "/VAST", nullptr);
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))
             check_duplicate_impressions(*inline_, join(ad_path, "/InLine"), report);

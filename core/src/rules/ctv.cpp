@@ -18,7 +18,7 @@ void check_media_files(const Node& media_files, const PathRef& linear_path, Repo
     if (!media_files.has_child("InteractiveCreativeFile")) return;
     std::size_t k = 0;
     for (const Node& mf : media_files.children()) {
-        if (mf.name != "MediaFile") continue;
+        if (mf.name() != "MediaFile") continue;
         const std::size_t index = k++;
         auto api = mf.attr("apiFramework");
         if (api && text::iequals_ascii(*api, "vpaid"))
@@ -33,7 +33,7 @@ void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
     bool serving_id_checked = false;
     std::size_t j = 0;
     for (const Node& creative : creatives->children()) {
-        if (creative.name != "Creative") continue;
+        if (creative.name() != "Creative") continue;
         const std::size_t index = j++;
         const Node* linear = creative.child("Linear");
         const Node* media_files = linear ? linear->child("MediaFiles") : nullptr;
@@ -44,7 +44,7 @@ void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
         if (serving_id_checked) continue;
         serving_id_checked = true;
         const Node* sid = inl.child("AdServingId");
-        if (sid && text::trim(sid->text).empty())
+        if (sid && text::trim(sid->text()).empty())
             report(rule::vast_ad_serving_id_empty, join(inline_path, "/AdServingId"), sid);
     }
 }
@@ -52,10 +52,10 @@ void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name != "VAST" || !version.at_least(VastVersion::V4_1)) return;
+    if (root.name() != "VAST" || !version.at_least(VastVersion::V4_1)) return;
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inl = ad.child("InLine")) check_inline(*inl, join(ad_path, "/InLine"), report);
     }

@@ -39,7 +39,7 @@ void check_media_files(const Node& linear, const PathRef& linear_path, Report& r
     const PathRef files_path = join(linear_path, "/MediaFiles");
     std::size_t m = 0;
     for (const Node& f : files->children()) {
-        if (f.name != "MediaFile") continue;
+        if (f.name() != "MediaFile") continue;
         const PathRef path = indexed(files_path, "MediaFile", m++);
         auto delivery = f.attr("delivery");
         if (!delivery)
@@ -53,7 +53,7 @@ void check_media_files(const Node& linear, const PathRef& linear_path, Report& r
             report(rule::daast_mediafile_audio_type, attr_path(path, "type"), &f);
         if (!f.attr("id"))
             report(rule::daast_mediafile_id, path, &f);
-        if (text::trim(f.text).empty())
+        if (text::trim(f.text()).empty())
             report(rule::daast_mediafile_url_empty, path, &f);
     }
 }
@@ -64,7 +64,7 @@ void check_tracking(const Node& linear, const PathRef& linear_path, Report& repo
     const PathRef events_path = join(linear_path, "/TrackingEvents");
     std::size_t k = 0;
     for (const Node& t : events->children()) {
-        if (t.name != "Tracking") continue;
+        if (t.name() != "Tracking") continue;
         std::size_t index = k++;
         auto event = t.attr("event");
         if (!event) continue;
@@ -90,7 +90,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, bool is_inline
         if (!duration) {
             report(rule::daast_linear_duration, linear_path, &linear);
         } else {
-            std::string_view d = text::trim(duration->text);
+            std::string_view d = text::trim(duration->text());
             if (!d.empty() && !values::is_hhmmss(d))
                 report(rule::daast_duration_format, join(linear_path, "/Duration"), duration);
         }
@@ -129,10 +129,10 @@ void check_ad(const Node& ad, const PathRef& ad_path, Report& report) {
     const Node* wrapper = nullptr;
     std::size_t count = 0;
     for (const Node& c : ad.children()) {
-        if (c.name == "InLine") {
+        if (c.name() == "InLine") {
             ++count;
             if (!inl) inl = &c;
-        } else if (c.name == "Wrapper") {
+        } else if (c.name() == "Wrapper") {
             ++count;
             if (!wrapper) wrapper = &c;
         }
@@ -165,7 +165,7 @@ void check_ad_content(Children children, const PathRef& content_path, bool is_in
     const PathRef creatives_path = join(content_path, "/Creatives");
     std::size_t j = 0;
     for (const Node& creative : creatives->children()) {
-        if (creative.name != "Creative") continue;
+        if (creative.name() != "Creative") continue;
         std::size_t index = j++;
         const Node* linear = creative.child("Linear");
         if (!linear) continue;
@@ -190,9 +190,9 @@ void check(const Node& root, Report& report) {
 
     std::size_t e = 0;
     for (const Node& c : root.children()) {
-        if (c.name != "Error") continue;
+        if (c.name() != "Error") continue;
         const PathRef path = indexed(kDaastPath, "Error", e++);
-        std::string_view uri = text::trim(c.text);
+        std::string_view uri = text::trim(c.text());
         if (uri.empty())
             report(rule::daast_error_url_empty, path, &c);
         else if (uri.find("[ERRORCODE]") == std::string_view::npos)
@@ -201,7 +201,7 @@ void check(const Node& root, Report& report) {
 
     std::size_t i = 0;
     for (const Node& c : root.children())
-        if (c.name == "Ad") check_ad(c, indexed(kDaastPath, "Ad", i++), report);
+        if (c.name() == "Ad") check_ad(c, indexed(kDaastPath, "Ad", i++), report);
 }
 
 }  // namespace adsieve::rules::daast

@@ -42,9 +42,9 @@ void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVer
     const PathRef creatives_path = join(inline_path, "/Creatives");
     std::size_t c = 0;
     for (const Node& creatives : inl.children()) {
-        if (creatives.name != "Creatives") continue;
+        if (creatives.name() != "Creatives") continue;
         for (const Node& creative : creatives.children()) {
-            if (creative.name != "Creative") continue;
+            if (creative.name() != "Creative") continue;
             const std::size_t index = c++;
             const Node* linear = creative.child("Linear");
             if (!linear) continue;
@@ -54,7 +54,7 @@ void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVer
             const PathRef base = join(creative_path, "/Linear/MediaFiles");
             std::size_t m = 0;
             for (const Node& mf : media_files->children()) {
-                if (mf.name != "MediaFile") continue;
+                if (mf.name() != "MediaFile") continue;
                 check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
             }
         }
@@ -64,11 +64,11 @@ void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVer
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     const bool v41 = version.at_least(VastVersion::V4_1);
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (v41 && ad.attr("conditionalAd")) {
             report(rule::vast_conditionalad, ad_path, &ad);

@@ -211,13 +211,13 @@ void scan_text(std::string_view text, const Path& path, const Node& node,
 // Scans one element's own text when it is a macro-bearing element.
 void check_macro_element(const Node& node, const WalkPath& path, bool deprecation_enabled,
                          Report& report) {
-    if (node.text.empty()) return;
-    const int kind = kMacroElementSet.find(node.name);
+    if (node.text().empty()) return;
+    const int kind = kMacroElementSet.find(node.name());
     if (kind < 0) return;
     const bool error_context = kind == kErrorElement;
     const bool reason_context =
         kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
-    scan_text(node.text, path, node, deprecation_enabled, error_context, reason_context, report);
+    scan_text(node.text(), path, node, deprecation_enabled, error_context, reason_context, report);
 }
 
 // Scans `node` and its subtree in pre-order; child paths index each child
@@ -230,12 +230,12 @@ void scan_subtree(const Node& node, const PathRef& path, bool deprecation_enable
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
             scan_subtree(*inline_ad, join(ad_path, "/InLine"), deprecation_enabled, report);
@@ -245,10 +245,10 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
 
     std::size_t n = 0;
     for (const Node& error : root.children()) {
-        if (error.name != "Error") continue;
+        if (error.name() != "Error") continue;
         const std::size_t index = n++;
-        if (!error.text.empty())
-            scan_text(error.text, indexed(kVastPath, "Error", index), error, deprecation_enabled,
+        if (!error.text().empty())
+            scan_text(error.text(), indexed(kVastPath, "Error", index), error, deprecation_enabled,
                       true, false, report);
     }
 }

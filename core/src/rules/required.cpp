@@ -95,7 +95,7 @@ bool is_omid_verification(const Node& verification) {
         if (key == "omid" || ends_with(key, "-omid") || ends_with(key, "/omid")) return true;
     }
     for (const Node& c : verification.children()) {
-        if (c.name != "JavaScriptResource" && c.name != "ExecutableResource") continue;
+        if (c.name() != "JavaScriptResource" && c.name() != "ExecutableResource") continue;
         auto api = c.attr("apiFramework");
         if (api && text::iequals_ascii(*api, "omid")) return true;
     }
@@ -128,7 +128,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
               Report& report);
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name != "VAST") {
+    if (root.name() != "VAST") {
         report(rule::vast_root_element, "/", &root);
         return;
     }
@@ -148,7 +148,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
         report(rule::vast_wrapper_root_error, "/VAST", &root);
     std::size_t i = 0;
     for (const Node& c : root.children())
-        if (c.name == "Ad") check_ad(c, i++, version, report);
+        if (c.name() == "Ad") check_ad(c, i++, version, report);
 }
 
 void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
@@ -183,7 +183,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
             const PathRef base = join(p, "/Creatives");
             std::size_t j = 0;
             for (const Node& c : creatives->children())
-                if (c.name == "Creative")
+                if (c.name() == "Creative")
                     check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
         }
         check_categories(in.children(), p, report);
@@ -207,7 +207,7 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
         check_pricing(w.children(), p, report);
         std::size_t k = 0;
         for (const Node& c : w.children()) {
-            if (c.name != "BlockedAdCategories") continue;
+            if (c.name() != "BlockedAdCategories") continue;
             std::size_t idx = k++;
             if (!c.attr("authority"))
                 report(rule::vast_blockedadcategories_no_authority, indexed(p, "BlockedAdCategories", idx), &c);
@@ -230,7 +230,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         if (!uid->attr("idRegistry"))
             report(rule::vast_universaladid_idregistry, u, &creative);
         bool has_id_value = uid->attr("idValue").has_value();
-        bool blank = text::trim(uid->text).empty();
+        bool blank = text::trim(uid->text()).empty();
         auto effective = version.effective();
         if (version.at_least(VastVersion::V4_1)) {
             if (has_id_value)
@@ -247,11 +247,11 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         const PathRef base = join(path, "/CompanionAds");
         std::size_t k = 0;
         for (const Node& comp : companions->children()) {
-            if (comp.name != "Companion") continue;
+            if (comp.name() != "Companion") continue;
             const PathRef kp = indexed(base, "Companion", k++);
             std::size_t m = 0;
             for (const Node& ct : comp.children()) {
-                if (ct.name != "CompanionClickTracking") continue;
+                if (ct.name() != "CompanionClickTracking") continue;
                 std::size_t idx = m++;
                 if (!ct.attr("id"))
                     report(rule::vast_companion_clicktracking_id, indexed(kp, "CompanionClickTracking", idx), &ct);
@@ -265,7 +265,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         const PathRef base = join(path, "/NonLinearAds");
         std::size_t n = 0;
         for (const Node& nl : nonlinears->children()) {
-            if (nl.name != "NonLinear") continue;
+            if (nl.name() != "NonLinear") continue;
             std::size_t idx = n++;
             if (!has_resource(nl))
                 report(rule::vast_nonlinear_resource, indexed(base, "NonLinear", idx), &nl);
@@ -287,11 +287,11 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     if (media) {
         std::size_t i = 0;
         for (const Node& f : media->children())
-            if (f.name == "MediaFile")
+            if (f.name() == "MediaFile")
                 check_required_attrs(f, kMediaFileAttrs, indexed(m, "MediaFile", i++), report);
         i = 0;
         for (const Node& z : media->children())
-            if (z.name == "Mezzanine")
+            if (z.name() == "Mezzanine")
                 check_required_attrs(z, kMezzanineAttrs, indexed(m, "Mezzanine", i++), report);
     }
 
@@ -299,7 +299,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         const PathRef base = join(l, "/Icons");
         std::size_t i = 0;
         for (const Node& icon : icons->children()) {
-            if (icon.name != "Icon") continue;
+            if (icon.name() != "Icon") continue;
             const PathRef ip = indexed(base, "Icon", i++);
             check_required_attrs(icon, kIconAttrs, ip, report);
             if (!has_resource(icon))
@@ -310,7 +310,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     if (media) {
         std::size_t i = 0;
         for (const Node& f : media->children()) {
-            if (f.name != "InteractiveCreativeFile") continue;
+            if (f.name() != "InteractiveCreativeFile") continue;
             const PathRef fp = indexed(m, "InteractiveCreativeFile", i++);
             // Both findings point at the <Linear>, not at the file.
             if (!f.attr("apiFramework"))
@@ -336,7 +336,7 @@ void check_categories(Children children, const PathRef& parent_path,
                       Report& report) {
     std::size_t n = 0;
     for (const Node& c : children) {
-        if (c.name != "Category") continue;
+        if (c.name() != "Category") continue;
         std::size_t idx = n++;
         if (!c.attr("authority"))
             report(rule::vast_category_authority, indexed(parent_path, "Category", idx), &c);
@@ -348,7 +348,7 @@ void check_ad_verifications(Children children, const PathRef& path,
     std::set<std::string, std::less<>> vendors;
     std::size_t j = 0;
     for (const Node& v : children) {
-        if (v.name != "Verification") continue;
+        if (v.name() != "Verification") continue;
         const PathRef vp = indexed(path, "Verification", j++);
         auto vendor = v.attr("vendor");
 
@@ -369,7 +369,7 @@ void check_ad_verifications(Children children, const PathRef& path,
         const bool omid = is_omid_verification(v);
         if (omid) {
             const Node* params = v.child("VerificationParameters");
-            if (!params || text::trim(params->text).empty())
+            if (!params || text::trim(params->text()).empty())
                 report(rule::vast_verification_parameters, vp, &v);
         }
 
@@ -377,27 +377,27 @@ void check_ad_verifications(Children children, const PathRef& path,
             const PathRef base = join(vp, "/TrackingEvents");
             std::size_t k = 0;
             for (const Node& t : events->children()) {
-                if (t.name != "Tracking") continue;
+                if (t.name() != "Tracking") continue;
                 const PathRef tp = indexed(base, "Tracking", k++);
                 auto event = t.attr("event");
                 if (!event) continue;
                 if (*event != "verificationNotExecuted")
                     report(rule::vast_verification_tracking_event_value, attr_path(tp, "event"), &t);
-                else if (!names_reason_macro(t.text))
+                else if (!names_reason_macro(t.text()))
                     report(rule::vast_verification_tracking_reason, tp, &t);
             }
         }
 
         std::size_t k = 0;
         for (const Node& r : v.children()) {
-            if (r.name != "JavaScriptResource") continue;
+            if (r.name() != "JavaScriptResource") continue;
             const PathRef rp = indexed(vp, "JavaScriptResource", k++);
             auto api = r.attr("apiFramework");
             if (!api)
                 report(rule::vast_js_resource_apiframework, rp, &r);
             else if (omid && *api != "omid")
                 report(rule::vast_js_resource_apiframework_value, rp, &r);
-            if (omid && is_plain_http(r.text))
+            if (omid && is_plain_http(r.text()))
                 report(rule::vast_js_resource_https, rp, &r);
             if (!r.attr("browserOptional"))
                 report(rule::vast_js_resource_browser_optional, rp, &r);
@@ -405,7 +405,7 @@ void check_ad_verifications(Children children, const PathRef& path,
 
         k = 0;
         for (const Node& r : v.children()) {
-            if (r.name != "ExecutableResource") continue;
+            if (r.name() != "ExecutableResource") continue;
             const PathRef rp = indexed(vp, "ExecutableResource", k++);
             auto api = r.attr("apiFramework");
             if (!api)
@@ -414,7 +414,7 @@ void check_ad_verifications(Children children, const PathRef& path,
                 report(rule::vast_exec_resource_apiframework_value, rp, &r);
             if (!r.attr("type"))
                 report(rule::vast_exec_resource_type, rp, &r);
-            if (omid && is_plain_http(r.text))
+            if (omid && is_plain_http(r.text()))
                 report(rule::vast_exec_resource_https, rp, &r);
         }
     }
@@ -423,12 +423,12 @@ void check_ad_verifications(Children children, const PathRef& path,
 void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report) {
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        if (n.name == "AdVerifications") {
+        if (n.name() == "AdVerifications") {
             check_ad_verifications(n.children(), p, report);
             return Step::Over;
         }
         for (const Node& c : n.children())
-            if (c.name == "Verification") {
+            if (c.name() == "Verification") {
                 check_ad_verifications(n.children(), p, report);
                 return Step::Over;
             }

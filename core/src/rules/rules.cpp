@@ -21,11 +21,11 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
         consistency::check(root, parse_failed, version, report);
         return;
     }
-    if (root.name == "DAAST") {
+    if (root.name() == "DAAST") {
         daast::check(root, report);
         return;
     }
-    if (root.name == "VMAP") {
+    if (root.name() == "VMAP") {
         vmap::check(root, report);
         return;
     }
@@ -44,7 +44,7 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
 
 const Node* first_child(Children children, std::string_view name) noexcept {
     for (const Node& c : children)
-        if (c.name == name) return &c;
+        if (c.name() == name) return &c;
     return nullptr;
 }
 

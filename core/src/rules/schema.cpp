@@ -242,11 +242,11 @@ void check_attributes(const Node& element, const PathRef& path, Names allowed, R
 
 PathRef child_path(const PathRef& base, const Node& child, std::size_t k, Seg seg, std::string_view fixed) {
     switch (seg) {
-        case Seg::Name: return named(base, child.name);
-        case Seg::NameIndex: return indexed(base, child.name, k);
+        case Seg::Name: return named(base, child.name());
+        case Seg::NameIndex: return indexed(base, child.name(), k);
         case Seg::FixedIndex: return indexed(base, fixed, k);
     }
-    return named(base, child.name);
+    return named(base, child.name());
 }
 
 // ---------------------------------------------------------------------------
@@ -266,14 +266,14 @@ bool text_only_has_findings(const Node& element, Names allowed) {
 // Child elements first, then attributes outside the list.
 void check_text_only(const Node& element, const PathRef& path, Names allowed, Report& report) {
     for (const Node& c : element.children())
-        report(rule::vast_text_only_element, named(path, c.name), &c);
+        report(rule::vast_text_only_element, named(path, c.name()), &c);
     check_attributes(element, path, allowed, report);
 }
 
 void check_tracking_events(Children children, const PathRef& path, Report& report) {
     std::size_t k = 0;
     for (const Node& c : children) {
-        if (c.name != kTracking.name)
+        if (c.name() != kTracking.name)
             report(rule::vast_trackingevents_unknown_child, indexed(path, "Tracking", k), &c);
         else if (text_only_has_findings(c, kTracking.attrs))
             check_text_only(c, indexed(path, "Tracking", k), kTracking.attrs, report);
@@ -301,7 +301,7 @@ constexpr ExtensionList kCreativeExtensions{"CreativeExtension", rule::vast_crea
 void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const PathRef& path,
                                                      const Rule& cdata, Report& report) {
     if (!element.children().empty()) return;
-    std::string_view text = element.text;
+    std::string_view text = element.text();
     if (text.empty() || element.has_cdata) return;
     if (text.starts_with("data:") || text == "about:blank") return;
     // Cheaper than the URL parse and independent of it, so tested first.
@@ -315,7 +315,7 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const 
 void scan_extension_for_misplaced_elements(const Node& element, const PathRef& path, const Rule& misplaced,
                                            Report& report) {
     walk(element, path, Segment::Name, [&](const Node& c, const WalkPath& p) {
-        if (&c == &element || !one_of(c.name, kDedicatedNames)) return Step::Into;
+        if (&c == &element || !one_of(c.name(), kDedicatedNames)) return Step::Into;
         report.unmutable(misplaced, p, &c);
         return Step::Over;
     });
@@ -325,8 +325,8 @@ void check_extension_list(Children children, const PathRef& path, const Extensio
                           Report& report) {
     std::size_t k = 0;
     for (const Node& c : children) {
-        const PathRef p = indexed(path, c.name, k++);
-        if (c.name == list.admitted) {
+        const PathRef p = indexed(path, c.name(), k++);
+        if (c.name() == list.admitted) {
             maybe_warn_on_extension_like_text_without_cdata(c, p, list.cdata, report);
             scan_extension_for_misplaced_elements(c, p, list.misplaced, report);
         } else {
@@ -370,7 +370,7 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Container& c = kContainers[static_cast<std::size_t>(kind)];
         if (depth == stack.size()) return;  // not reached with the table above
         Frame& f = stack[depth++];
-        f = {&n, &c, path, &n + 1, 0};
+        f = {&n, &c, path, n.first_child(), 0};
         check_attributes(n, f.path, c.attrs, report);
     };
     enter(top, top_kind, top_path);
@@ -384,12 +384,12 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Node& child = *f.next;
         f.next += child.span;
         const Container& c = *f.c;
-        if (const TextOnly* t = find_text_only(c.text_only, child.name)) {
+        if (const TextOnly* t = find_text_only(c.text_only, child.name())) {
             if (text_only_has_findings(child, t->attrs))
                 check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t->attrs, report);
-        } else if (one_of(child.name, c.accepted)) {
+        } else if (one_of(child.name(), c.accepted)) {
             // accepted as it is
-        } else if (const Sub* s = find_sub(c.subs, child.name)) {
+        } else if (const Sub* s = find_sub(c.subs, child.name())) {
             enter(child, s->kind, child_path(f.path, child, k, s->seg, c.fixed));
         } else {
             report(*c.unknown, child_path(f.path, child, k, c.unknown_seg, c.fixed), &child);
@@ -400,11 +400,11 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
 }  // namespace
 
 void check(const Node& root, const DetectedVersion&, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     check_attributes(root, kVastPath, kAttrsVersion, report);
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         check_attributes(ad, ad_path, kAttrsAd, report);
         if (const Node* inline_ = ad.child("InLine"))

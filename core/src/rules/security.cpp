@@ -72,7 +72,7 @@ void check_url_value(std::string_view value, bool valid, const PathRef& path, Re
 // The issues of one element of the walk, before those of its children; the
 // path is written out only for a finding.
 void check_url_element(const Node& node, const WalkPath& path, Report& report) {
-    const std::string_view value = node.text;
+    const std::string_view value = node.text();
     // The URL test runs at most once per element.
     int valid = -1;
     auto is_valid = [&] {
@@ -82,7 +82,7 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
     if (node.children().empty() && !value.empty() && !node.has_cdata && is_valid())
         report(rule::vast_url_cdata, path, &node);
 
-    const int kind = kHttpsElementSet.find(node.name);
+    const int kind = kHttpsElementSet.find(node.name());
     if (kind < 0) return;
     if (value.empty() || !is_valid()) check_url_value(value, false, path, report);
     if (!is_plain_http(value)) return;
@@ -104,10 +104,10 @@ void check_url_elements(const Node& node, const PathRef& path, Report& report) {
 }
 
 void check(const Node& root, const DetectedVersion&, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ad = ad.child("InLine"))
             check_url_elements(*inline_ad, join(ad_path, "/InLine"), report);
@@ -115,7 +115,7 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
             check_url_elements(*wrapper, join(ad_path, "/Wrapper"), report);
             // The tag URI is checked once more under its plain path.
             if (const Node* tag = wrapper->child("VASTAdTagURI"))
-                check_url_value(tag->text, join(ad_path, "/Wrapper/VASTAdTagURI"), report);
+                check_url_value(tag->text(), join(ad_path, "/Wrapper/VASTAdTagURI"), report);
         }
     }
 }

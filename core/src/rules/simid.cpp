@@ -26,7 +26,7 @@ bool is_html_type(const Node& n) {
 bool is_insecure_url(std::string_view url) { return text::starts_with(url, "http://"); }
 
 bool is_audio_video_media_file(const Node& mf) {
-    if (mf.name != "MediaFile") return false;
+    if (mf.name() != "MediaFile") return false;
     auto type = mf.attr("type");
     return type && (text::starts_with(*type, "video/") || text::starts_with(*type, "audio/") ||
                     *type == "application/x-mpegURL");
@@ -35,7 +35,7 @@ bool is_audio_video_media_file(const Node& mf) {
 void check_interactive_file(const Node& icf, const PathRef& path, Report& report) {
     if (!is_html_type(icf))
         report(rule::simid_simid_type_required, path, &icf);
-    const std::string_view url = text::trim(icf.text);
+    const std::string_view url = text::trim(icf.text());
     if (url.empty())
         report(rule::simid_simid_url_empty, path, &icf);
     else if (is_insecure_url(url))
@@ -54,7 +54,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, Report& report
     bool has_simid = false;
     std::size_t n = 0;
     for (const Node& icf : media_files->children()) {
-        if (icf.name != "InteractiveCreativeFile") continue;
+        if (icf.name() != "InteractiveCreativeFile") continue;
         const std::size_t index = n++;
         if (!is_simid(icf)) continue;
         has_simid = true;
@@ -68,7 +68,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, Report& report
 void check_iframe_resource(const Node& iframe, const PathRef& path, Report& report) {
     if (!is_html_type(iframe))
         report(rule::simid_iframe_simid_type_required, path, &iframe);
-    const std::string_view url = text::trim(iframe.text);
+    const std::string_view url = text::trim(iframe.text());
     if (url.empty())
         report(rule::simid_iframe_simid_url_empty, path, &iframe);
     else if (is_insecure_url(url))
@@ -80,7 +80,7 @@ void check_nonlinear_ads(Children creative_children, const PathRef& creative_pat
                          Report& report) {
     const Node* ads = nullptr;
     for (const Node& c : creative_children)
-        if (c.name == "NonLinearAds") {
+        if (c.name() == "NonLinearAds") {
             ads = &c;
             break;
         }
@@ -88,14 +88,14 @@ void check_nonlinear_ads(Children creative_children, const PathRef& creative_pat
     const PathRef base = join(creative_path, "/NonLinearAds");
     std::size_t k = 0;
     for (const Node& nl : ads->children()) {
-        if (nl.name != "NonLinear") continue;
+        if (nl.name() != "NonLinear") continue;
         const PathRef nl_path = indexed(base, "NonLinear", k++);
         const bool simid_nonlinear = is_simid(nl);
         if (simid_nonlinear && !nl.has_child("IFrameResource"))
             report(rule::simid_nonlinear_simid_no_iframe, nl_path, &nl);
         std::size_t j = 0;
         for (const Node& iframe : nl.children()) {
-            if (iframe.name != "IFrameResource") continue;
+            if (iframe.name() != "IFrameResource") continue;
             const std::size_t index = j++;
             if (simid_nonlinear || is_simid(iframe))
                 check_iframe_resource(iframe, indexed(nl_path, "IFrameResource", index), report);
@@ -106,17 +106,17 @@ void check_nonlinear_ads(Children creative_children, const PathRef& creative_pat
 }  // namespace
 
 void check(const Node& root, const DetectedVersion&, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         const Node* inl = ad.child("InLine");
         if (const Node* creatives = inl ? inl->child("Creatives") : nullptr) {
             const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;
             for (const Node& creative : creatives->children()) {
-                if (creative.name != "Creative") continue;
+                if (creative.name() != "Creative") continue;
                 const PathRef creative_path = indexed(base, "Creative", m++);
                 if (const Node* linear = creative.child("Linear"))
                     check_linear(*linear, join(creative_path, "/Linear"), report);
@@ -128,7 +128,7 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
             const PathRef base = join(ad_path, "/Wrapper/Creatives");
             std::size_t m = 0;
             for (const Node& creative : creatives->children()) {
-                if (creative.name != "Creative") continue;
+                if (creative.name() != "Creative") continue;
                 check_nonlinear_ads(creative.children(), indexed(base, "Creative", m++), report);
             }
         }

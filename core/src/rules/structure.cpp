@@ -5,10 +5,10 @@ namespace adsieve::rules::structure {
 void check(const Node& root, const DetectedVersion&, Report& report) {
     if (report.ctx.wrapper_depth > report.ctx.max_wrapper_depth)
         report(rule::vast_wrapper_depth, "/VAST", nullptr);
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     std::size_t ads = 0, sequenced = 0;
     for (const Node& c : root.children()) {
-        if (c.name != "Ad") continue;
+        if (c.name() != "Ad") continue;
         ++ads;
         if (c.attr("sequence")) ++sequenced;
     }

@@ -171,7 +171,7 @@ bool is_taxonomy_authority(std::string_view host) {
 void check_linear(const Node& linear, const PathRef& linear_path,
                   std::optional<VastVersion> version, Report& report) {
     if (const Node* duration = linear.child("Duration")) {
-        std::string_view d = text::trim(duration->text);
+        std::string_view d = text::trim(duration->text());
         if (!d.empty() && !is_hhmmss(d))
             report(rule::vast_duration_format, join(linear_path, "/Duration"), duration);
     }
@@ -183,7 +183,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
     const Node* tracking_events = linear.child("TrackingEvents");
     if (!skipoffset && tracking_events) {
         for (const Node& t : tracking_events->children()) {
-            if (t.name != "Tracking" || t.attr("event") != "skip") continue;
+            if (t.name() != "Tracking" || t.attr("event") != "skip") continue;
             report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
             break;
         }
@@ -193,7 +193,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
         const PathRef events_path = join(linear_path, "/TrackingEvents");
         std::size_t k = 0;
         for (const Node& t : tracking_events->children()) {
-            if (t.name != "Tracking") continue;
+            if (t.name() != "Tracking") continue;
             std::size_t index = k++;
             auto event = t.attr("event");
             if (!event) continue;
@@ -215,7 +215,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
         const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
         for (const Node& mf : media_files->children()) {
-            if (mf.name != "MediaFile") continue;
+            if (mf.name() != "MediaFile") continue;
             std::size_t index = m++;
             const PathRef media_path = indexed(files_path, "MediaFile", index);
             auto delivery = mf.attr("delivery");
@@ -239,7 +239,7 @@ void check_companions(const Node& companion_ads, const PathRef& creative_path,
         report(rule::vast_companion_required_attr, attr_path(companions_path, "required"), &companion_ads);
     std::size_t c = 0;
     for (const Node& companion : companion_ads.children()) {
-        if (companion.name != "Companion") continue;
+        if (companion.name() != "Companion") continue;
         std::size_t index = c++;
         auto mode = companion.attr("renderingMode");
         if (mode && !one_of(*mode, kRenderingModes)) {
@@ -267,7 +267,7 @@ void check_authorities(Children children, const PathRef& content_path, std::stri
                        const Rule& not_uri, const Rule& unknown, Report& report) {
     std::size_t g = 0;
     for (const Node& c : children) {
-        if (c.name != element) continue;
+        if (c.name() != element) continue;
         std::size_t index = g++;
         if (auto authority = c.attr("authority")) {
             const PathRef element_path = indexed(content_path, element, index);
@@ -330,7 +330,7 @@ void check_ad_content(Children children, const PathRef& content_path,
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
         for (const Node& creative : creatives->children()) {
-            if (creative.name != "Creative") continue;
+            if (creative.name() != "Creative") continue;
             const PathRef creative_path = indexed(creatives_path, "Creative", j++);
             if (const Node* linear = creative.child("Linear"))
                 check_linear(*linear, join(creative_path, "/Linear"), version, report);
@@ -352,13 +352,13 @@ void check_ad_content(Children children, const PathRef& content_path,
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name != "VAST") return;
+    if (root.name() != "VAST") return;
     std::optional<VastVersion> effective = version.effective();
 
     if (version.at_least(VastVersion::V4_1)) {
         std::size_t i = 0;
         for (const Node& ad : root.children()) {
-            if (ad.name != "Ad") continue;
+            if (ad.name() != "Ad") continue;
             std::size_t index = i++;
             auto ad_type = ad.attr("adType");
             if (ad_type && !one_of(*ad_type, kAdTypes)) {
@@ -370,7 +370,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
 
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
-        if (ad.name != "Ad") continue;
+        if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.child("InLine"))
             check_ad_content(inline_->children(), join(ad_path, "/InLine"), effective, report);

@@ -77,15 +77,15 @@ void check_embedded_vast(const Node& vast, const PathRef& data_path, Report& rep
 }
 
 void check_content(const Node& content, const PathRef& source_path, Report& report) {
-    if (content.name == "CustomAdData") {
-        if (!text::trim(content.text).empty() && !content.has_cdata)
+    if (content.name() == "CustomAdData") {
+        if (!text::trim(content.text()).empty() && !content.has_cdata)
             report(rule::vmap_customaddata_cdata, join(source_path, "/CustomAdData"), &content);
-    } else if (content.name == "AdTagURI") {
-        if (text::trim(content.text).empty())
+    } else if (content.name() == "AdTagURI") {
+        if (text::trim(content.text()).empty())
             report(rule::vmap_adtaguri_empty, join(source_path, "/AdTagURI"), &content);
         else if (!content.has_cdata)
             report(rule::vmap_adtaguri_cdata, join(source_path, "/AdTagURI"), &content);
-    } else if (content.name == "VASTAdData") {
+    } else if (content.name() == "VASTAdData") {
         const PathRef data_path = join(source_path, "/VASTAdData");
         const Node* vast = content.child("VAST");
         if (!vast) {
@@ -108,7 +108,7 @@ void check_ad_source(const Node& source, const PathRef& break_path, Report& repo
     }
     std::vector<const Node*> contents;
     for (const Node& c : source.children())
-        if (one_of(c.name, kContentNames)) contents.push_back(&c);
+        if (one_of(c.name(), kContentNames)) contents.push_back(&c);
     if (contents.size() != 1)
         report(rule::vmap_adsource_content, source_path, &source);
     for (const Node* c : contents) check_content(*c, source_path, report);
@@ -117,22 +117,22 @@ void check_ad_source(const Node& source, const PathRef& break_path, Report& repo
 void check_tracking_events(const Node& events, const PathRef& break_path, Report& report) {
     const PathRef events_path = join(break_path, "/TrackingEvents");
     for (const Node& c : events.children())
-        if (c.name != "Tracking")
-            report(rule::vmap_trackingevents_unknown_child, named(events_path, c.name), &c);
+        if (c.name() != "Tracking")
+            report(rule::vmap_trackingevents_unknown_child, named(events_path, c.name()), &c);
     std::size_t k = 0;
     for (const Node& t : events.children()) {
-        if (t.name != "Tracking") continue;
+        if (t.name() != "Tracking") continue;
         const PathRef path = indexed(events_path, "Tracking", k++);
         auto event = t.attr("event");
         if (!event) {
             report(rule::vmap_tracking_event, path, &t);
         } else if (*event == "error") {
-            if (t.text.find("[ERROR_CODE]") == std::string::npos)
+            if (t.text().find("[ERROR_CODE]") == std::string::npos)
                 report(rule::vmap_error_tracking_macro, path, &t);
         } else if (*event != "breakStart" && *event != "breakEnd") {
             report(rule::vmap_tracking_event_value, attr_path(path, "event"), &t);
         }
-        if (text::trim(t.text).empty())
+        if (text::trim(t.text()).empty())
             report(rule::vmap_tracking_url_empty, path, &t);
     }
 }
@@ -161,13 +161,13 @@ void check_ad_break(const Node& brk, const PathRef& break_path, Report& report) 
     }
 
     for (const Node& c : brk.children())
-        if (c.name != "AdSource" && c.name != "Extensions" && c.name != "TrackingEvents")
-            report(rule::vmap_adbreak_unknown_child, named(break_path, c.name), &c);
+        if (c.name() != "AdSource" && c.name() != "Extensions" && c.name() != "TrackingEvents")
+            report(rule::vmap_adbreak_unknown_child, named(break_path, c.name()), &c);
 
     const Node* first_source = nullptr;
     const Node* second_source = nullptr;
     for (const Node& c : brk.children()) {
-        if (c.name != "AdSource") continue;
+        if (c.name() != "AdSource") continue;
         if (!first_source) {
             first_source = &c;
         } else {
@@ -180,7 +180,7 @@ void check_ad_break(const Node& brk, const PathRef& break_path, Report& report) 
     if (first_source) check_ad_source(*first_source, break_path, report);
 
     for (const Node& c : brk.children())
-        if (c.name == "TrackingEvents") check_tracking_events(c, break_path, report);
+        if (c.name() == "TrackingEvents") check_tracking_events(c, break_path, report);
 }
 
 void check(const Node& root, Report& report) {
@@ -201,12 +201,12 @@ void check(const Node& root, Report& report) {
         report(rule::vmap_root_namespace, "/VMAP", &root);
 
     for (const Node& c : root.children())
-        if (c.name != "AdBreak" && c.name != "Extensions")
-            report(rule::vmap_root_unknown_child, named(kVmapPath, c.name), &c);
+        if (c.name() != "AdBreak" && c.name() != "Extensions")
+            report(rule::vmap_root_unknown_child, named(kVmapPath, c.name()), &c);
 
     std::size_t i = 0;
     for (const Node& c : root.children())
-        if (c.name == "AdBreak") check_ad_break(c, indexed(kVmapPath, "AdBreak", i++), report);
+        if (c.name() == "AdBreak") check_ad_break(c, indexed(kVmapPath, "AdBreak", i++), report);
 }
 
 }  // namespace adsieve::rules::vmap
