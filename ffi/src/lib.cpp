@@ -11,7 +11,7 @@
 #include "api.h"
 
 struct adsieve_result {
-    std::string json;
+    adsieve::JsonText json;
     size_t errors = 0;
     size_t warnings = 0;
     size_t infos = 0;
@@ -31,7 +31,7 @@ adsieve_str str(std::string_view s) { return {s.data(), s.size()}; }
 adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ctx) {
     adsieve::ValidationResult result = adsieve::validate_with_context(text, std::move(ctx));
     auto* r = new adsieve_result;
-    r->json = adsieve::render_json(result);
+    r->json = adsieve::write_json(result);
     r->errors = result.errors;
     r->warnings = result.warnings;
     r->infos = result.infos;
