@@ -151,7 +151,8 @@ TEST(Json, EscapesLongTextsAndManyFindingsExactly) {
     is.id = "X-1.0-a";
     is.message = "a \"quoted\" message";
     is.spec_ref = "ref";
-    is.path = std::string(2000, '\n');
+    const std::string newlines(2000, '\n');
+    is.path = newlines;
     r.issues.assign(500, is);
     r.errors = 500;
     const std::string json = render_json(r);
@@ -174,7 +175,8 @@ TEST(Json, RendersAndEscapesByteForByte) {
     a.id = "X-1.0-a";
     a.severity = Severity::Warning;
     a.message = "say \"hi\" \\ \u2014 \u00a7 /";
-    a.path = std::string("/A\t\x01\x1f\n\r") + std::string(1, '\0');
+    const std::string controls = std::string("/A\t\x01\x1f\n\r") + std::string(1, '\0');
+    a.path = controls;
     a.spec_ref = "IAB VAST 2.0 \u00a72";
     a.line = 3;
     a.col = 14;

@@ -183,11 +183,18 @@ struct FixedParts {
         const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(a.data())) * 31 +
                          static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(b.data())) +
                          static_cast<std::uint64_t>(s);
+        // Two places for each key, so that two parts meeting on one slot do
+        // not push each other out.
         const auto i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57);
-        const std::uint64_t bit = std::uint64_t{1} << (i & 63);
-        Slot& k = slots[i];
-        if ((used[i >> 6] & bit) && k.a == a.data() && k.b == b.data() && k.a_size == a.size() &&
-            k.b_size == b.size() && k.severity == s) {
+        auto is_used = [&](std::size_t j) { return (used[j >> 6] >> (j & 63)) & 1; };
+        auto holds = [&](std::size_t j) {
+            const Slot& k = slots[j];
+            return is_used(j) && k.a == a.data() && k.b == b.data() && k.a_size == a.size() && k.b_size == b.size() &&
+                   k.severity == s;
+        };
+        const std::size_t j = holds(i) ? i : holds(i ^ 1) ? (i ^ 1) : slots.size();
+        if (j != slots.size()) {
+            const Slot& k = slots[j];
             out.room(k.len);
             std::memcpy(out.p, out.block.get() + k.at, k.len);
             out.p += k.len;
@@ -195,8 +202,9 @@ struct FixedParts {
         }
         const std::size_t at = out.size();
         write();
-        k = Slot{a.data(), b.data(), a.size(), b.size(), s, at, out.size() - at};
-        used[i >> 6] |= bit;
+        const std::size_t to = is_used(i) && !is_used(i ^ 1) ? (i ^ 1) : i;
+        slots[to] = Slot{a.data(), b.data(), a.size(), b.size(), s, at, out.size() - at};
+        used[to >> 6] |= std::uint64_t{1} << (to & 63);
     }
 };
 

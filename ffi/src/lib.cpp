@@ -17,6 +17,7 @@ struct adsieve_result {
     size_t infos = 0;
     // Kept for the typed accessors.
     adsieve::Issues issues;
+    adsieve::PathStore paths;  // the issues' paths
     std::string version;  // empty when none is known
     bool truncated = false;
     std::optional<std::string> parse_error;
@@ -44,6 +45,7 @@ adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ct
         r->parse_error = std::move(result.parse_error);
     }
     r->issues = std::move(result.issues);
+    r->paths = std::move(result.paths);
     return r;
 }
 
