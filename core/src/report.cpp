@@ -45,9 +45,15 @@ std::size_t slashes_upto(std::string_view s, std::size_t limit) {
     const char* p = s.data();
 #if defined(__SSE2__)
     const __m128i slash = _mm_set1_epi8('/');
-    for (; i + 16 <= s.size() && n < limit; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        for (auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))); m; m &= m - 1) ++n;
+    auto count = [&](const char* at, unsigned skip) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        for (auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))) >> skip; m; m &= m - 1) ++n;
+    };
+    for (; i + 16 <= s.size() && n < limit; i += 16) count(p + i, 0);
+    if (i < s.size() && s.size() >= 16 && n < limit) {
+        // The tail, as the last 16 bytes less those already counted.
+        count(p + s.size() - 16, static_cast<unsigned>(16 - (s.size() - i)));
+        i = s.size();
     }
 #endif
     for (; i < s.size() && n < limit; ++i)
