@@ -1,6 +1,7 @@
 // The validation frame: catalogue, version detection, severities, JSON text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
@@ -151,7 +152,8 @@ TEST(Json, EscapesLongTextsAndManyFindingsExactly) {
     is.id = "X-1.0-a";
     is.message = "a \"quoted\" message";
     is.spec_ref = "ref";
-    is.path = std::string(2000, '\n');
+    const std::string newlines(2000, '\n');
+    is.path = newlines;
     r.issues.assign(500, is);
     r.errors = 500;
     const std::string json = render_json(r);
@@ -174,7 +176,8 @@ TEST(Json, RendersAndEscapesByteForByte) {
     a.id = "X-1.0-a";
     a.severity = Severity::Warning;
     a.message = "say \"hi\" \\ \u2014 \u00a7 /";
-    a.path = std::string("/A\t\x01\x1f\n\r") + std::string(1, '\0');
+    const std::string controls = std::string("/A\t\x01\x1f\n\r") + std::string(1, '\0');
+    a.path = controls;
     a.spec_ref = "IAB VAST 2.0 \u00a72";
     a.line = 3;
     a.col = 14;
@@ -342,6 +345,51 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
     ASSERT_EQ(report.issues.size(), 1u);
     EXPECT_EQ(report.issues[0].path, "/P/VAST/Ad[12]/InLine/Creatives/Creative[0]");
     EXPECT_TRUE(report.truncated);
+}
+
+// The report keeps every path in its store: shortened paths replace the whole
+// ones they were cut from, paths outlive the blocks filling up, very long
+// ones are built aside, and a store moved or adopted keeps its texts.
+TEST(Report, PathsStayValidInTheStore) {
+    std::vector<PathRef> chain{kVastPath};
+    chain.reserve(701);
+    for (std::size_t i = 0; i < 700; ++i) chain.push_back(indexed(chain.back(), "s", i));
+    ValidationContext ctx;
+    Report report(ctx);
+    std::vector<std::string> want;
+    // Short and shortened paths in turn, over many blocks; 700 segments of
+    // "/s[i]" are too long for the store and go aside.
+    for (std::size_t i = 0; i < 3000; ++i) {
+        const std::size_t depth = i % 3 == 0 ? 3 : i % 3 == 1 ? 90 : 700;
+        report(rule::vast_macro_unknown, chain[depth], nullptr);
+        want.push_back(bounded_path("", chain[depth]));
+    }
+    const std::string text = segments(1, 70);
+    report(rule::vast_macro_unknown, text, nullptr);
+    want.push_back(adsieve::testing::shortened_path(text));
+    report(rule::vast_macro_unknown, "", nullptr);
+    want.push_back("");
+
+    ValidationResult result;
+    ValidationContext other_ctx;
+    Report other(other_ctx);
+    other.path_prefix = "/P";
+    other(rule::vast_macro_unknown, chain[2], nullptr);
+    {
+        PathStore moved = std::move(report.paths);
+        result.paths = std::move(moved);
+    }
+    result.paths.adopt(std::move(other.paths));
+    result.issues = std::move(report.issues);
+    result.issues.push_back(other.issues.at(0));
+    want.push_back("/P/VAST/s[0]/s[1]");
+
+    ASSERT_EQ(result.issues.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        ASSERT_TRUE(result.issues[i].path) << i;
+        EXPECT_EQ(*result.issues[i].path, want[i]) << i;
+    }
+    EXPECT_EQ(std::count(want[1].begin(), want[1].end(), '/'), 64);
 }
 
 // Names of one length that differ in a single byte are told apart, and so are

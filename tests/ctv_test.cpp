@@ -107,8 +107,9 @@ TEST(Ctv, GatedOn41AndVastRoot) {
     inferred.replace(inferred.find("4.2"), 3, "5.0");
     EXPECT_EQ(run(inferred), run(kDoc));
     adsieve::Document doc = adsieve::parse(kDoc);
-    adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::ctv::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
+    adsieve::ValidationResult found;
+    const adsieve::Issues& issues = found.issues;
+    adsieve::testing::run_family(found, adsieve::rules::ctv::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
     EXPECT_TRUE(issues.empty());
     std::string other = kDoc;
     other.replace(other.find("<VAST"), 5, "<Vast").replace(other.rfind("</VAST>"), 7, "</Vast>");

@@ -108,10 +108,8 @@ TEST(Deprecated, VersionGates) {
 
     // Unknown effective version: only Flash can fire.
     adsieve::Document doc = adsieve::parse(kDoc);
-    adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::deprecated::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
     adsieve::ValidationResult r;
-    r.issues = std::move(issues);
+    adsieve::testing::run_family(r, adsieve::rules::deprecated::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
     EXPECT_EQ(family(r), flash_only);
 }
 

@@ -189,8 +189,9 @@ TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     leaf.col = 4;
     adsieve::Document doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);
 
-    adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::macros::check, doc.root(), adsieve::DetectedVersion{}, adsieve::ValidationContext{});
+    adsieve::ValidationResult found;
+    const adsieve::Issues& issues = found.issues;
+    adsieve::testing::run_family(found, adsieve::rules::macros::check, doc.root(), adsieve::DetectedVersion{}, adsieve::ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     std::string expected = "/VAST/Ad[0]/Wrapper";
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";

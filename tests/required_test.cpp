@@ -420,8 +420,9 @@ TEST(Required, DeepExtensionsDoNotExhaustTheStack) {
     xml += "</Extensions></Wrapper></Ad></VAST>";
     adsieve::Document doc = adsieve::parse(xml);
     ASSERT_FALSE(doc.parse_error);
-    adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::required::check, doc.root(), adsieve::detect_version(doc.root()), ValidationContext{});
+    adsieve::ValidationResult found;
+    const adsieve::Issues& issues = found.issues;
+    adsieve::testing::run_family(found, adsieve::rules::required::check, doc.root(), adsieve::detect_version(doc.root()), ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].id, "VAST-4.1-verification-no-resource");
     ASSERT_TRUE(issues[0].path);

@@ -144,8 +144,9 @@ TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     leaf.col = 3;
     adsieve::Document doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);
 
-    adsieve::Issues issues;
-    adsieve::testing::run_family(issues, adsieve::rules::security::check, doc.root(), adsieve::DetectedVersion{}, adsieve::ValidationContext{});
+    adsieve::ValidationResult found;
+    const adsieve::Issues& issues = found.issues;
+    adsieve::testing::run_family(found, adsieve::rules::security::check, doc.root(), adsieve::DetectedVersion{}, adsieve::ValidationContext{});
     ASSERT_EQ(issues.size(), 1u);
     std::string expected = "/VAST/Ad[0]/InLine";
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";

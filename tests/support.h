@@ -41,13 +41,15 @@ std::vector<std::string> run(std::string_view xml, Family family, const Validati
 // A context that forces a version (or not) and switches the given rules to the given levels.
 ValidationContext context(std::optional<VastVersion> forced, Overrides overrides = {});
 
-// Runs one rule family over a root with a context and appends its findings to `out`.
+// Runs one rule family over a root with a context and appends its findings
+// (and the texts of their paths) to `out`.
 template <class Check>
-void run_family(Issues& out, Check&& check, const Node& root, const DetectedVersion& version,
+void run_family(ValidationResult& out, Check&& check, const Node& root, const DetectedVersion& version,
                 const ValidationContext& ctx) {
     Report report(ctx);
     check(root, version, report);
-    for (Issue& is : report.issues) out.push_back(std::move(is));
+    for (Issue& is : report.issues) out.issues.push_back(is);
+    out.paths.adopt(std::move(report.paths));
 }
 
 }  // namespace adsieve::testing

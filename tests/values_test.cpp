@@ -345,15 +345,16 @@ TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {
     for (int i = 0; i < depth; ++i) xml += "<Tracking event=\"bogus\">";
     adsieve::Document doc = adsieve::parse(xml);
     adsieve::DetectedVersion version = adsieve::detect_version(doc.root());
-    adsieve::Issues out;
+    adsieve::ValidationResult found;
+    const adsieve::Issues& out = found.issues;
     ValidationContext ctx;
-    adsieve::testing::run_family(out, adsieve::rules::structure::check, doc.root(), version, ctx);
-    adsieve::testing::run_family(out, adsieve::rules::values::check, doc.root(), version, ctx);
+    adsieve::testing::run_family(found, adsieve::rules::structure::check, doc.root(), version, ctx);
+    adsieve::testing::run_family(found, adsieve::rules::values::check, doc.root(), version, ctx);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].id, "VAST-4.1-tracking-event-value");
     doc.parse_error.reset();
     adsieve::testing::run_family(
-        out,
+        found,
         [](const adsieve::Node& r, const adsieve::DetectedVersion& v, adsieve::Report& rep) {
             adsieve::rules::consistency::check(r, false, v, rep);
         },

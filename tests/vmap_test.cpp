@@ -211,7 +211,7 @@ Lines folded(const adsieve::ValidationResult& standalone, const std::string& pre
     Lines out;
     for (const adsieve::Issue& is : standalone.issues) {
         std::string s(is.id);
-        s += "|" + std::to_string(static_cast<int>(is.severity)) + "|" + prefix + (is.path ? *is.path : "");
+        s += "|" + std::to_string(static_cast<int>(is.severity)) + "|" + prefix + std::string(is.path.value_or(""));
         s += "|" + (is.line ? std::to_string(*is.line + line_shift) : "-");
         s += "|" + (is.col ? std::to_string(*is.col) : "-");
         out.push_back(s);

@@ -1,8 +1,11 @@
 #include "json.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -43,13 +46,6 @@ std::size_t plain_run(const char* s, std::size_t from, std::size_t n) noexcept {
     return n;
 }
 
-void append_uint(std::string& out, std::uint64_t v) {
-    char buf[24];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    (void)ec;
-    out.append(buf, end);
-}
-
 }  // namespace
 
 void append_escaped(std::string& out, std::string_view s) {
@@ -80,6 +76,89 @@ void append_escaped(std::string& out, std::string_view s) {
 
 namespace {
 
+// The result document is written through a pointer into one block, grown
+// (rarely) when a piece would not fit; `room` makes sure of that first.
+struct Out {
+    std::unique_ptr<char[]> block;
+    char* p;
+    char* end;
+
+    explicit Out(std::size_t size) : block(std::make_unique_for_overwrite<char[]>(size)) {
+        p = block.get();
+        end = p + size;
+    }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(p - block.get()); }
+    void room(std::size_t n) {
+        if (static_cast<std::size_t>(end - p) >= n) return;
+        const std::size_t at = size(), capacity = std::max(2 * static_cast<std::size_t>(end - block.get()), at + n);
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(bigger.get(), block.get(), at);
+        block = std::move(bigger);
+        p = block.get() + at;
+        end = block.get() + capacity;
+    }
+    // Pieces that fit in the room already made.
+    void put(char c) noexcept { *p++ = c; }
+    void put(std::string_view v) noexcept {
+        if (!v.empty()) std::memcpy(p, v.data(), v.size());
+        p += v.size();
+    }
+    void append(std::string_view v) {
+        room(v.size());
+        put(v);
+    }
+};
+
+// s as a JSON string literal; most texts need no escape and go in one copy.
+void write_escaped(Out& out, std::string_view s) {
+    const char* p = s.data();
+    const std::size_t n = s.size();
+    out.room(n + 2);
+    out.put('"');
+    std::size_t i = plain_run(p, 0, n);
+    if (i == n) {
+        out.put(s);
+        out.put('"');
+        return;
+    }
+    // Six bytes at most for each byte left, and the closing quote.
+    out.put(s.substr(0, i));
+    out.room(6 * (n - i) + 1);
+    std::size_t run = i;  // start of the pending unescaped run
+    for (; i < n; i = plain_run(p, run, n)) {
+        out.put(s.substr(run, i - run));
+        run = i + 1;
+        auto c = static_cast<unsigned char>(p[i]);
+        switch (c) {
+            case '"': out.put("\\\""); break;
+            case '\\': out.put("\\\\"); break;
+            case '\t': out.put("\\t"); break;
+            case '\n': out.put("\\n"); break;
+            case '\r': out.put("\\r"); break;
+            default: {
+                static constexpr char kHex[] = "0123456789abcdef";
+                const char buf[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+                out.put(std::string_view(buf, sizeof buf));
+            }
+        }
+    }
+    out.put(s.substr(run));
+    out.put('"');
+}
+
+// v in decimal; the room for 20 digits is made by the caller.
+void put_uint(Out& out, std::uint64_t v) noexcept {
+    if (v < 10) {
+        out.put(static_cast<char>('0' + v));
+        return;
+    }
+    char buf[20];
+    char* b = buf + sizeof buf;
+    for (; v >= 10; v /= 10) *--b = static_cast<char>('0' + v % 10);
+    *--b = static_cast<char>('0' + v);
+    out.put(std::string_view(b, static_cast<std::size_t>(buf + sizeof buf - b)));
+}
+
 // A finding's fixed part before its path ({"id":..,"severity":..,"message":..,
 // "path":) and the one after it (,"spec_ref":..,"line":) are the same for
 // every finding of a rule: each is written once per result and copied from
@@ -87,93 +166,115 @@ namespace {
 // writes the part again.
 struct FixedParts {
     struct Slot {
-        const char* a = nullptr;
-        const char* b = nullptr;
-        std::size_t a_size = 0;
-        std::size_t b_size = 0;
-        Severity severity = Severity::Off;
-        std::size_t at = 0;   // offset of the written part in the output
-        std::size_t len = 0;  // its length
+        const char* a;
+        const char* b;
+        std::size_t a_size;
+        std::size_t b_size;
+        Severity severity;
+        std::size_t at;   // offset of the written part in the output
+        std::size_t len;  // its length
     };
-    std::array<Slot, 128> slots{};
+    // Slots are read only once their bit is set, so they start unwritten.
+    std::array<Slot, 128> slots;
+    std::uint64_t used[2] = {0, 0};
 
-    Slot& slot(std::string_view a, std::string_view b, Severity s) noexcept {
+    template <class Write>
+    void append(Out& out, std::string_view a, std::string_view b, Severity s, Write&& write) {
         const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(a.data())) * 31 +
                          static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(b.data())) +
                          static_cast<std::uint64_t>(s);
-        return slots[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57)];
-    }
-    template <class Write>
-    void append(std::string& out, std::string_view a, std::string_view b, Severity s, Write&& write) {
-        Slot& k = slot(a, b, s);
-        if (k.len != 0 && k.a == a.data() && k.b == b.data() && k.a_size == a.size() && k.b_size == b.size() &&
-            k.severity == s) {
-            out.append(out, k.at, k.len);
+        // Two places for each key, so that two parts meeting on one slot do
+        // not push each other out.
+        const auto i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57);
+        auto is_used = [&](std::size_t j) { return (used[j >> 6] >> (j & 63)) & 1; };
+        auto holds = [&](std::size_t j) {
+            const Slot& k = slots[j];
+            return is_used(j) && k.a == a.data() && k.b == b.data() && k.a_size == a.size() && k.b_size == b.size() &&
+                   k.severity == s;
+        };
+        const std::size_t j = holds(i) ? i : holds(i ^ 1) ? (i ^ 1) : slots.size();
+        if (j != slots.size()) {
+            const Slot& k = slots[j];
+            out.room(k.len);
+            std::memcpy(out.p, out.block.get() + k.at, k.len);
+            out.p += k.len;
             return;
         }
         const std::size_t at = out.size();
         write();
-        k = Slot{a.data(), b.data(), a.size(), b.size(), s, at, out.size() - at};
+        const std::size_t to = is_used(i) && !is_used(i ^ 1) ? (i ^ 1) : i;
+        slots[to] = Slot{a.data(), b.data(), a.size(), b.size(), s, at, out.size() - at};
+        used[to >> 6] |= std::uint64_t{1} << (to & 63);
     }
 };
 
 }  // namespace
 
-std::string render_json(const ValidationResult& result) {
+JsonText write_json(const ValidationResult& result) {
     // Sized once: the fixed parts, the fields and room for a few escapes.
     std::size_t size = 160;
     for (const Issue& is : result.issues)
         size += 120 + is.id.size() + is.message.size() + is.spec_ref.size() + (is.path ? is.path->size() : 4);
-    std::string out;
-    out.reserve(size + size / 16);
-    out.append("{\"version\":");
+    Out out(size + size / 16);
+    out.put("{\"version\":");
     if (auto v = result.version.effective()) {
-        out.push_back('"');
-        out.append(version_text(*v));
-        out.push_back('"');
+        const std::string_view text = version_text(*v);
+        out.room(text.size() + 2);
+        out.put('"');
+        out.put(text);
+        out.put('"');
     } else {
         out.append("null");
     }
-    out.append(",\"issues\":[");
+    out.room(32);
+    out.put(",\"issues\":[");
     FixedParts fixed;
     bool first = true;
     for (const Issue& is : result.issues) {
-        if (!first) out.push_back(',');
+        out.room(1);
+        if (!first) out.put(',');
         first = false;
         fixed.append(out, is.id, is.message, is.severity, [&] {
             out.append("{\"id\":");
-            append_escaped(out, is.id);
+            write_escaped(out, is.id);
             out.append(",\"severity\":\"");
             out.append(severity_word(is.severity));
             out.append("\",\"message\":");
-            append_escaped(out, is.message);
+            write_escaped(out, is.message);
             out.append(",\"path\":");
         });
-        if (is.path) append_escaped(out, *is.path);
+        if (is.path) write_escaped(out, *is.path);
         else out.append("null");
         fixed.append(out, is.spec_ref, {}, Severity::Off, [&] {
             out.append(",\"spec_ref\":");
-            append_escaped(out, is.spec_ref);
+            write_escaped(out, is.spec_ref);
             out.append(",\"line\":");
         });
-        if (is.line) append_uint(out, *is.line);
-        else out.append("null");
-        out.append(",\"col\":");
-        if (is.col) append_uint(out, *is.col);
-        else out.append("null");
-        out.push_back('}');
+        // Two numbers of at most ten digits and what is between them.
+        out.room(32);
+        if (is.line) put_uint(out, *is.line);
+        else out.put("null");
+        out.put(",\"col\":");
+        if (is.col) put_uint(out, *is.col);
+        else out.put("null");
+        out.put('}');
     }
-    out.append("],\"summary\":{\"errors\":");
-    append_uint(out, result.errors);
-    out.append(",\"warnings\":");
-    append_uint(out, result.warnings);
-    out.append(",\"infos\":");
-    append_uint(out, result.infos);
-    out.append(",\"valid\":");
-    out.append(result.errors == 0 ? "true" : "false");
-    if (result.truncated) out.append(",\"truncated\":true");
-    out.append("}}");
-    return out;
+    out.room(160);
+    out.put("],\"summary\":{\"errors\":");
+    put_uint(out, result.errors);
+    out.put(",\"warnings\":");
+    put_uint(out, result.warnings);
+    out.put(",\"infos\":");
+    put_uint(out, result.infos);
+    out.put(",\"valid\":");
+    out.put(result.errors == 0 ? "true" : "false");
+    if (result.truncated) out.put(",\"truncated\":true");
+    out.put("}}");
+    out.put('\0');
+    const std::size_t written = out.size() - 1;
+    return {std::move(out.block), written};
 }
+
+std::string render_json(const ValidationResult& result) { return std::string(write_json(result).view()); }
 
 }  // namespace adsieve

@@ -1,6 +1,8 @@
 // Renders a validation result as the JSON result document.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -8,6 +10,17 @@
 
 namespace adsieve {
 
+// A written result document: its bytes followed by a NUL, in one block.
+struct JsonText {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+
+    std::string_view view() const noexcept { return {bytes.get(), size}; }
+    const char* c_str() const noexcept { return bytes.get(); }
+};
+
+JsonText write_json(const ValidationResult& result);
+// The same document as a string.
 std::string render_json(const ValidationResult& result);
 
 // Appends s as a JSON string literal (control characters escaped).

@@ -45,9 +45,15 @@ std::size_t slashes_upto(std::string_view s, std::size_t limit) {
     const char* p = s.data();
 #if defined(__SSE2__)
     const __m128i slash = _mm_set1_epi8('/');
-    for (; i + 16 <= s.size() && n < limit; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        for (auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))); m; m &= m - 1) ++n;
+    auto count = [&](const char* at, unsigned skip) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        for (auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, slash))) >> skip; m; m &= m - 1) ++n;
+    };
+    for (; i + 16 <= s.size() && n < limit; i += 16) count(p + i, 0);
+    if (i < s.size() && s.size() >= 16 && n < limit) {
+        // The tail, as the last 16 bytes less those already counted.
+        count(p + s.size() - 16, static_cast<unsigned>(16 - (s.size() - i)));
+        i = s.size();
     }
 #endif
     for (; i < s.size() && n < limit; ++i)
@@ -159,13 +165,22 @@ char* write_segment(const PathRef& r, char* end) {
     return end;
 }
 
-std::string path_string(std::string_view prefix, const PathRef& path) {
+std::size_t path_size(std::string_view prefix, const PathRef& path) {
     std::size_t size = prefix.size();
     for (const PathRef* p = &path; p; p = p->parent) size += segment_size(*p);
-    std::string out(size, '\0');
-    char* end = out.data() + size;
+    return size;
+}
+
+void write_path(std::string_view prefix, const PathRef& path, char* out, std::size_t size) {
+    char* end = out + size;
     for (const PathRef* p = &path; p; p = p->parent) end = write_segment(*p, end);
-    if (!prefix.empty()) std::memcpy(out.data(), prefix.data(), prefix.size());
+    if (!prefix.empty()) std::memcpy(out, prefix.data(), prefix.size());
+}
+
+std::string path_string(std::string_view prefix, const PathRef& path) {
+    const std::size_t size = path_size(prefix, path);
+    std::string out(size, '\0');
+    write_path(prefix, path, out.data(), size);
     return out;
 }
 
@@ -176,6 +191,82 @@ std::string bounded_path(std::string_view prefix, const PathRef& path) {
     return bounded_path(out, std::string_view());
 }
 
+namespace {
+// The first block holds a document's usual findings; later ones double.
+constexpr std::size_t kFirstBlock = 2048 - sizeof(void*);
+constexpr std::size_t kLargestBlock = 64 * 1024;
+// Longer paths are built aside rather than in the store.
+constexpr std::size_t kPathAside = 4096;
+}  // namespace
+
+void PathStore::grow(std::size_t n) {
+    std::size_t size = kFirstBlock;
+    if (blocks_) size = std::min(2 * static_cast<std::size_t>(free_ + left_ - reinterpret_cast<char*>(blocks_ + 1)),
+                                 kLargestBlock);
+    size = std::max(size, n);
+    auto* b = static_cast<Block*>(::operator new(sizeof(Block) + size));
+    b->next = blocks_;
+    blocks_ = b;
+    free_ = reinterpret_cast<char*>(b + 1);
+    left_ = size;
+}
+
+void PathStore::release() noexcept {
+    while (blocks_) {
+        Block* next = blocks_->next;
+        ::operator delete(blocks_);
+        blocks_ = next;
+    }
+    free_ = nullptr;
+    left_ = 0;
+}
+
+std::string_view PathStore::keep(std::string_view s) {
+    char* at = room(s.size());
+    if (!s.empty()) std::memcpy(at, s.data(), s.size());
+    return {at, s.size()};
+}
+
+void PathStore::adopt(PathStore&& other) noexcept {
+    if (!other.blocks_) return;
+    if (!blocks_) {
+        take(other);
+        return;
+    }
+    // Other's blocks go behind the oldest of ours; writing goes on in ours.
+    Block* last = other.blocks_;
+    while (last->next) last = last->next;
+    last->next = blocks_->next;
+    blocks_->next = other.blocks_;
+    other.blocks_ = nullptr;
+    other.free_ = nullptr;
+    other.left_ = 0;
+}
+
+std::string_view Report::store_path(const PathArg& path) {
+    if (path.ref) {
+        const std::size_t size = path_size(path_prefix, *path.ref);
+        // A very deep path is written out aside: only its shortened form is
+        // kept, and blocks are not opened for text that is given up.
+        if (size > kPathAside) return paths.keep(bounded_path(path_prefix, *path.ref));
+        char* out = paths.room(size);
+        write_path(path_prefix, *path.ref, out, size);
+        const std::string_view whole(out, size);
+        // A path of at most kPathSegments bytes cannot hold more separators.
+        if (size <= kPathSegments || slashes_upto(whole, kPathSegments + 1) <= kPathSegments) return whole;
+        const std::string shortened = bounded_path(whole, std::string_view());
+        paths.give_back(size);
+        return paths.keep(shortened);
+    }
+    const std::string_view head = path_prefix, tail = path.text;
+    const std::size_t in_head = slashes_upto(head, kPathSegments + 1);
+    if (in_head + slashes_upto(tail, kPathSegments + 1 - std::min(in_head, kPathSegments + 1)) > kPathSegments)
+        return paths.keep(bounded_path(head, tail));
+    char* out = paths.room(head.size() + tail.size());
+    if (!head.empty()) std::memcpy(out, head.data(), head.size());
+    if (!tail.empty()) std::memcpy(out + head.size(), tail.data(), tail.size());
+    return {out, head.size() + tail.size()};
+}
 
 void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
                  std::optional<Position> at) {
@@ -191,11 +282,10 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
     }
     // Room for a document's usual few findings in one allocation.
     if (issues.empty()) issues.reserve(ctx.max_issues != 0 && ctx.max_issues < 16 ? ctx.max_issues : 16);
+    std::optional<std::string_view> text;
+    if (path.ref || path.present || !path_prefix.empty()) text = store_path(path);
     Issue& is = issues.emplace_back();
-    if (path.ref)
-        is.path = bounded_path(path_prefix, *path.ref);
-    else if (path.present || !path_prefix.empty())
-        is.path = bounded_path(path_prefix, path.text);
+    is.path = text;
     if (at) {
         is.line = at->line;
         is.col = at->col;

@@ -66,7 +66,7 @@ struct ValidationContext {
 };
 
 struct Issue {
-    std::optional<std::string> path;
+    std::optional<std::string_view> path;  // into the PathStore of the report that recorded it
     std::optional<std::uint32_t> line;
     std::optional<std::uint32_t> col;
     std::string_view id;
@@ -76,6 +76,62 @@ struct Issue {
 };
 
 using Issues = std::vector<Issue>;
+
+// The texts of the findings' paths, written one after another into blocks
+// that never move: a finding keeps a view of its path, valid for as long as
+// the store (or the one it is moved into) lives.
+class PathStore {
+public:
+    PathStore() = default;
+    PathStore(PathStore&& other) noexcept { take(other); }
+    PathStore& operator=(PathStore&& other) noexcept {
+        if (this != &other) {
+            release();
+            take(other);
+        }
+        return *this;
+    }
+    PathStore(const PathStore&) = delete;
+    PathStore& operator=(const PathStore&) = delete;
+    ~PathStore() { release(); }
+
+    // n bytes to be written at once, kept until the store goes.
+    char* room(std::size_t n) {
+        if (n > left_) grow(n);
+        char* at = free_;
+        free_ += n;
+        left_ -= n;
+        return at;
+    }
+    // Gives back the last n bytes of the last room, to be written again.
+    void give_back(std::size_t n) noexcept {
+        free_ -= n;
+        left_ += n;
+    }
+    // A copy of s, kept until the store goes.
+    std::string_view keep(std::string_view s);
+    // Takes over the blocks of `other`, whose views stay valid.
+    void adopt(PathStore&& other) noexcept;
+
+private:
+    struct Block {
+        Block* next;  // the block written before this one
+    };
+    void grow(std::size_t n);
+    void release() noexcept;
+    void take(PathStore& other) noexcept {
+        blocks_ = other.blocks_;
+        free_ = other.free_;
+        left_ = other.left_;
+        other.blocks_ = nullptr;
+        other.free_ = nullptr;
+        other.left_ = 0;
+    }
+
+    Block* blocks_ = nullptr;  // the newest first
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
+};
 
 class WalkPath;
 
@@ -127,6 +183,9 @@ char* write_segment(const PathRef& r, char* end);
 
 // `prefix` followed by the path, written out whole.
 std::string path_string(std::string_view prefix, const PathRef& path);
+// Its length, and the path written into exactly that many bytes at `out`.
+std::size_t path_size(std::string_view prefix, const PathRef& path);
+void write_path(std::string_view prefix, const PathRef& path, char* out, std::size_t size);
 
 // A finding's path as a caller has it: none, a chain, or a text; the report
 // writes it out (shortened when very deep) before the call returns.
@@ -164,6 +223,7 @@ struct Position {
 struct Report {
     const ValidationContext& ctx;
     Issues issues;
+    PathStore paths;  // the issues' paths
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t infos = 0;
@@ -199,6 +259,7 @@ private:
     }
     void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
              std::optional<Position> at);
+    std::string_view store_path(const PathArg& path);
 };
 
 }  // namespace adsieve

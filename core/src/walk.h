@@ -39,8 +39,16 @@ public:
 
     // The visited node's path below the start node ("" for the start node
     // itself); valid until the walk moves on.
-    const std::string& tail() const {
-        if (current_) return path_;
+    const std::string& tail() const { return current_ ? path_ : build_tail(); }
+    // The visited node's whole path, as a parent of further segments.
+    const PathRef& ref() const noexcept { return ref_; }
+    operator const PathRef&() const noexcept { return ref_; }
+
+private:
+    template <class Visit>
+    friend void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit);
+
+    const std::string& build_tail() const {
         // The open ancestors' paths first, each from its parent's.
         for (; built_ < frames_.size(); ++built_) {
             const Frame& parent = frames_[built_ - 1];
@@ -53,13 +61,6 @@ public:
         current_ = true;
         return path_;
     }
-    // The visited node's whole path, as a parent of further segments.
-    const PathRef& ref() const noexcept { return ref_; }
-    operator const PathRef&() const noexcept { return ref_; }
-
-private:
-    template <class Visit>
-    friend void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit);
 
     struct Frame {
         const Node* node;

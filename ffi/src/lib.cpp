@@ -11,12 +11,13 @@
 #include "api.h"
 
 struct adsieve_result {
-    std::string json;
+    adsieve::JsonText json;
     size_t errors = 0;
     size_t warnings = 0;
     size_t infos = 0;
     // Kept for the typed accessors.
     adsieve::Issues issues;
+    adsieve::PathStore paths;  // the issues' paths
     std::string version;  // empty when none is known
     bool truncated = false;
     std::optional<std::string> parse_error;
@@ -31,7 +32,7 @@ adsieve_str str(std::string_view s) { return {s.data(), s.size()}; }
 adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ctx) {
     adsieve::ValidationResult result = adsieve::validate_with_context(text, std::move(ctx));
     auto* r = new adsieve_result;
-    r->json = adsieve::render_json(result);
+    r->json = adsieve::write_json(result);
     r->errors = result.errors;
     r->warnings = result.warnings;
     r->infos = result.infos;
@@ -44,6 +45,7 @@ adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ct
         r->parse_error = std::move(result.parse_error);
     }
     r->issues = std::move(result.issues);
+    r->paths = std::move(result.paths);
     return r;
 }
 
