@@ -313,6 +313,56 @@ TEST(Parse, WideAndReferenceHeavyInputStaysLinear) {
     EXPECT_EQ(d.root().text().size(), 400'000u);
 }
 
+// Plain tags are read with their attributes in one pass; anything else goes
+// to the general reading. Both must give the same events and attributes, for
+// any tag text, the 16-byte blocks of the word scans included.
+TEST(Parse, OnePassTagsAgreeWithTheGeneralReading) {
+    using namespace adsieve::xml;
+    static constexpr std::string_view kPieces[] = {
+        "a", "b:c", ":", "x", "xmlns:v", "=", "\"", "'", " ", "\n", "\t", "/", ">", "/>", "<", "v1", "=\"", "\" ",
+        "='", "' ", "&amp;", "0123456789abcdef", "k", "k=\"1\"", " k='2'", "\r"};
+    auto events = [](std::string_view doc, bool one_pass) {
+        Tokenizer t = make_tokenizer(doc);
+        t.read_attributes = one_pass;
+        SeenKeys seen;
+        std::string out;
+        for (int guard = 0; guard < 1000; ++guard) {
+            Event e = next_event(t);
+            out += std::to_string(static_cast<int>(e.kind)) + "@" + std::to_string(e.pos) + "[" + std::string(e.data) +
+                   "|" + std::to_string(e.local) + "|" + std::string(e.attrs) + "|" + std::to_string(static_cast<int>(e.error));
+            if (e.kind == EventKind::kStart || e.kind == EventKind::kEmpty) {
+                std::vector<RawAttr> attrs;
+                if (one_pass) {
+                    attrs = t.attributes;
+                } else {
+                    AttrScan scan = scan_attributes(e.attrs, seen);
+                    RawAttr a;
+                    while (next_attribute(scan, seen, a)) attrs.push_back(a);
+                }
+                for (const RawAttr& a : attrs)
+                    out += "{" + std::string(a.key) + "|" + std::to_string(a.local) + "|" + std::string(a.value) + "}";
+            }
+            out += "]";
+            if (e.kind == EventKind::kEof || e.kind == EventKind::kError) break;
+        }
+        return out;
+    };
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 30000; ++round) {
+        std::string doc = "<";
+        const std::size_t len = 1 + rng() % 14;
+        for (std::size_t i = 0; i < len; ++i) doc += kPieces[rng() % std::size(kPieces)];
+        if (rng() % 2) doc += rng() % 2 ? ">" : "/>";
+        doc += "t</a>";
+        ASSERT_EQ(events(doc, true), events(doc, false)) << doc;
+    }
+    // Plain tags with many attributes, long names and a repeated key.
+    std::string many = "<p:" + std::string(40, 'n');
+    for (int i = 0; i < 20; ++i) many += " k" + std::to_string(i) + ":" + std::string(i, 'z') + "='v'";
+    for (const std::string& doc : {many + ">", many + "/>", many + " k3:zzz='w'>", std::string("<a k='1' k='2'/>")})
+        EXPECT_EQ(events(doc, true), events(doc, false)) << doc;
+}
+
 TEST(Parse, RandomMarkupNeverBreaks) {
     // Short random documents over a markup-heavy alphabet: the reading must
     // end cleanly, and the root must hold at most what was opened.

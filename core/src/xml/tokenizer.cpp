@@ -173,6 +173,113 @@ bool starts_at(std::string_view in, std::size_t at, std::string_view s) noexcept
     return at <= in.size() && in.substr(at, s.size()) == s;
 }
 
+constexpr std::size_t kSmallSeen = 16;
+
+void reset_keys(SeenKeys& seen) {
+    seen.small.clear();
+    if (seen.use_big) {
+        // A fresh set rather than clear(): clearing walks every bucket, and a
+        // set that once held a huge tag's keys keeps its buckets, so each later
+        // tag with many attributes would pay for the largest one seen.
+        std::unordered_set<std::string_view>().swap(seen.big);
+        seen.use_big = false;
+    }
+}
+
+// Adds `key`; false when it was already there.
+bool insert_key(SeenKeys& seen, std::string_view key) {
+    if (seen.use_big) return seen.big.insert(key).second;
+    for (std::string_view k : seen.small)
+        if (k == key) return false;
+    if (seen.small.size() < kSmallSeen) {
+        seen.small.push_back(key);
+        return true;
+    }
+    seen.big.insert(seen.small.begin(), seen.small.end());
+    seen.use_big = true;
+    return seen.big.insert(key).second;
+}
+
+// Scans a word of a plain tag (a name or an attribute key) from `i` up to
+// the first blank, '>', '/', quote or, for keys, '='; `local` gets the
+// offset just past its first ':' relative to `from`, or 0.
+inline std::size_t scan_tag_word(const char* s, std::size_t i, std::size_t n, bool key, std::size_t& local) noexcept {
+    const std::size_t from = i;
+    local = 0;
+#if defined(__SSE2__)
+    const __m128i eq = _mm_set1_epi8(key ? '=' : '>');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), _mm_cmpeq_epi8(v, _mm_set1_epi8('/'))),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))));
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(stops));
+        const unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+        const unsigned before_end = ends ? (ends & (0u - ends)) - 1 : 0xFFFFu;
+        if (local == 0 && (colons & before_end)) local = i + static_cast<std::size_t>(__builtin_ctz(colons)) - from + 1;
+        if (ends) return i + static_cast<std::size_t>(__builtin_ctz(ends));
+    }
+#endif
+    for (; i < n; ++i) {
+        const char c = s[i];
+        if (is_blank(c) || c == '>' || c == '/' || c == '"' || c == '\'' || (key && c == '=')) break;
+        if (c == ':' && local == 0) local = i - from + 1;
+    }
+    return i;
+}
+
+inline bool is_quote(char c) noexcept { return c == '"' || c == '\''; }
+
+// Reads a start or empty tag whose attributes all have the plain form
+// key="value" or key='value', with blanks or nothing between them, and
+// fills t.attributes. Returns false, with the event untouched, for anything
+// else (a repeated key, many attributes, blanks around '=', stray bytes, no
+// closing '>'): the general reading decides those.
+bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
+    // Up to this many attributes, repeated keys are looked for among the
+    // ones already read.
+    constexpr std::size_t kMaxPlain = 16;
+    const std::string_view in = t.in;
+    const char* s = in.data();
+    const std::size_t n = in.size();
+    std::size_t local = 0;
+    // The name: at least one byte, up to a blank, '>' or "/>".
+    std::size_t i = scan_tag_word(s, lt + 1, n, false, local);
+    if (i == lt + 1 || i >= n || is_quote(s[i])) return false;
+    const std::size_t name_end = i;
+    t.attributes.clear();
+    for (;;) {
+        while (i < n && is_blank(s[i])) ++i;
+        if (i >= n) return false;
+        if (s[i] == '>' || s[i] == '/') break;
+        if (s[i] == '=' || is_quote(s[i]) || t.attributes.size() == kMaxPlain) return false;
+        const std::size_t key_start = i;
+        std::size_t key_local = 0;
+        i = scan_tag_word(s, i, n, true, key_local);
+        if (i + 1 >= n || s[i] != '=' || !is_quote(s[i + 1])) return false;
+        const std::size_t close = find_byte(in, i + 2, s[i + 1]);
+        if (close == npos) return false;
+        const std::string_view key = in.substr(key_start, i - key_start);
+        for (const RawAttr& a : t.attributes)
+            if (a.key == key) return false;
+        t.attributes.push_back(RawAttr{key, in.substr(i + 2, close - i - 2), key_local});
+        i = close + 1;
+    }
+    // At '>' or '/': an empty tag needs "/>" right away.
+    const bool empty = s[i] == '/';
+    if (empty && (i + 1 >= n || s[i + 1] != '>')) return false;
+    const std::size_t gt = empty ? i + 1 : i;
+    t.pos = gt + 1;
+    e.kind = empty ? EventKind::kEmpty : EventKind::kStart;
+    e.pos = lt;
+    e.data = in.substr(lt + 1, name_end - lt - 1);
+    e.local = local;
+    e.attrs = in.substr(name_end, i - name_end);
+    if (!empty) t.open.push_back(e.data);
+    return true;
+}
+
 // Start, empty or end tag; `lt` is the '<'. The event is written into `e`,
 // which is fresh.
 void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
@@ -218,6 +325,12 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     e.data = content.substr(0, name_end);
     e.attrs = content.substr(name_end);
     if (e.kind == EventKind::kStart) t.open.push_back(e.data);
+    if (t.read_attributes) {
+        t.attributes.clear();
+        AttrScan scan = scan_attributes(e.attrs, t.seen);
+        RawAttr a;
+        while (next_attribute(scan, t.seen, a)) t.attributes.push_back(a);
+    }
 }
 
 // "<!" followed by '[': a CDATA section.
@@ -421,7 +534,7 @@ Event next_event(Tokenizer& t) {
         } else if (sel == '?') {
             if (read_pi(t, lt, e)) return e;
         } else {
-            read_tag(t, lt, e);
+            if (!(t.read_attributes && sel != '/' && read_plain_tag(t, lt, e))) read_tag(t, lt, e);
             return e;
         }
         // A comment, declaration or instruction was skipped; keep reading.
@@ -474,35 +587,8 @@ std::string describe(const Event& e) {
 
 // ---- attributes ----------------------------------------------------------
 
-namespace {
-
-constexpr std::size_t kSmallSeen = 16;
-
-// Adds `key`; false when it was already there.
-bool insert_key(SeenKeys& seen, std::string_view key) {
-    if (seen.use_big) return seen.big.insert(key).second;
-    for (std::string_view k : seen.small)
-        if (k == key) return false;
-    if (seen.small.size() < kSmallSeen) {
-        seen.small.push_back(key);
-        return true;
-    }
-    seen.big.insert(seen.small.begin(), seen.small.end());
-    seen.use_big = true;
-    return seen.big.insert(key).second;
-}
-
-}  // namespace
-
 AttrScan scan_attributes(std::string_view attrs, SeenKeys& seen) {
-    seen.small.clear();
-    if (seen.use_big) {
-        // A fresh set rather than clear(): clearing walks every bucket, and a
-        // set that once held a huge tag's keys keeps its buckets, so each later
-        // tag with many attributes would pay for the largest one seen.
-        std::unordered_set<std::string_view>().swap(seen.big);
-        seen.use_big = false;
-    }
+    reset_keys(seen);
     AttrScan a;
     a.s = attrs;
     return a;

@@ -62,31 +62,6 @@ struct Event {
     ErrorKind error = ErrorKind::kNone;
 };
 
-struct Tokenizer {
-    std::string_view in;
-    std::size_t pos = 0;
-    bool started = false;
-    bool finished = false;
-    std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
-    std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
-    // When false, a text piece of nothing but ASCII blanks (space, tab, LF,
-    // VT, FF, CR) that runs up to markup is passed over without an event.
-    bool blank_text = true;
-    std::vector<std::string_view> open;  // names of open start tags
-};
-
-inline Tokenizer make_tokenizer(std::string_view in) {
-    Tokenizer t;
-    t.in = in;
-    return t;
-}
-
-// Reads the next event. After kEof or kError every call returns kEof.
-Event next_event(Tokenizer& t);
-
-// The description of an error event (what follows "position N: ").
-std::string describe(const Event& e);
-
 // ---- attributes ----------------------------------------------------------
 
 struct RawAttr {
@@ -102,6 +77,37 @@ struct SeenKeys {
     std::unordered_set<std::string_view> big;
     bool use_big = false;
 };
+
+struct Tokenizer {
+    std::string_view in;
+    std::size_t pos = 0;
+    bool started = false;
+    bool finished = false;
+    std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
+    std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
+    // When false, a text piece of nothing but ASCII blanks (space, tab, LF,
+    // VT, FF, CR) that runs up to markup is passed over without an event.
+    bool blank_text = true;
+    std::vector<std::string_view> open;  // names of open start tags
+    // When set, every start and empty tag comes with its accepted attributes
+    // in `attributes`: the list next_attribute would yield for its
+    // attribute text, most often read in the same pass as the tag.
+    bool read_attributes = false;
+    std::vector<RawAttr> attributes;
+    SeenKeys seen;
+};
+
+inline Tokenizer make_tokenizer(std::string_view in) {
+    Tokenizer t;
+    t.in = in;
+    return t;
+}
+
+// Reads the next event. After kEof or kError every call returns kEof.
+Event next_event(Tokenizer& t);
+
+// The description of an error event (what follows "position N: ").
+std::string describe(const Event& e);
 
 // Attribute list walk over the attribute text of one tag.
 struct AttrScan {
