@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -87,9 +88,10 @@ long char_ref_value(std::string_view name) noexcept {
 // Text of one open element while its content is read: nothing yet, one piece
 // still viewed where it lies, or pieces joined at the end of the scratch text.
 // The one viewed piece is kept in the node's own text.
+// Both offsets fit in 32 bits: the parser takes at most 4 GiB of input.
 struct OpenElement {
-    std::size_t node;        // index in the node list
-    std::size_t text_start;  // where its joined text starts in the scratch text
+    std::uint32_t node;        // index in the node list
+    std::uint32_t text_start;  // where its joined text starts in the scratch text
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
@@ -225,7 +227,8 @@ Document parse(std::string_view input) {
                 // The root stays open even when empty: later content still
                 // attaches to it.
                 if (e.kind == xml::EventKind::kStart || b.open.empty())
-                    b.open.push_back(OpenElement{at, b.scratch.size()});
+                    b.open.push_back(OpenElement{static_cast<std::uint32_t>(at),
+                                                 static_cast<std::uint32_t>(b.scratch.size())});
                 break;
             }
             case xml::EventKind::kEnd:
