@@ -195,7 +195,7 @@ Document parse(std::string_view input) {
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.open.reserve(64);
-    tok.read_attributes = true;
+    tok.one_pass = true;
     tok.attributes.reserve(16);
     tok.seen.small.reserve(16);
     xml::LineCounter lines;

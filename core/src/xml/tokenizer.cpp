@@ -284,6 +284,22 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
 // which is fresh.
 void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
+    if (t.one_pass && in[lt + 1] == '/' && !t.open.empty()) {
+        // Most end tags are "</name>" for the innermost open tag, nothing
+        // between the name and '>'. A name holding a quote is left to the
+        // scan below, which honours quotes.
+        const std::string_view name = t.open.back();
+        const std::size_t end = lt + 2 + name.size();
+        if (end < in.size() && in[end] == '>' && in.compare(lt + 2, name.size(), name) == 0 &&
+            name.find_first_of("\"'") == npos) {
+            t.pos = end + 1;
+            t.open.pop_back();
+            e.kind = EventKind::kEnd;
+            e.pos = lt;
+            e.data = in.substr(lt + 2, name.size());
+            return;
+        }
+    }
     Quote q = Quote::kNone;
     std::size_t gt = find_tag_end(in, lt + 1, q);
     if (gt == npos) {
@@ -325,7 +341,7 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     e.data = content.substr(0, name_end);
     e.attrs = content.substr(name_end);
     if (e.kind == EventKind::kStart) t.open.push_back(e.data);
-    if (t.read_attributes) {
+    if (t.one_pass) {
         t.attributes.clear();
         AttrScan scan = scan_attributes(e.attrs, t.seen);
         RawAttr a;
@@ -534,7 +550,7 @@ Event next_event(Tokenizer& t) {
         } else if (sel == '?') {
             if (read_pi(t, lt, e)) return e;
         } else {
-            if (!(t.read_attributes && sel != '/' && read_plain_tag(t, lt, e))) read_tag(t, lt, e);
+            if (!(t.one_pass && sel != '/' && read_plain_tag(t, lt, e))) read_tag(t, lt, e);
             return e;
         }
         // A comment, declaration or instruction was skipped; keep reading.
