@@ -290,8 +290,12 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
         // scan below, which honours quotes.
         const std::string_view name = t.open.back();
         const std::size_t end = lt + 2 + name.size();
-        if (end < in.size() && in[end] == '>' && in.compare(lt + 2, name.size(), name) == 0 &&
-            name.find_first_of("\"'") == npos) {
+        bool same = end < in.size() && in[end] == '>';
+        for (std::size_t k = 0; same && k < name.size(); ++k) {
+            const char c = name[k];
+            same = c == in[lt + 2 + k] && c != '"' && c != '\'';
+        }
+        if (same) {
             t.pos = end + 1;
             t.open.pop_back();
             e.kind = EventKind::kEnd;
