@@ -284,26 +284,6 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
 // which is fresh.
 void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
-    if (t.one_pass && in[lt + 1] == '/' && !t.open.empty()) {
-        // Most end tags are "</name>" for the innermost open tag, nothing
-        // between the name and '>'. A name holding a quote is left to the
-        // scan below, which honours quotes.
-        const std::string_view name = t.open.back();
-        const std::size_t end = lt + 2 + name.size();
-        bool same = end < in.size() && in[end] == '>';
-        for (std::size_t k = 0; same && k < name.size(); ++k) {
-            const char c = name[k];
-            same = c == in[lt + 2 + k] && c != '"' && c != '\'';
-        }
-        if (same) {
-            t.pos = end + 1;
-            t.open.pop_back();
-            e.kind = EventKind::kEnd;
-            e.pos = lt;
-            e.data = in.substr(lt + 2, name.size());
-            return;
-        }
-    }
     Quote q = Quote::kNone;
     std::size_t gt = find_tag_end(in, lt + 1, q);
     if (gt == npos) {

@@ -89,7 +89,7 @@ struct Tokenizer {
     // VT, FF, CR) that runs up to markup is passed over without an event.
     bool blank_text = true;
     std::vector<std::string_view> open;  // names of open start tags
-    // When set, the usual forms of tags are read in one pass, and every
+    // When set, plain start and empty tags are read in one pass, and every
     // start and empty tag comes with its accepted attributes in
     // `attributes`: the list next_attribute would yield for its attribute
     // text. The events are the same either way.
