@@ -50,6 +50,16 @@ TEST(Parse, EmptyAndUnclosedDocuments) {
     EXPECT_EQ(bad.root().children().at(0).name(), "Ad");
 }
 
+// Sizes, lines and columns are kept in 32 bits: a larger text is refused
+// before a byte of it is read (the view below is never read).
+TEST(Parse, TextsOver4GiBAreRefused) {
+    static const char small[] = "<VAST/>";
+    const Document d = parse(std::string_view(small, (std::size_t{1} << 32) + 1));
+    EXPECT_EQ(d.parse_error.value_or(""), "XML parse error at position 0: document larger than 4 GiB");
+    EXPECT_EQ(d.root().name(), "__empty__");
+    EXPECT_FALSE(d.root().has_children());
+}
+
 TEST(Parse, RootStaysOpenAfterItsEndTag) {
     Document d = parse("<A><B/></A>tail<C x='1'/><D>in</D>");
     EXPECT_FALSE(d.parse_error);

@@ -39,7 +39,9 @@ extern "C" {
 typedef struct adsieve_result adsieve_result;
 
 /* Validates `len` bytes at `xml` (strlen(xml) when len is 0) with the default
- * settings. Returns NULL when xml is NULL or the bytes are not valid UTF-8. */
+ * settings. Returns NULL when xml is NULL or the bytes are not valid UTF-8.
+ * A document of more than 4 GiB is not read: its result reports the parse
+ * error "document larger than 4 GiB" at position 0. */
 ADSIEVE_API adsieve_result *adsieve_validate(const char *xml, size_t len);
 
 /* As adsieve_validate, with the number of wrapper documents already followed
