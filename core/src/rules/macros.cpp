@@ -21,7 +21,6 @@ namespace adsieve::rules::macros {
 
 namespace {
 
-// Sorted, so lookups are a binary search.
 constexpr std::array<std::string_view, 51> KNOWN_MACROS = {
     "ADCATEGORIES",      "ADCOUNT",          "ADPLAYHEAD",         "ADSERVINGID",
     "ADTYPE",            "APIFRAMEWORKS",    "APPBUNDLE",          "ASSETURI",
@@ -37,7 +36,7 @@ constexpr std::array<std::string_view, 51> KNOWN_MACROS = {
     "SERVERSIDE",        "SERVERUA",         "TIMESTAMP",          "TRANSACTIONID",
     "UNIVERSALADID",     "VASTVERSIONS",     "VERIFICATIONVENDORS",
 };
-static_assert(std::ranges::is_sorted(KNOWN_MACROS));
+constexpr auto kKnownMacroSet = text::make_name_set(KNOWN_MACROS);
 
 // Elements whose content may carry macros.
 constexpr std::array<std::string_view, 25> kMacroElements = {
@@ -76,7 +75,7 @@ static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTracki
 constexpr std::size_t kMaxNameBytes = 48;
 
 bool is_known_macro(std::string_view upper) noexcept {
-    return std::ranges::binary_search(KNOWN_MACROS, upper);
+    return kKnownMacroSet.contains(upper);
 }
 
 bool is_ascii_letter(unsigned char c) noexcept { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
