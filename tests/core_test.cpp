@@ -407,6 +407,29 @@ TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {
         EXPECT_FALSE(set.contains(s)) << s;
 }
 
+// A probe reads a name's ends in words of one, four or eight bytes and the
+// middle only past sixteen bytes: every byte of names of every length up to
+// twenty-four takes part, and the set holds only its own names.
+TEST(NameSet, EveryByteOfEveryLengthCounts) {
+    static constexpr std::array<std::string_view, 24> kNames = {
+        "a", "ab", "abc", "abcd", "abcde", "abcdef", "abcdefg", "abcdefgh",
+        "abcdefghi", "abcdefghij", "abcdefghijk", "abcdefghijkl", "abcdefghijklm", "abcdefghijklmn",
+        "abcdefghijklmno", "abcdefghijklmnop", "abcdefghijklmnopq", "abcdefghijklmnopqr",
+        "abcdefghijklmnopqrs", "abcdefghijklmnopqrst", "abcdefghijklmnopqrstu", "abcdefghijklmnopqrstuv",
+        "abcdefghijklmnopqrstuvw", "abcdefghijklmnopqrstuvwx"};
+    static constexpr auto set = adsieve::text::make_name_set(kNames);
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        // Found from a copy, so that nothing depends on where the text lies.
+        const std::string name(kNames[i]);
+        EXPECT_EQ(set.find(name), int(i)) << name;
+        for (std::size_t at = 0; at < name.size(); ++at) {
+            std::string other = name;
+            other[at] = 'A';
+            EXPECT_EQ(set.find(other), -1) << other;
+        }
+    }
+}
+
 // Leading blanks are counted in blocks of sixteen, eight and four bytes, the
 // last block overlapping the one before: runs of every length end at every
 // kind of byte next to the blank ranges, anywhere up to the end of the text.

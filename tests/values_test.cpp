@@ -337,6 +337,18 @@ TEST(Consistency, DuplicateImpressions) {
     EXPECT_EQ(issues("<Other><Ad><InLine><Impression>u</Impression><Impression>u</Impression></InLine></Ad></Other>",
                      kConsistencyRules),
               Lines{});
+    // Past the first sixteen texts the comparison moves to a set: a repeat of
+    // any earlier text, on either side of that point, is found.
+    auto impressions = [](int count, int repeat) {
+        std::string out = "<Ad><InLine>";
+        for (int id = 0; id < count; ++id) out += "<Impression>u" + std::to_string(id) + "</Impression>";
+        if (repeat >= 0) out += "<Impression>u" + std::to_string(repeat) + "</Impression>";
+        return out + "</InLine></Ad>";
+    };
+    EXPECT_EQ(scan(impressions(40, -1)), Lines{});
+    for (int count : {15, 16, 17, 30})
+        for (int repeat : {0, 2, count / 2, count - 1})
+            EXPECT_EQ(scan(impressions(count, repeat)), Lines{dup("/VAST/Ad[0]/InLine")}) << count << " " << repeat;
 }
 
 TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -91,60 +92,109 @@ bool iequals_ascii(std::string_view a, std::string_view b) noexcept;
 
 inline bool starts_with(std::string_view s, std::string_view p) noexcept { return s.substr(0, p.size()) == p; }
 
-// A fixed set of names answered with one probe and one comparison. The names
-// are placed at compile time in a table indexed by a multiplicative hash of a
-// name's length and its first, middle and last two bytes; the multiplier is
-// searched for so that no two names share a slot.
+// The ends of a name, read as numbers: its first and last eight bytes from
+// eight bytes on, its first and last four from four bytes on, else its first,
+// middle and last byte. For names of at most sixteen bytes they are all the
+// bytes of the name. The same in constant evaluation and at run time, on any
+// byte order.
+struct NameEnds {
+    std::uint64_t head = 0, tail = 0;
+};
+
+template <std::size_t W>
+constexpr std::uint64_t load_le(const char* p) noexcept {
+    std::uint64_t v = 0;
+    if (std::is_constant_evaluated()) {
+        for (std::size_t i = W; i-- > 0;) v = v << 8 | static_cast<unsigned char>(p[i]);
+        return v;
+    }
+    if constexpr (W == 8) {
+        __builtin_memcpy(&v, p, 8);
+        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    } else {
+        std::uint32_t w;
+        __builtin_memcpy(&w, p, 4);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+        v = w;
+    }
+    return v;
+}
+
+// For a non-empty name.
+constexpr NameEnds name_ends(std::string_view s) noexcept {
+    const std::size_t n = s.size();
+    const char* p = s.data();
+    if (n >= 8) return {load_le<8>(p), load_le<8>(p + n - 8)};
+    if (n >= 4) return {load_le<4>(p), load_le<4>(p + n - 4)};
+    return {std::uint64_t(static_cast<unsigned char>(p[0])) | std::uint64_t(static_cast<unsigned char>(p[n / 2])) << 8 |
+                std::uint64_t(static_cast<unsigned char>(p[n - 1])) << 16,
+            0};
+}
+
+// A fixed set of names answered with one probe. The names are placed at
+// compile time in a table indexed by a multiplicative hash of a name's length
+// and ends; the multiplier is searched for so that no two names share a slot.
+// A probe compares the ends and the length, and the bytes between the ends
+// only for names longer than sixteen bytes.
 template <std::size_t N, unsigned Bits>
 struct NameSet {
     static_assert(N > 0 && N < 255 && Bits >= 4 && Bits <= 12);
+    struct Entry {
+        NameEnds ends;
+        std::size_t size = 0;
+    };
     std::array<std::string_view, N> names;
+    std::array<Entry, N> entries{};
     std::uint64_t multiplier = 0;
     std::array<std::uint8_t, std::size_t{1} << Bits> slots{};  // index + 1 into names, 0 when free
 
-    // For a non-empty name.
-    static constexpr std::uint64_t key(std::string_view s) noexcept {
-        auto byte = [&](std::size_t i) { return std::uint64_t(static_cast<unsigned char>(s[i])); };
-        const std::size_t n = s.size();
-        return (n & 0xFF) | byte(0) << 8 | byte(n / 2) << 16 | byte(n >= 2 ? n - 2 : 0) << 24 | byte(n - 1) << 32 |
-               std::uint64_t(n >> 8) << 40;
+    static constexpr std::uint64_t key(const NameEnds& e, std::size_t n) noexcept {
+        return (e.head * 0x9E3779B97F4A7C15u) ^ (e.tail + n);
     }
-    constexpr std::size_t slot(std::string_view s) const noexcept {
-        return std::size_t((key(s) * multiplier) >> (64 - Bits));
+    constexpr std::size_t slot(std::uint64_t key) const noexcept {
+        return std::size_t((key * multiplier) >> (64 - Bits));
     }
 
     // The position of `s` in `names`, or -1.
     constexpr int find(std::string_view s) const noexcept {
-        if (s.empty()) return -1;
-        const unsigned k = slots[slot(s)];
-        return k != 0 && names[k - 1] == s ? int(k) - 1 : -1;
+        const std::size_t n = s.size();
+        if (n == 0) return -1;
+        const NameEnds e = name_ends(s);
+        const unsigned k = slots[slot(key(e, n))];
+        if (k == 0) return -1;
+        const Entry& m = entries[k - 1];
+        if (m.size != n || m.ends.head != e.head || m.ends.tail != e.tail) return -1;
+        if (n > 16 && names[k - 1].substr(8, n - 16) != s.substr(8, n - 16)) return -1;
+        return int(k) - 1;
     }
     constexpr bool contains(std::string_view s) const noexcept { return find(s) >= 0; }
 };
 
 constexpr unsigned name_set_bits(std::size_t n) {
     unsigned bits = 4;
-    while ((std::size_t{1} << bits) < 4 * n) ++bits;
+    while ((std::size_t{1} << bits) < 8 * n) ++bits;
     return bits;
 }
 
 // Builds the set of `names`; fails to compile when a name is empty or two
-// names agree in every byte the hash reads.
+// names have the same hash key.
 template <std::size_t N>
 consteval NameSet<N, name_set_bits(N)> make_name_set(const std::array<std::string_view, N>& names) {
     using Set = NameSet<N, name_set_bits(N)>;
+    Set set{names};
     for (std::size_t i = 0; i < N; ++i) {
         if (names[i].empty()) throw "a name is empty";
+        set.entries[i] = {name_ends(names[i]), names[i].size()};
         for (std::size_t j = 0; j < i; ++j)
-            if (Set::key(names[i]) == Set::key(names[j])) throw "two names agree in every hashed byte";
+            if (Set::key(set.entries[i].ends, names[i].size()) == Set::key(set.entries[j].ends, names[j].size()))
+                throw "two names have the same hash key";
     }
-    Set set{names};
     for (std::uint64_t m = 0x9E3779B97F4A7C15u, tries = 0; tries < 2000; m += 0x2545F4914F6CDD1Eu, ++tries) {
         set.multiplier = m | 1;
         set.slots = {};
         bool clash = false;
         for (std::size_t i = 0; i < N && !clash; ++i) {
-            std::uint8_t& slot = set.slots[set.slot(names[i])];
+            std::uint8_t& slot = set.slots[set.slot(Set::key(set.entries[i].ends, names[i].size()))];
             clash = slot != 0;
             slot = std::uint8_t(i + 1);
         }

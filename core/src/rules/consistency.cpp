@@ -1,5 +1,7 @@
 #include "rules/consistency.h"
 
+#include <algorithm>
+#include <array>
 #include <unordered_set>
 
 #include "text.h"
@@ -8,15 +10,28 @@ namespace adsieve::rules::consistency {
 
 namespace {
 
+// Impression texts compared with each other before a hash set is worth making.
+constexpr std::size_t kFewImpressions = 16;
+
 // Reports the first impression text repeated within one ad's container.
 void check_duplicate_impressions(const Node& container, const PathRef& path,
                                  Report& report) {
-    std::unordered_set<std::string_view> seen;
+    std::array<std::string_view, kFewImpressions> few;
+    std::size_t count = 0;
+    std::unordered_set<std::string_view> seen;  // once there are more
     for (const Node& c : container.children()) {
         if (c.name() != "Impression") continue;
         std::string_view url = text::trim(c.text());
         if (url.empty()) continue;
-        if (!seen.insert(url).second) {
+        bool repeated;
+        if (count < few.size()) {
+            repeated = std::find(few.begin(), few.begin() + count, url) != few.begin() + count;
+            few[count++] = url;
+        } else {
+            if (seen.empty()) seen.insert(few.begin(), few.end());
+            repeated = !seen.insert(url).second;
+        }
+        if (repeated) {
             report(rule::vast_duplicate_impression, join(path, "/Impression"), nullptr);
             return;
         }

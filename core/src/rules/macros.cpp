@@ -21,7 +21,6 @@ namespace adsieve::rules::macros {
 
 namespace {
 
-// Sorted, so lookups are a binary search.
 constexpr std::array<std::string_view, 51> KNOWN_MACROS = {
     "ADCATEGORIES",      "ADCOUNT",          "ADPLAYHEAD",         "ADSERVINGID",
     "ADTYPE",            "APIFRAMEWORKS",    "APPBUNDLE",          "ASSETURI",
@@ -37,7 +36,7 @@ constexpr std::array<std::string_view, 51> KNOWN_MACROS = {
     "SERVERSIDE",        "SERVERUA",         "TIMESTAMP",          "TRANSACTIONID",
     "UNIVERSALADID",     "VASTVERSIONS",     "VERIFICATIONVENDORS",
 };
-static_assert(std::ranges::is_sorted(KNOWN_MACROS));
+constexpr auto kKnownMacroSet = text::make_name_set(KNOWN_MACROS);
 
 // Elements whose content may carry macros.
 constexpr std::array<std::string_view, 25> kMacroElements = {
@@ -76,7 +75,7 @@ static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTracki
 constexpr std::size_t kMaxNameBytes = 48;
 
 bool is_known_macro(std::string_view upper) noexcept {
-    return std::ranges::binary_search(KNOWN_MACROS, upper);
+    return kKnownMacroSet.contains(upper);
 }
 
 bool is_ascii_letter(unsigned char c) noexcept { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
@@ -148,15 +147,15 @@ bool has_unencoded_character(std::string_view s) noexcept {
     return false;
 }
 
-}  // namespace
+// What one text's macros give, each issue at most once.
+struct TextFindings {
+    bool unknown = false, lowercase = false, deprecated = false, wrong_context = false, unencoded = false;
+    bool any() const noexcept { return unknown || lowercase || deprecated || wrong_context || unencoded; }
+};
 
-// Scans one text for macros and emits its issues, each at most once, in a
-// fixed order. Positions are those of `node`, the element whose text this is.
-template <class Path>
-void scan_text(std::string_view text, const Path& path, const Node& node,
-               bool deprecation_enabled, bool error_context, bool reason_context,
-               Report& report) {
-    bool unknown = false, lowercase = false, deprecated = false, wrong_context = false;
+// Scans one text for macros.
+TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool error_context, bool reason_context) {
+    TextFindings f;
     bool macro_seen = false;
 
     std::size_t p = 0;
@@ -184,50 +183,67 @@ void scan_text(std::string_view text, const Path& path, const Node& node,
         }
         const std::string_view upper(buffer.data(), name.size());
         if (!is_known_macro(upper)) {
-            unknown = true;
+            f.unknown = true;
         } else if (name != upper) {
-            lowercase = true;
+            f.lowercase = true;
         } else {
             if (deprecation_enabled && (upper == "MEDIAPLAYHEAD" || upper == "CONTENTPLAYHEAD"))
-                deprecated = true;
-            if (upper == "REASON" && !reason_context) wrong_context = true;
-            if (upper == "ERRORCODE" && !error_context) wrong_context = true;
+                f.deprecated = true;
+            if (upper == "REASON" && !reason_context) f.wrong_context = true;
+            if (upper == "ERRORCODE" && !error_context) f.wrong_context = true;
         }
         p = close + 1;
     }
+    f.unencoded = macro_seen && has_unencoded_character(text);
+    return f;
+}
 
-    if (unknown)
+// Emits one text's issues in a fixed order. Positions are those of `node`,
+// the element whose text this is.
+template <class Path>
+void report_text(const TextFindings& f, const Path& path, const Node& node, Report& report) {
+    if (f.unknown)
         report(rule::vast_macro_unknown, path, &node);
-    if (lowercase)
+    if (f.lowercase)
         report(rule::vast_macro_lowercase, path, &node);
-    if (deprecated)
+    if (f.deprecated)
         report(rule::vast_macro_deprecated, path, &node);
-    if (wrong_context)
+    if (f.wrong_context)
         report(rule::vast_macro_wrong_context, path, &node);
-    if (macro_seen && has_unencoded_character(text))
+    if (f.unencoded)
         report(rule::vast_macro_uri_unencoded, path, &node);
 }
 
-// Scans one element's own text when it is a macro-bearing element.
-void check_macro_element(const Node& node, const WalkPath& path, bool deprecation_enabled,
-                         Report& report) {
-    if (node.text().empty()) return;
+// The findings of one element's own text when it is a macro-bearing element.
+TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
+    if (node.text().empty()) return {};
     const int kind = kMacroElementSet.find(node.name());
-    if (kind < 0) return;
+    if (kind < 0) return {};
     const bool error_context = kind == kErrorElement;
     const bool reason_context =
         kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
-    scan_text(node.text(), path, node, deprecation_enabled, error_context, reason_context, report);
+    return scan_text(node.text(), deprecation_enabled, error_context, reason_context);
 }
 
 // Scans `node` and its subtree in pre-order; child paths index each child
-// among all children of its parent.
+// among all children of its parent. Most subtrees have nothing to report, so
+// a scan without paths looks first, and the walk that keeps them runs only
+// when it found something.
 void scan_subtree(const Node& node, const PathRef& path, bool deprecation_enabled, Report& report) {
+    bool found = false;
+    walk(node, path, Segment::None, [&](const Node& n, const WalkPath&) {
+        found = scan_macro_element(n, deprecation_enabled).any();
+        return found ? Step::Stop : Step::Into;
+    });
+    if (!found) return;
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        check_macro_element(n, p, deprecation_enabled, report);
+        const TextFindings f = scan_macro_element(n, deprecation_enabled);
+        if (f.any()) report_text(f, p, n, report);
         return Step::Into;
     });
 }
+
+}  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
     if (root.name() != "VAST") return;
@@ -248,8 +264,8 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
         if (error.name() != "Error") continue;
         const std::size_t index = n++;
         if (!error.text().empty())
-            scan_text(error.text(), indexed(kVastPath, "Error", index), error, deprecation_enabled,
-                      true, false, report);
+            report_text(scan_text(error.text(), deprecation_enabled, true, false),
+                        indexed(kVastPath, "Error", index), error, report);
     }
 }
 

@@ -422,6 +422,12 @@ void check_ad_verifications(Children children, const PathRef& path,
 
 void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report) {
+    // The walk below finds something only where an AdVerifications or a
+    // Verification element is; most extensions hold neither.
+    bool found = node.name() == "AdVerifications";
+    for (const Node* d = node.first_child(), *end = &node + node.span; d != end && !found; d = d->first_child())
+        found = d->name() == "AdVerifications" || d->name() == "Verification";
+    if (!found) return;
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (n.name() == "AdVerifications") {
             check_ad_verifications(n.children(), p, report);

@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "text.h"
 #include "url/url.h"
 #include "walk.h"
 
@@ -63,48 +65,108 @@ constexpr std::array<std::string_view, 2> kAttrsClosedCaptionFile{"type", "langu
 constexpr std::array<std::string_view, 2> kAttrsTracking{"event", "offset"};
 constexpr std::array<std::string_view, 1> kAttrsStaticResource{"creativeType"};
 
-constexpr Names kNoAttrs{};
+// Every attribute name above, once; a list of allowed attributes is kept as
+// a mask of positions in this set, so testing an attribute is one probe.
+constexpr std::array<std::string_view, 46> kAttrNames{
+    "version",       "id",             "adType",        "sequence",         "conditionalAd",
+    "fallbackOnNoAd", "allowMultipleAds", "followAdditionalWrappers", "adId", "apiFramework",
+    "skipoffset",    "width",          "height",        "offset",           "program",
+    "pxratio",       "duration",       "xPosition",     "yPosition",        "scalable",
+    "expandedWidth", "expandedHeight", "maintainAspectRatio", "minSuggestedDuration", "required",
+    "adSlotId",      "assetWidth",     "assetHeight",   "renderingMode",    "model",
+    "currency",      "type",           "idRegistry",    "idValue",          "xmlEncoded",
+    "delivery",      "codec",          "bitrate",       "minBitrate",       "maxBitrate",
+    "fileSize",      "mediaType",      "variableDuration", "language",      "event",
+    "creativeType",
+};
+constexpr auto kAttrSet = text::make_name_set(kAttrNames);
+
+using Attrs = std::uint64_t;  // bit i: kAttrNames[i] is allowed
+static_assert(kAttrNames.size() <= 64);
+
+consteval Attrs attrs_of(std::span<const std::string_view> names) {
+    Attrs mask = 0;
+    for (std::string_view n : names) {
+        const int i = kAttrSet.find(n);
+        if (i < 0) throw "an allowed attribute is missing from kAttrNames";
+        mask |= Attrs{1} << i;
+    }
+    return mask;
+}
+
+bool is_allowed(std::string_view attr, Attrs allowed) noexcept {
+    const int i = kAttrSet.find(attr);
+    return i >= 0 && (allowed >> i & 1) != 0;
+}
+
+constexpr Attrs kNoAttrs = 0;
 
 // ---------------------------------------------------------------------------
 // Text-only elements: name and allowed attributes
 
 struct TextOnly {
     std::string_view name;
-    Names attrs;
+    Attrs attrs;
 };
 
-constexpr TextOnly kAdSystem{"AdSystem", kAttrsVersion};
+constexpr TextOnly kAdSystem{"AdSystem", attrs_of(kAttrsVersion)};
 constexpr TextOnly kAdTitle{"AdTitle", kNoAttrs};
 constexpr TextOnly kAdServingId{"AdServingId", kNoAttrs};
 constexpr TextOnly kDescription{"Description", kNoAttrs};
 constexpr TextOnly kAdvertiser{"Advertiser", kNoAttrs};
-constexpr TextOnly kPricing{"Pricing", kAttrsPricing};
-constexpr TextOnly kSurvey{"Survey", kAttrsSurvey};
+constexpr TextOnly kPricing{"Pricing", attrs_of(kAttrsPricing)};
+constexpr TextOnly kSurvey{"Survey", attrs_of(kAttrsSurvey)};
 constexpr TextOnly kErrorElement{"Error", kNoAttrs};
-constexpr TextOnly kImpression{"Impression", kAttrsId};
+constexpr TextOnly kImpression{"Impression", attrs_of(kAttrsId)};
 constexpr TextOnly kVastAdTagUri{"VASTAdTagURI", kNoAttrs};
-constexpr TextOnly kUniversalAdId{"UniversalAdId", kAttrsUniversalAdId};
+constexpr TextOnly kUniversalAdId{"UniversalAdId", attrs_of(kAttrsUniversalAdId)};
 constexpr TextOnly kDuration{"Duration", kNoAttrs};
-constexpr TextOnly kAdParameters{"AdParameters", kAttrsAdParameters};
-constexpr TextOnly kMediaFile{"MediaFile", kAttrsMediaFile};
-constexpr TextOnly kMezzanine{"Mezzanine", kAttrsMezzanine};
-constexpr TextOnly kInteractiveCreativeFile{"InteractiveCreativeFile", kAttrsInteractiveCreativeFile};
-constexpr TextOnly kClosedCaptionFile{"ClosedCaptionFile", kAttrsClosedCaptionFile};
-constexpr TextOnly kClickThrough{"ClickThrough", kAttrsId};
-constexpr TextOnly kClickTracking{"ClickTracking", kAttrsId};
-constexpr TextOnly kCustomClick{"CustomClick", kAttrsId};
-constexpr TextOnly kTracking{"Tracking", kAttrsTracking};
-constexpr TextOnly kStaticResource{"StaticResource", kAttrsStaticResource};
+constexpr TextOnly kAdParameters{"AdParameters", attrs_of(kAttrsAdParameters)};
+constexpr TextOnly kMediaFile{"MediaFile", attrs_of(kAttrsMediaFile)};
+constexpr TextOnly kMezzanine{"Mezzanine", attrs_of(kAttrsMezzanine)};
+constexpr TextOnly kInteractiveCreativeFile{"InteractiveCreativeFile", attrs_of(kAttrsInteractiveCreativeFile)};
+constexpr TextOnly kClosedCaptionFile{"ClosedCaptionFile", attrs_of(kAttrsClosedCaptionFile)};
+constexpr TextOnly kClickThrough{"ClickThrough", attrs_of(kAttrsId)};
+constexpr TextOnly kClickTracking{"ClickTracking", attrs_of(kAttrsId)};
+constexpr TextOnly kCustomClick{"CustomClick", attrs_of(kAttrsId)};
+constexpr TextOnly kTracking{"Tracking", attrs_of(kAttrsTracking)};
+constexpr TextOnly kStaticResource{"StaticResource", attrs_of(kAttrsStaticResource)};
 constexpr TextOnly kIFrameResource{"IFrameResource", kNoAttrs};
 constexpr TextOnly kHtmlResource{"HTMLResource", kNoAttrs};
 constexpr TextOnly kIconViewTracking{"IconViewTracking", kNoAttrs};
 constexpr TextOnly kIconClickThrough{"IconClickThrough", kNoAttrs};
-constexpr TextOnly kIconClickTracking{"IconClickTracking", kAttrsId};
+constexpr TextOnly kIconClickTracking{"IconClickTracking", attrs_of(kAttrsId)};
 constexpr TextOnly kNonLinearClickThrough{"NonLinearClickThrough", kNoAttrs};
-constexpr TextOnly kNonLinearClickTracking{"NonLinearClickTracking", kAttrsId};
+constexpr TextOnly kNonLinearClickTracking{"NonLinearClickTracking", attrs_of(kAttrsId)};
 constexpr TextOnly kAltText{"AltText", kNoAttrs};
 constexpr TextOnly kCompanionClickThrough{"CompanionClickThrough", kNoAttrs};
-constexpr TextOnly kCompanionClickTracking{"CompanionClickTracking", kAttrsId};
+constexpr TextOnly kCompanionClickTracking{"CompanionClickTracking", attrs_of(kAttrsId)};
+
+// ---------------------------------------------------------------------------
+// Names of the element vocabulary: first those that have a dedicated place in
+// VAST and must not sit inside extensions
+
+constexpr std::array<std::string_view, 64> kElementNames{
+    "VAST", "Ad", "InLine", "Wrapper", "AdSystem", "AdTitle", "AdServingId", "Description", "Advertiser",
+    "Pricing", "Impression", "Error", "Survey", "VASTAdTagURI", "Category", "BlockedAdCategories",
+    "Creatives", "Creative", "UniversalAdId", "Linear", "Duration", "AdParameters", "VideoClicks",
+    "ClickThrough", "ClickTracking", "CustomClick", "TrackingEvents", "Tracking", "MediaFiles", "MediaFile",
+    "Mezzanine", "InteractiveCreativeFile", "ClosedCaptionFiles", "ClosedCaptionFile", "NonLinearAds",
+    "NonLinear", "NonLinearClickThrough", "NonLinearClickTracking", "CompanionAds", "Companion",
+    "CompanionClickThrough", "CompanionClickTracking", "StaticResource", "IFrameResource", "HTMLResource",
+    "AltText", "Icons", "Icon", "IconClicks", "IconClickThrough", "IconClickTracking", "IconViewTracking",
+    "IconClickFallbackImages", "AdVerifications", "Verification", "JavaScriptResource", "ExecutableResource",
+    "ViewableImpression", "Viewable", "NotViewable", "ViewUndetermined", "AdCreativeId",
+    // The rest are names of the vocabulary that may be used in extensions.
+    "Extensions", "CreativeExtensions",
+};
+constexpr int kDedicatedNames = 62;
+constexpr auto kElementSet = text::make_name_set(kElementNames);
+
+bool has_dedicated_place(std::string_view name) noexcept {
+    const int i = kElementSet.find(name);
+    return i >= 0 && i < kDedicatedNames;
+}
 
 // ---------------------------------------------------------------------------
 // Containers: allowed attributes, text-only children, accepted children, the
@@ -130,7 +192,7 @@ struct Sub {
 };
 
 struct Container {
-    Names attrs;
+    Attrs attrs;
     std::span<const TextOnly> text_only;
     Seg text_seg;  // path of a text-only (or accepted) child
     // Children accepted without any check (neither reported nor descended).
@@ -186,14 +248,14 @@ constexpr std::array kCompanionText{kAltText,      kStaticResource,        kIFra
 // Indexed by Kind; the last three are lists with walks of their own.
 constexpr Container kContainers[]{
     {kNoAttrs, kInLineText, Seg::Name, kInLineAccepted, kAdBodySubs, &rule::vast_inline_unknown_child, Seg::Name},
-    {kAttrsWrapper, kWrapperText, Seg::Name, kWrapperAccepted, kAdBodySubs, &rule::vast_wrapper_unknown_child,
+    {attrs_of(kAttrsWrapper), kWrapperText, Seg::Name, kWrapperAccepted, kAdBodySubs, &rule::vast_wrapper_unknown_child,
      Seg::Name},
     {kNoAttrs, {}, Seg::Name, {}, kCreativesSubs, &rule::vast_creatives_unknown_child, Seg::FixedIndex,
      "Creative"},
-    {kAttrsCreative, kCreativeText, Seg::Name, {}, kCreativeSubs, &rule::vast_creative_unknown_child, Seg::Name},
-    {kAttrsLinear, kLinearText, Seg::Name, {}, kLinearSubs, &rule::vast_linear_unknown_child, Seg::Name},
+    {attrs_of(kAttrsCreative), kCreativeText, Seg::Name, {}, kCreativeSubs, &rule::vast_creative_unknown_child, Seg::Name},
+    {attrs_of(kAttrsLinear), kLinearText, Seg::Name, {}, kLinearSubs, &rule::vast_linear_unknown_child, Seg::Name},
     {kNoAttrs, {}, Seg::Name, {}, kIconsSubs, &rule::vast_icons_unknown_child, Seg::Name, "Icon"},
-    {kAttrsIcon, kIconText, Seg::Name, {}, kIconSubs, &rule::vast_icon_unknown_child, Seg::Name},
+    {attrs_of(kAttrsIcon), kIconText, Seg::Name, {}, kIconSubs, &rule::vast_icon_unknown_child, Seg::Name},
     {kNoAttrs, kIconClicksText, Seg::Name, kIconClicksAccepted, {}, &rule::vast_iconclicks_unknown_child,
      Seg::Name},
     {kNoAttrs, kMediaFilesText, Seg::NameIndex, {}, kMediaFilesSubs, &rule::vast_mediafiles_unknown_child,
@@ -202,41 +264,48 @@ constexpr Container kContainers[]{
      Seg::NameIndex},
     {kNoAttrs, kVideoClicksText, Seg::NameIndex, {}, {}, &rule::vast_videoclicks_unknown_child, Seg::Name},
     {kNoAttrs, {}, Seg::Name, {}, kNonLinearAdsSubs, &rule::vast_nonlinearads_unknown_child, Seg::Name},
-    {kAttrsNonLinear, kNonLinearText, Seg::Name, {}, {}, &rule::vast_nonlinear_unknown_child, Seg::Name},
-    {kAttrsCompanionAds, {}, Seg::Name, {}, kCompanionAdsSubs, &rule::vast_companionads_unknown_child, Seg::Name},
-    {kAttrsCompanion, kCompanionText, Seg::Name, {}, kCompanionSubs, &rule::vast_companion_unknown_child,
+    {attrs_of(kAttrsNonLinear), kNonLinearText, Seg::Name, {}, {}, &rule::vast_nonlinear_unknown_child, Seg::Name},
+    {attrs_of(kAttrsCompanionAds), {}, Seg::Name, {}, kCompanionAdsSubs, &rule::vast_companionads_unknown_child, Seg::Name},
+    {attrs_of(kAttrsCompanion), kCompanionText, Seg::Name, {}, kCompanionSubs, &rule::vast_companion_unknown_child,
      Seg::Name},
 };
 
-// ---------------------------------------------------------------------------
-// Names that have a dedicated place in VAST and must not sit inside extensions
+// What a container does with a child, by the child's place in kElementNames:
+// 0 reports it as unknown, kAccepted lets it be, kTextOnly + i checks it as
+// text_only[i], kSub + i enters it as subs[i]. A name in more than one list
+// is taken from the first of text_only, accepted, subs that holds it.
+using ChildActions = std::array<std::uint8_t, kElementNames.size()>;
+constexpr std::uint8_t kAccepted = 1, kTextOnly = 2, kSub = 0x80;
 
-constexpr std::array<std::string_view, 62> kDedicatedNames{
-    "VAST", "Ad", "InLine", "Wrapper", "AdSystem", "AdTitle", "AdServingId", "Description", "Advertiser",
-    "Pricing", "Impression", "Error", "Survey", "VASTAdTagURI", "Category", "BlockedAdCategories",
-    "Creatives", "Creative", "UniversalAdId", "Linear", "Duration", "AdParameters", "VideoClicks",
-    "ClickThrough", "ClickTracking", "CustomClick", "TrackingEvents", "Tracking", "MediaFiles", "MediaFile",
-    "Mezzanine", "InteractiveCreativeFile", "ClosedCaptionFiles", "ClosedCaptionFile", "NonLinearAds",
-    "NonLinear", "NonLinearClickThrough", "NonLinearClickTracking", "CompanionAds", "Companion",
-    "CompanionClickThrough", "CompanionClickTracking", "StaticResource", "IFrameResource", "HTMLResource",
-    "AltText", "Icons", "Icon", "IconClicks", "IconClickThrough", "IconClickTracking", "IconViewTracking",
-    "IconClickFallbackImages", "AdVerifications", "Verification", "JavaScriptResource", "ExecutableResource",
-    "ViewableImpression", "Viewable", "NotViewable", "ViewUndetermined", "AdCreativeId",
-};
+consteval int element_index(std::string_view name) {
+    const int i = kElementSet.find(name);
+    if (i < 0) throw "a name of the vocabulary is missing from kElementNames";
+    return i;
+}
+
+consteval std::array<ChildActions, std::size(kContainers)> make_child_actions() {
+    std::array<ChildActions, std::size(kContainers)> all{};
+    for (std::size_t k = 0; k < std::size(kContainers); ++k) {
+        const Container& c = kContainers[k];
+        if (c.text_only.size() >= kSub - kTextOnly || c.subs.size() >= kSub) throw "too many children";
+        ChildActions& actions = all[k];
+        for (std::size_t i = c.subs.size(); i-- > 0;)
+            actions[element_index(c.subs[i].name)] = std::uint8_t(kSub + i);
+        for (std::string_view n : c.accepted) actions[element_index(n)] = kAccepted;
+        for (std::size_t i = c.text_only.size(); i-- > 0;)
+            actions[element_index(c.text_only[i].name)] = std::uint8_t(kTextOnly + i);
+    }
+    return all;
+}
+constexpr auto kChildActions = make_child_actions();
 
 // ---------------------------------------------------------------------------
 // Helpers
 
-const TextOnly* find_text_only(std::span<const TextOnly> list, std::string_view n) {
-    for (const TextOnly& t : list)
-        if (t.name == n) return &t;
-    return nullptr;
-}
-
 // Each attribute outside `allowed`, in document order.
-void check_attributes(const Node& element, const PathRef& path, Names allowed, Report& report) {
+void check_attributes(const Node& element, const PathRef& path, Attrs allowed, Report& report) {
     for (const Attr& a : element.attrs())
-        if (!one_of(a.name, allowed))
+        if (!is_allowed(a.name, allowed))
             report(rule::vast_unknown_attribute, attr_path(path, a.name), &element);
 }
 
@@ -252,19 +321,19 @@ PathRef child_path(const PathRef& base, const Node& child, std::size_t k, Seg se
 // ---------------------------------------------------------------------------
 // Text-only elements and tracking events
 
-bool has_attribute_outside(const Node& element, Names allowed) {
+bool has_attribute_outside(const Node& element, Attrs allowed) {
     for (const Attr& a : element.attrs())
-        if (!one_of(a.name, allowed)) return true;
+        if (!is_allowed(a.name, allowed)) return true;
     return false;
 }
 
 // True when check_text_only has something to report, so its path is needed.
-bool text_only_has_findings(const Node& element, Names allowed) {
+bool text_only_has_findings(const Node& element, Attrs allowed) {
     return !element.children().empty() || has_attribute_outside(element, allowed);
 }
 
 // Child elements first, then attributes outside the list.
-void check_text_only(const Node& element, const PathRef& path, Names allowed, Report& report) {
+void check_text_only(const Node& element, const PathRef& path, Attrs allowed, Report& report) {
     for (const Node& c : element.children())
         report(rule::vast_text_only_element, named(path, c.name()), &c);
     check_attributes(element, path, allowed, report);
@@ -315,7 +384,7 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const 
 void scan_extension_for_misplaced_elements(const Node& element, const PathRef& path, const Rule& misplaced,
                                            Report& report) {
     walk(element, path, Segment::Name, [&](const Node& c, const WalkPath& p) {
-        if (&c == &element || !one_of(c.name(), kDedicatedNames)) return Step::Into;
+        if (&c == &element || !has_dedicated_place(c.name())) return Step::Into;
         report.unmutable(misplaced, p, &c);
         return Step::Over;
     });
@@ -338,12 +407,6 @@ void check_extension_list(Children children, const PathRef& path, const Extensio
 // ---------------------------------------------------------------------------
 // Containers
 
-const Sub* find_sub(std::span<const Sub> subs, std::string_view name) {
-    for (const Sub& s : subs)
-        if (s.name == name) return &s;
-    return nullptr;
-}
-
 // Checks a container and, in document order, everything below it that the
 // vocabulary describes. No container kind holds itself or one of its
 // ancestors' kinds, so the nesting is at most one frame per kind; each
@@ -352,6 +415,7 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
     struct Frame {
         const Node* node;
         const Container* c;
+        const ChildActions* actions;
         PathRef path;
         const Node* next;  // next child to look at
         std::size_t k;     // its index among the children
@@ -370,7 +434,7 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Container& c = kContainers[static_cast<std::size_t>(kind)];
         if (depth == stack.size()) return;  // not reached with the table above
         Frame& f = stack[depth++];
-        f = {&n, &c, path, n.first_child(), 0};
+        f = {&n, &c, &kChildActions[static_cast<std::size_t>(kind)], path, n.first_child(), 0};
         check_attributes(n, f.path, c.attrs, report);
     };
     enter(top, top_kind, top_path);
@@ -384,14 +448,16 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Node& child = *f.next;
         f.next += child.span;
         const Container& c = *f.c;
-        if (const TextOnly* t = find_text_only(c.text_only, child.name())) {
-            if (text_only_has_findings(child, t->attrs))
-                check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t->attrs, report);
-        } else if (one_of(child.name(), c.accepted)) {
-            // accepted as it is
-        } else if (const Sub* s = find_sub(c.subs, child.name())) {
-            enter(child, s->kind, child_path(f.path, child, k, s->seg, c.fixed));
-        } else {
+        const int name = kElementSet.find(child.name());
+        const unsigned action = name < 0 ? 0 : (*f.actions)[static_cast<std::size_t>(name)];
+        if (action >= kSub) {
+            const Sub& s = c.subs[action - kSub];
+            enter(child, s.kind, child_path(f.path, child, k, s.seg, c.fixed));
+        } else if (action >= kTextOnly) {
+            const TextOnly& t = c.text_only[action - kTextOnly];
+            if (text_only_has_findings(child, t.attrs))
+                check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t.attrs, report);
+        } else if (action == 0) {
             report(*c.unknown, child_path(f.path, child, k, c.unknown_seg, c.fixed), &child);
         }
     }
@@ -401,12 +467,12 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
 
 void check(const Node& root, const DetectedVersion&, Report& report) {
     if (root.name() != "VAST") return;
-    check_attributes(root, kVastPath, kAttrsVersion, report);
+    check_attributes(root, kVastPath, attrs_of(kAttrsVersion), report);
     std::size_t i = 0;
     for (const Node& ad : root.children()) {
         if (ad.name() != "Ad") continue;
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        check_attributes(ad, ad_path, kAttrsAd, report);
+        check_attributes(ad, ad_path, attrs_of(kAttrsAd), report);
         if (const Node* inline_ = ad.child("InLine"))
             check_container(*inline_, Kind::InLine, join(ad_path, "/InLine"), report);
         if (const Node* wrapper = ad.child("Wrapper"))

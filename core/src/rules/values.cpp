@@ -4,6 +4,9 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -55,13 +58,41 @@ constexpr std::string_view kTaxonomyDomain = "iab.com";
 constexpr std::string_view kTaxonomyLabDomain = "iabtechlab.com";
 static_assert(kTaxonomyDomain.size() == 7 && kTaxonomyLabDomain.size() == 14);
 
-std::span<const std::string_view> event_vocabulary(VastVersion v) noexcept {
-    switch (v) {
-        case VastVersion::V2_0: return kEvents2_0;
-        case VastVersion::V3_0: return kEvents3_0;
-        case VastVersion::V4_0: return kEvents4_0;
-        default: return kEvents4_1;
+// Every event above, once; each version's vocabulary is a mask over this set.
+constexpr std::array<std::string_view, 31> kEventNames = {
+    "creativeView",   "start",          "midpoint",         "firstQuartile",  "thirdQuartile",
+    "complete",       "mute",           "unmute",           "pause",          "rewind",
+    "resume",         "acceptInvitation", "close",          "fullscreen",     "exitFullscreen",
+    "expand",         "collapse",       "skip",             "progress",       "acceptInvitationLinear",
+    "closeLinear",    "playerExpand",   "playerCollapse",   "timeSpentViewing", "adExpand",
+    "adCollapse",     "minimize",       "overlayViewDuration", "otherAdInteraction", "loaded",
+    "interactiveStart",
+};
+constexpr auto kEventSet = text::make_name_set(kEventNames);
+
+consteval std::uint64_t event_mask(std::span<const std::string_view> events) {
+    std::uint64_t mask = 0;
+    for (std::string_view e : events) {
+        const int i = kEventSet.find(e);
+        if (i < 0) throw "an event is missing from kEventNames";
+        mask |= std::uint64_t{1} << i;
     }
+    return mask;
+}
+
+// True when `event` is in the vocabulary of version v.
+bool is_known_event(std::string_view event, VastVersion v) noexcept {
+    static constexpr std::uint64_t kMasks[] = {event_mask(kEvents2_0), event_mask(kEvents3_0),
+                                               event_mask(kEvents4_0), event_mask(kEvents4_1)};
+    std::size_t m = 3;
+    switch (v) {
+        case VastVersion::V2_0: m = 0; break;
+        case VastVersion::V3_0: m = 1; break;
+        case VastVersion::V4_0: m = 2; break;
+        default: break;
+    }
+    const int i = kEventSet.find(event);
+    return i >= 0 && (kMasks[m] >> i & 1) != 0;
 }
 
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
@@ -203,7 +234,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
                 if (offset && !is_valid_time_or_percent(*offset))
                     report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
             }
-            if (!version || one_of(*event, event_vocabulary(*version))) continue;
+            if (!version || is_known_event(*event, *version)) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
                 report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
             else
