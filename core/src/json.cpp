@@ -46,6 +46,22 @@ std::size_t plain_run(const char* s, std::size_t from, std::size_t n) noexcept {
     return n;
 }
 
+// The escape of a byte plain_run stops at; a \u form is written into `buf`.
+std::string_view escape(unsigned char c, char (&buf)[6]) noexcept {
+    switch (c) {
+        case '"': return "\\\"";
+        case '\\': return "\\\\";
+        case '\t': return "\\t";
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        default: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            buf[0] = '\\', buf[1] = 'u', buf[2] = '0', buf[3] = '0', buf[4] = kHex[c >> 4], buf[5] = kHex[c & 0xF];
+            return {buf, sizeof buf};
+        }
+    }
+}
+
 }  // namespace
 
 void append_escaped(std::string& out, std::string_view s) {
@@ -56,19 +72,8 @@ void append_escaped(std::string& out, std::string_view s) {
     for (std::size_t i = plain_run(p, 0, n); i < n; i = plain_run(p, run, n)) {
         out.append(p + run, i - run);
         run = i + 1;
-        auto c = static_cast<unsigned char>(p[i]);
-        switch (c) {
-            case '"': out.append("\\\""); break;
-            case '\\': out.append("\\\\"); break;
-            case '\t': out.append("\\t"); break;
-            case '\n': out.append("\\n"); break;
-            case '\r': out.append("\\r"); break;
-            default: {
-                static constexpr char kHex[] = "0123456789abcdef";
-                const char buf[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-                out.append(buf, sizeof buf);
-            }
-        }
+        char buf[6];
+        out.append(escape(static_cast<unsigned char>(p[i]), buf));
     }
     out.append(p + run, n - run);
     out.push_back('"');
@@ -128,19 +133,8 @@ void write_escaped(Out& out, std::string_view s) {
     for (; i < n; i = plain_run(p, run, n)) {
         out.put(s.substr(run, i - run));
         run = i + 1;
-        auto c = static_cast<unsigned char>(p[i]);
-        switch (c) {
-            case '"': out.put("\\\""); break;
-            case '\\': out.put("\\\\"); break;
-            case '\t': out.put("\\t"); break;
-            case '\n': out.put("\\n"); break;
-            case '\r': out.put("\\r"); break;
-            default: {
-                static constexpr char kHex[] = "0123456789abcdef";
-                const char buf[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-                out.put(std::string_view(buf, sizeof buf));
-            }
-        }
+        char buf[6];
+        out.put(escape(static_cast<unsigned char>(p[i]), buf));
     }
     out.put(s.substr(run));
     out.put('"');
