@@ -53,8 +53,9 @@ TEST(Parse, EmptyAndUnclosedDocuments) {
 // Sizes, lines and columns are kept in 32 bits: a larger text is refused
 // before a byte of it is read (the view below is never read).
 TEST(Parse, TextsOver4GiBAreRefused) {
+    if constexpr (sizeof(std::size_t) <= 4) GTEST_SKIP() << "no text can be that large here";
     static const char small[] = "<VAST/>";
-    const Document d = parse(std::string_view(small, (std::size_t{1} << 32) + 1));
+    const Document d = parse(std::string_view(small, std::size_t{UINT32_MAX} + 2));
     EXPECT_EQ(d.parse_error.value_or(""), "XML parse error at position 0: document larger than 4 GiB");
     EXPECT_EQ(d.root().name(), "__empty__");
     EXPECT_FALSE(d.root().has_children());

@@ -172,7 +172,7 @@ inline Children::iterator& Children::iterator::operator++() noexcept {
 // Nodes and attributes share the slots of a buffer that grows with realloc.
 static_assert(std::is_trivially_copyable_v<Node> && std::is_trivially_destructible_v<Node>);
 static_assert(std::is_trivially_copyable_v<Attr> && alignof(Attr) <= alignof(Node));
-static_assert(sizeof(Node) == 40);
+static_assert(sizeof(Node) == 2 * sizeof(const char*) + 6 * sizeof(std::uint32_t));  // 40 bytes on 64-bit targets
 
 // The nodes of one document, in document order, in one buffer from the C
 // heap. Growing a large buffer moves its pages rather than copying them.
