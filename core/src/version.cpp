@@ -1,5 +1,6 @@
 #include "version.h"
 
+#include <array>
 #include <iterator>
 
 #include "text.h"
@@ -50,6 +51,12 @@ constexpr Signal kSignals[] = {
     {"MediaFile", VastVersion::V2_0},
 };
 
+constexpr auto kSignalSet = text::make_name_set([] {
+    std::array<std::string_view, std::size(kSignals)> names{};
+    for (std::size_t k = 0; k < names.size(); ++k) names[k] = kSignals[k].element;
+    return names;
+}());
+
 std::optional<VastVersion> declared_version(std::string_view v) {
     v = text::trim(v);
     if (v == "2.0" || v == "2.0.1") return VastVersion::V2_0;
@@ -70,11 +77,8 @@ std::optional<VastVersion> infer_version(const Node& root) {
     std::size_t best = kNone;
     walk(root, {}, Segment::None, [&](const Node& n, const WalkPath&) {
         if (&n == &root) return Step::Into;
-        for (std::size_t k = 0; k < best; ++k)
-            if (n.name() == kSignals[k].element) {
-                best = k;
-                break;
-            }
+        const int k = kSignalSet.find(n.name());
+        if (k >= 0 && static_cast<std::size_t>(k) < best) best = static_cast<std::size_t>(k);
         return best == 0 ? Step::Stop : Step::Into;
     });
     if (best == kNone) return std::nullopt;
