@@ -138,17 +138,21 @@ struct Node {
     Children children() const noexcept { return {first_child(), this + span}; }
     bool has_children() const noexcept { return first_child() != this + span; }
 
-    // Value of the first attribute with exactly this name. Inline, so that
-    // the comparisons with a literal name compile to a few loads.
+    // Name comparison for the lookups below. Inline, so that a comparison
+    // with a literal name compiles to a few loads.
+    static bool same_name(std::string_view a, std::string_view b) noexcept {
+        return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
+    }
+    // Value of the first attribute with exactly this name.
     std::optional<std::string_view> attr(std::string_view n) const noexcept {
         for (const Attr& a : attrs())
-            if (a.name.size() == n.size() && (n.empty() || std::memcmp(a.name.data(), n.data(), n.size()) == 0)) return a.value;
+            if (same_name(a.name, n)) return a.value;
         return std::nullopt;
     }
     // First direct child with exactly this name.
     const Node* child(std::string_view n) const noexcept {
         for (const Node& c : children())
-            if (c.name_size == n.size() && (n.empty() || std::memcmp(c.name_data, n.data(), n.size()) == 0)) return &c;
+            if (same_name(c.name(), n)) return &c;
         return nullptr;
     }
     bool has_child(std::string_view n) const noexcept { return child(n) != nullptr; }

@@ -172,20 +172,25 @@ struct Builder {
 }  // namespace
 
 Document parse(std::string_view input) {
-    // One arena for the attribute lists and joined texts, its first block
-    // sized from the input. Past a few tens of kilobytes the block is at
-    // least 256 KiB: the C heap then serves it from memory it keeps between
-    // documents instead of giving pages back and faulting them in again on
-    // every call.
+    // The arena keeps the texts that had to be joined, its first block sized
+    // from the input (it is only taken when a first such text comes). Past a
+    // few tens of kilobytes the block is at least 256 KiB: the C heap then
+    // serves it from memory it keeps between documents instead of giving
+    // pages back and faulting them in again on every call.
     std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
     Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt};
+    // A document without elements gets a stand-in root, on line 0.
+    auto empty_root = [&doc] {
+        doc.nodes = NodeList{};
+        doc.nodes.push().set_name("__empty__");
+    };
     if (input.size() > UINT32_MAX) {
         // Lengths, lines, columns and subtree sizes are kept in 32 bits. Up
         // to 4 GiB they cannot overflow: every element takes at least 3
         // bytes of input and one slot, every attribute at least 4 bytes and
         // less than one slot.
-        doc.nodes.push().set_name("__empty__");
+        empty_root();
         doc.parse_error = "XML parse error at position 0: document larger than 4 GiB";
         return doc;
     }
@@ -269,11 +274,7 @@ Document parse(std::string_view input) {
         }
     }
     if (b.open.empty()) {
-        // Elements past the root (a second root, never opened) are dropped.
-        Node empty;
-        empty.set_name("__empty__");
-        nodes = NodeList{};
-        nodes.push() = empty;
+        empty_root();
         return doc;
     }
     while (!b.open.empty()) b.close();

@@ -15,14 +15,16 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// Byte classes for the scans of names and attribute keys.
-enum : unsigned char { kBlank = 1, kEquals = 2, kColon = 4 };
+// Byte classes for the scans of names and attribute keys; kMarkup are the
+// bytes that end a word of a plain tag besides blanks.
+enum : unsigned char { kBlank = 1, kEquals = 2, kColon = 4, kMarkup = 8 };
 
 constexpr std::array<unsigned char, 256> kByteClass = [] {
     std::array<unsigned char, 256> t{};
     for (unsigned char c : {' ', '\t', '\n', '\r'}) t[c] = kBlank;
     t['='] = kEquals;
     t[':'] = kColon;
+    for (unsigned char c : {'>', '/', '"', '\''}) t[c] = kMarkup;
     return t;
 }();
 
@@ -38,16 +40,25 @@ inline __m128i blank_bytes(__m128i v) noexcept {
 #endif
 
 // Scans a name from `from` up to the first byte of class `stop` (or n);
-// `local` gets the offset just past the first ':' relative to `from`, or 0.
+// blanks always stop it. `local` gets the offset just past the first ':'
+// relative to `from`, or 0.
 inline std::size_t scan_name(std::string_view s, std::size_t from, unsigned char stop, std::size_t& local) noexcept {
     std::size_t i = from;
     const std::size_t n = s.size();
     local = 0;
 #if defined(__SSE2__)
+    // Bytes that cannot occur stand in for the classes not asked for.
     const __m128i eq = _mm_set1_epi8((stop & kEquals) ? '=' : ' ');
+    const bool markup = stop & kMarkup;
+    const __m128i gt = _mm_set1_epi8(markup ? '>' : ' '), slash = _mm_set1_epi8(markup ? '/' : ' ');
+    const __m128i dq = _mm_set1_epi8(markup ? '"' : ' '), sq = _mm_set1_epi8(markup ? '\'' : ' ');
     for (; i + 16 <= n; i += 16) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq))));
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, slash)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq))));
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(stops));
         const unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
         const unsigned before_end = ends ? (ends & (0u - ends)) - 1 : 0xFFFFu;  // bytes before the first end
         if (local == 0 && (colons & before_end)) local = i + static_cast<std::size_t>(__builtin_ctz(colons)) - from + 1;
@@ -200,35 +211,6 @@ bool insert_key(SeenKeys& seen, std::string_view key) {
     return seen.big.insert(key).second;
 }
 
-// Scans a word of a plain tag (a name or an attribute key) from `i` up to
-// the first blank, '>', '/', quote or, for keys, '='; `local` gets the
-// offset just past its first ':' relative to `from`, or 0.
-inline std::size_t scan_tag_word(const char* s, std::size_t i, std::size_t n, bool key, std::size_t& local) noexcept {
-    const std::size_t from = i;
-    local = 0;
-#if defined(__SSE2__)
-    const __m128i eq = _mm_set1_epi8(key ? '=' : '>');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i stops = _mm_or_si128(
-            _mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq)),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), _mm_cmpeq_epi8(v, _mm_set1_epi8('/'))),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))));
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(stops));
-        const unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
-        const unsigned before_end = ends ? (ends & (0u - ends)) - 1 : 0xFFFFu;
-        if (local == 0 && (colons & before_end)) local = i + static_cast<std::size_t>(__builtin_ctz(colons)) - from + 1;
-        if (ends) return i + static_cast<std::size_t>(__builtin_ctz(ends));
-    }
-#endif
-    for (; i < n; ++i) {
-        const char c = s[i];
-        if (is_blank(c) || c == '>' || c == '/' || c == '"' || c == '\'' || (key && c == '=')) break;
-        if (c == ':' && local == 0) local = i - from + 1;
-    }
-    return i;
-}
-
 inline bool is_quote(char c) noexcept { return c == '"' || c == '\''; }
 
 // Reads a start or empty tag whose attributes all have the plain form
@@ -245,7 +227,7 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     const std::size_t n = in.size();
     std::size_t local = 0;
     // The name: at least one byte, up to a blank, '>' or "/>".
-    std::size_t i = scan_tag_word(s, lt + 1, n, false, local);
+    std::size_t i = scan_name(in, lt + 1, kBlank | kMarkup, local);
     if (i == lt + 1 || i >= n || is_quote(s[i])) return false;
     const std::size_t name_end = i;
     t.attributes.clear();
@@ -256,7 +238,7 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
         if (s[i] == '=' || is_quote(s[i]) || t.attributes.size() == kMaxPlain) return false;
         const std::size_t key_start = i;
         std::size_t key_local = 0;
-        i = scan_tag_word(s, i, n, true, key_local);
+        i = scan_name(in, i, kBlank | kEquals | kMarkup, key_local);
         if (i + 1 >= n || s[i] != '=' || !is_quote(s[i + 1])) return false;
         const std::size_t close = find_byte(in, i + 2, s[i + 1]);
         if (close == npos) return false;
