@@ -376,7 +376,7 @@ TEST(Report, PathsStayValidInTheStore) {
     other.path_prefix = "/P";
     other(rule::vast_macro_unknown, chain[2], nullptr);
     {
-        PathStore moved = std::move(report.paths);
+        adsieve::Arena moved = std::move(report.paths);
         result.paths = std::move(moved);
     }
     result.paths.adopt(std::move(other.paths));

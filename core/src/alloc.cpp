@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace adsieve {
 
@@ -18,12 +19,46 @@ constexpr std::size_t kHeader = alignof(std::max_align_t);
 Arena::Arena(std::size_t expected) noexcept
     : next_size_(std::clamp(expected, kMinBlock, kMaxBlock)) {}
 
-Arena::~Arena() {
+Arena::Arena(Arena&& other) noexcept
+    : blocks_(other.blocks_), cur_(other.cur_), end_(other.end_), next_size_(other.next_size_) {
+    other.blocks_ = nullptr;
+    other.cur_ = other.end_ = nullptr;
+}
+
+Arena& Arena::operator=(Arena&& other) noexcept {
+    if (this != &other) {
+        release();
+        blocks_ = other.blocks_, cur_ = other.cur_, end_ = other.end_, next_size_ = other.next_size_;
+        other.blocks_ = nullptr;
+        other.cur_ = other.end_ = nullptr;
+    }
+    return *this;
+}
+
+Arena::~Arena() { release(); }
+
+void Arena::release() noexcept {
     while (blocks_) {
         Block* next = blocks_->next;
         std::free(blocks_);
         blocks_ = next;
     }
+    cur_ = end_ = nullptr;
+}
+
+void Arena::adopt(Arena&& other) noexcept {
+    if (!other.blocks_) return;
+    if (!blocks_) {
+        *this = std::move(other);
+        return;
+    }
+    // The other blocks go behind our newest one, which stays the current.
+    Block* last = other.blocks_;
+    while (last->next) last = last->next;
+    last->next = blocks_->next;
+    blocks_->next = other.blocks_;
+    other.blocks_ = nullptr;
+    other.cur_ = other.end_ = nullptr;
 }
 
 std::string_view Arena::copy(std::string_view s) {

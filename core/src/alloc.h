@@ -21,6 +21,9 @@ public:
     explicit Arena(std::size_t expected = 0) noexcept;
     Arena(const Arena&) = delete;
     Arena& operator=(const Arena&) = delete;
+    // Moving hands the blocks over: what was carved from them stays valid.
+    Arena(Arena&& other) noexcept;
+    Arena& operator=(Arena&& other) noexcept;
     ~Arena();
 
     // `bytes` bytes aligned to `align` (a power of two).
@@ -45,6 +48,9 @@ public:
     }
     // A copy of s kept by the arena.
     std::string_view copy(std::string_view s);
+    // Takes over the blocks of `other`, whose contents stay valid; carving
+    // goes on in this arena's current block.
+    void adopt(Arena&& other) noexcept;
 
 private:
     struct Block {
@@ -54,6 +60,7 @@ private:
     static constexpr std::size_t kMaxBlock = 64 * 1024 * 1024;
 
     void* allocate_in_new_block(std::size_t bytes, std::size_t align);
+    void release() noexcept;
 
     Block* blocks_ = nullptr;
     char* cur_ = nullptr;

@@ -191,78 +191,33 @@ std::string bounded_path(std::string_view prefix, const PathRef& path) {
     return bounded_path(out, std::string_view());
 }
 
-namespace {
-// The first block holds a document's usual findings; later ones double.
-constexpr std::size_t kFirstBlock = 2048 - sizeof(void*);
-constexpr std::size_t kLargestBlock = 64 * 1024;
-// Longer paths are built aside rather than in the store.
-constexpr std::size_t kPathAside = 4096;
-}  // namespace
-
-void PathStore::grow(std::size_t n) {
-    std::size_t size = kFirstBlock;
-    if (blocks_) size = std::min(2 * static_cast<std::size_t>(free_ + left_ - reinterpret_cast<char*>(blocks_ + 1)),
-                                 kLargestBlock);
-    size = std::max(size, n);
-    auto* b = static_cast<Block*>(::operator new(sizeof(Block) + size));
-    b->next = blocks_;
-    blocks_ = b;
-    free_ = reinterpret_cast<char*>(b + 1);
-    left_ = size;
-}
-
-void PathStore::release() noexcept {
-    while (blocks_) {
-        Block* next = blocks_->next;
-        ::operator delete(blocks_);
-        blocks_ = next;
-    }
-    free_ = nullptr;
-    left_ = 0;
-}
-
-std::string_view PathStore::keep(std::string_view s) {
-    char* at = room(s.size());
-    if (!s.empty()) std::memcpy(at, s.data(), s.size());
-    return {at, s.size()};
-}
-
-void PathStore::adopt(PathStore&& other) noexcept {
-    if (!other.blocks_) return;
-    if (!blocks_) {
-        take(other);
-        return;
-    }
-    // Other's blocks go behind the oldest of ours; writing goes on in ours.
-    Block* last = other.blocks_;
-    while (last->next) last = last->next;
-    last->next = blocks_->next;
-    blocks_->next = other.blocks_;
-    other.blocks_ = nullptr;
-    other.free_ = nullptr;
-    other.left_ = 0;
-}
-
 std::string_view Report::store_path(const PathArg& path) {
+    // Only what is kept goes into the arena: a path that has to be
+    // shortened is written elsewhere first.
+    auto room = [this](std::size_t size) { return static_cast<char*>(paths.allocate(size, 1)); };
+    auto kept = [&](std::string_view text) -> std::string_view {
+        char* out = room(text.size());
+        if (!text.empty()) std::memcpy(out, text.data(), text.size());
+        return {out, text.size()};
+    };
     if (path.ref) {
+        // Most paths are written on the stack, checked and copied; a very
+        // long one is built aside.
+        constexpr std::size_t kOnStack = 4096;
         const std::size_t size = path_size(path_prefix, *path.ref);
-        // A very deep path is written out aside: only its shortened form is
-        // kept, and blocks are not opened for text that is given up.
-        if (size > kPathAside) return paths.keep(bounded_path(path_prefix, *path.ref));
-        char* out = paths.room(size);
-        write_path(path_prefix, *path.ref, out, size);
-        const std::string_view whole(out, size);
+        if (size > kOnStack) return kept(bounded_path(path_prefix, *path.ref));
+        char buf[kOnStack];
+        write_path(path_prefix, *path.ref, buf, size);
+        const std::string_view whole(buf, size);
         // A path of at most kPathSegments bytes cannot hold more separators.
-        if (size <= kPathSegments || slashes_upto(whole, kPathSegments + 1) <= kPathSegments) return whole;
-        const std::string shortened = bounded_path(whole, std::string_view());
-        paths.give_back(size);
-        return paths.keep(shortened);
+        if (size <= kPathSegments || slashes_upto(whole, kPathSegments + 1) <= kPathSegments) return kept(whole);
+        return kept(bounded_path(whole, std::string_view()));
     }
     const std::string_view head = path_prefix, tail = path.text;
     const std::size_t in_head = slashes_upto(head, kPathSegments + 1);
     if (in_head + slashes_upto(tail, kPathSegments + 1 - std::min(in_head, kPathSegments + 1)) > kPathSegments)
-        return paths.keep(bounded_path(head, tail));
-    char* out = paths.room(head.size() + tail.size());
+        return kept(bounded_path(head, tail));
+    char* out = room(head.size() + tail.size());
     if (!head.empty()) std::memcpy(out, head.data(), head.size());
     if (!tail.empty()) std::memcpy(out + head.size(), tail.data(), tail.size());
     return {out, head.size() + tail.size()};

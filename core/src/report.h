@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "alloc.h"
 #include "model.h"
 #include "version.h"
 
@@ -66,7 +67,7 @@ struct ValidationContext {
 };
 
 struct Issue {
-    std::optional<std::string_view> path;  // into the PathStore of the report that recorded it
+    std::optional<std::string_view> path;  // into the path arena of the report that recorded it
     std::optional<std::uint32_t> line;
     std::optional<std::uint32_t> col;
     std::string_view id;
@@ -76,62 +77,6 @@ struct Issue {
 };
 
 using Issues = std::vector<Issue>;
-
-// The texts of the findings' paths, written one after another into blocks
-// that never move: a finding keeps a view of its path, valid for as long as
-// the store (or the one it is moved into) lives.
-class PathStore {
-public:
-    PathStore() = default;
-    PathStore(PathStore&& other) noexcept { take(other); }
-    PathStore& operator=(PathStore&& other) noexcept {
-        if (this != &other) {
-            release();
-            take(other);
-        }
-        return *this;
-    }
-    PathStore(const PathStore&) = delete;
-    PathStore& operator=(const PathStore&) = delete;
-    ~PathStore() { release(); }
-
-    // n bytes to be written at once, kept until the store goes.
-    char* room(std::size_t n) {
-        if (n > left_) grow(n);
-        char* at = free_;
-        free_ += n;
-        left_ -= n;
-        return at;
-    }
-    // Gives back the last n bytes of the last room, to be written again.
-    void give_back(std::size_t n) noexcept {
-        free_ -= n;
-        left_ += n;
-    }
-    // A copy of s, kept until the store goes.
-    std::string_view keep(std::string_view s);
-    // Takes over the blocks of `other`, whose views stay valid.
-    void adopt(PathStore&& other) noexcept;
-
-private:
-    struct Block {
-        Block* next;  // the block written before this one
-    };
-    void grow(std::size_t n);
-    void release() noexcept;
-    void take(PathStore& other) noexcept {
-        blocks_ = other.blocks_;
-        free_ = other.free_;
-        left_ = other.left_;
-        other.blocks_ = nullptr;
-        other.free_ = nullptr;
-        other.left_ = 0;
-    }
-
-    Block* blocks_ = nullptr;  // the newest first
-    char* free_ = nullptr;
-    std::size_t left_ = 0;
-};
 
 class WalkPath;
 
@@ -223,7 +168,7 @@ struct Position {
 struct Report {
     const ValidationContext& ctx;
     Issues issues;
-    PathStore paths;  // the issues' paths
+    Arena paths{kPathBlock};  // the texts of the issues' paths
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t infos = 0;
@@ -260,6 +205,8 @@ private:
     void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
              std::optional<Position> at);
     std::string_view store_path(const PathArg& path);
+    // The first block of the path arena holds a document's usual findings.
+    static constexpr std::size_t kPathBlock = 2048;
 };
 
 }  // namespace adsieve

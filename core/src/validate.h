@@ -18,7 +18,7 @@ enum class DocumentKind : std::uint8_t { Vast, Vmap, Daast };
 
 struct ValidationResult {
     Issues issues;
-    PathStore paths;  // the issues' paths
+    Arena paths;  // the texts of the issues' paths
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t infos = 0;

@@ -17,7 +17,7 @@ struct adsieve_result {
     size_t infos = 0;
     // Kept for the typed accessors.
     adsieve::Issues issues;
-    adsieve::PathStore paths;  // the issues' paths
+    adsieve::Arena paths;  // the texts of the issues' paths
     std::string version;  // empty when none is known
     bool truncated = false;
     std::optional<std::string> parse_error;
