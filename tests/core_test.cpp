@@ -347,10 +347,10 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
     EXPECT_TRUE(report.truncated);
 }
 
-// The report keeps every path in its store: shortened paths replace the whole
-// ones they were cut from, paths outlive the blocks filling up, very long
-// ones are built aside, and a store moved or adopted keeps its texts.
-TEST(Report, PathsStayValidInTheStore) {
+// The report keeps every path in its arena: only the short form of a
+// shortened path is kept, paths outlive the blocks filling up, very long ones
+// are built aside, and an arena moved or adopted keeps its texts.
+TEST(Report, PathsStayValidInTheArena) {
     std::vector<PathRef> chain{kVastPath};
     chain.reserve(701);
     for (std::size_t i = 0; i < 700; ++i) chain.push_back(indexed(chain.back(), "s", i));
@@ -358,7 +358,7 @@ TEST(Report, PathsStayValidInTheStore) {
     Report report(ctx);
     std::vector<std::string> want;
     // Short and shortened paths in turn, over many blocks; 700 segments of
-    // "/s[i]" are too long for the store and go aside.
+    // "/s[i]" are too long to be written on the stack and go aside.
     for (std::size_t i = 0; i < 3000; ++i) {
         const std::size_t depth = i % 3 == 0 ? 3 : i % 3 == 1 ? 90 : 700;
         report(rule::vast_macro_unknown, chain[depth], nullptr);
