@@ -111,7 +111,7 @@ TEST(Ambiguous, InlineFindingsInOrder) {
     EXPECT_EQ(run(kInline, VastVersion::V4_1), without_fallback);
     adsieve::Document doc = adsieve::parse(kInline);
     adsieve::ValidationResult unknown;
-    adsieve::testing::run_family(unknown, adsieve::rules::ambiguous::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
+    adsieve::testing::run_family(unknown, adsieve::rules::ambiguous::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{}, doc.text);
     EXPECT_EQ(adsieve::testing::issue_lines(unknown), without_fallback);
 
     // Only a root named VAST is examined.

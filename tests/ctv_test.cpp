@@ -109,7 +109,7 @@ TEST(Ctv, GatedOn41AndVastRoot) {
     adsieve::Document doc = adsieve::parse(kDoc);
     adsieve::ValidationResult found;
     const adsieve::Issues& issues = found.issues;
-    adsieve::testing::run_family(found, adsieve::rules::ctv::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
+    adsieve::testing::run_family(found, adsieve::rules::ctv::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{}, doc.text);
     EXPECT_TRUE(issues.empty());
     std::string other = kDoc;
     other.replace(other.find("<VAST"), 5, "<Vast").replace(other.rfind("</VAST>"), 7, "</Vast>");

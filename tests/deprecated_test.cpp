@@ -109,7 +109,7 @@ TEST(Deprecated, VersionGates) {
     // Unknown effective version: only Flash can fire.
     adsieve::Document doc = adsieve::parse(kDoc);
     adsieve::ValidationResult r;
-    adsieve::testing::run_family(r, adsieve::rules::deprecated::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{});
+    adsieve::testing::run_family(r, adsieve::rules::deprecated::check, doc.root(), adsieve::DetectedVersion{}, ValidationContext{}, doc.text);
     EXPECT_EQ(family(r), flash_only);
 }
 

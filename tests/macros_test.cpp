@@ -185,13 +185,15 @@ TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     adsieve::Node leaf;
     leaf.set_name("Impression");
     leaf.set_text("[foo]");
-    leaf.line = 9;
-    leaf.col = 4;
+    // The leaf's '<' on line 9, column 4 of a text of its own.
+    const std::string text = std::string(8, '\n') + "   <";
+    leaf.pos = 11;
     adsieve::Document doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);
 
     adsieve::ValidationResult found;
     const adsieve::Issues& issues = found.issues;
-    adsieve::testing::run_family(found, adsieve::rules::macros::check, doc.root(), adsieve::DetectedVersion{}, adsieve::ValidationContext{});
+    adsieve::testing::run_family(found, adsieve::rules::macros::check, doc.root(), adsieve::DetectedVersion{},
+                                 adsieve::ValidationContext{}, text);
     ASSERT_EQ(issues.size(), 1u);
     std::string expected = "/VAST/Ad[0]/Wrapper";
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";

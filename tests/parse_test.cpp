@@ -1,11 +1,13 @@
 // Element tree building: edge cases, positions, very deep and very wide input.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "api.h"
 #include "model.h"
 #include "parse.h"
 #include "walk.h"
@@ -16,6 +18,8 @@ namespace {
 using adsieve::Node;
 using adsieve::parse;
 using adsieve::Document;
+using adsieve::Position;
+using adsieve::position_of;
 
 const std::string kEofPrefix = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
 const std::string kPosPrefix = "XML parse error at position ";
@@ -24,8 +28,7 @@ TEST(Parse, EmptyAndUnclosedDocuments) {
     for (const char* doc : {"", "<?xml version=\"1.0\"?>\n<!-- c --><!-- d -->", "text only", "&amp;"}) {
         Document d = parse(doc);
         EXPECT_EQ(d.root().name(), "__empty__") << doc;
-        EXPECT_EQ(d.root().line, 0u);
-        EXPECT_EQ(d.root().col, 0u);
+        EXPECT_EQ(d.root().pos, Node::kNoPosition);
         EXPECT_FALSE(d.parse_error) << doc;
     }
 
@@ -127,29 +130,26 @@ TEST(Parse, NamesAndAttributes) {
 
 TEST(Parse, LinesAndColumns) {
     // CR LF counts once, a lone CR is no line break, columns count bytes.
+    auto at = [](const Document& doc, const Node& n) {
+        const Position p = position_of(doc, n);
+        return std::to_string(p.line) + ":" + std::to_string(p.col);
+    };
     Document d = parse("<A>\r\n  <B/>\r\n\t\xE6\x97\xA5\xE6\x9C\xAC<C/>\r<D/>\n\xF0\x9F\x98\x80<E/></A>");
     ASSERT_EQ(d.root().children().count(), 4u);
-    EXPECT_EQ(d.root().line, 1u);
-    EXPECT_EQ(d.root().col, 1u);
-    EXPECT_EQ(d.root().children().at(0).line, 2u);
-    EXPECT_EQ(d.root().children().at(0).col, 3u);
-    EXPECT_EQ(d.root().children().at(1).line, 3u);
-    EXPECT_EQ(d.root().children().at(1).col, 8u);
-    EXPECT_EQ(d.root().children().at(2).line, 3u);
-    EXPECT_EQ(d.root().children().at(2).col, 13u);
-    EXPECT_EQ(d.root().children().at(3).line, 4u);
-    EXPECT_EQ(d.root().children().at(3).col, 5u);
+    EXPECT_EQ(at(d, d.root()), "1:1");
+    EXPECT_EQ(at(d, d.root().children().at(0)), "2:3");
+    EXPECT_EQ(at(d, d.root().children().at(1)), "3:8");
+    EXPECT_EQ(at(d, d.root().children().at(2)), "3:13");
+    EXPECT_EQ(at(d, d.root().children().at(3)), "4:5");
 
     // Two lines of 10 bytes, then an element indented by two spaces.
     Document p = parse("<R>456789\n012345678\n  <X/></R>");
-    EXPECT_EQ(p.root().children().at(0).line, 3u);
-    EXPECT_EQ(p.root().children().at(0).col, 3u);
+    EXPECT_EQ(at(p, p.root().children().at(0)), "3:3");
 
     // A leading byte-order mark is counted.
     Document b = parse("\xEF\xBB\xBF<A>\n<B/></A>");
-    EXPECT_EQ(b.root().col, 4u);
-    EXPECT_EQ(b.root().children().at(0).line, 2u);
-    EXPECT_EQ(b.root().children().at(0).col, 1u);
+    EXPECT_EQ(at(b, b.root()), "1:4");
+    EXPECT_EQ(at(b, b.root().children().at(0)), "2:1");
 }
 
 // The scans of names, keys, blanks and line breaks go 16 bytes at a time with
@@ -201,8 +201,9 @@ TEST(Parse, NamesKeysAndPositionsAcrossBlockBoundaries) {
     Document d = parse(doc);
     ASSERT_EQ(d.root().children().count(), want.size());
     for (std::size_t k = 0; k < want.size(); ++k) {
-        EXPECT_EQ(d.root().children().at(k).line, want[k].first) << k;
-        EXPECT_EQ(d.root().children().at(k).col, want[k].second) << k;
+        const Position at = position_of(d, d.root().children().at(k));
+        EXPECT_EQ(at.line, want[k].first) << k;
+        EXPECT_EQ(at.col, want[k].second) << k;
         EXPECT_EQ(d.root().children().at(k).text(), "") << k;
     }
 }
@@ -215,6 +216,30 @@ TEST(Parse, LocateOutOfOrderStartsAgain) {
     EXPECT_EQ(back.line, 2u);
     EXPECT_EQ(back.col, 1u);
     EXPECT_EQ(adsieve::xml::locate(lc, in, 99).col, 2u);
+}
+
+// Line breaks are counted in bulk between the offsets asked for: spans of
+// every length, with no break, a few, and more than a byte counter holds.
+TEST(Parse, LocateAgreesWithACountByteByByte) {
+    std::mt19937 rng(7);
+    std::string in;
+    for (int run = 0; run < 60; ++run) {
+        const std::size_t len = rng() % 9000;
+        const unsigned density = std::array<unsigned, 4>{0, 2, 50, 1000}[run % 4];  // breaks per 1000 bytes
+        for (std::size_t i = 0; i < len; ++i) in += rng() % 1000 < density ? '\n' : 'x';
+    }
+    for (int round = 0; round < 4; ++round) {
+        adsieve::xml::LineCounter lc;
+        std::uint32_t line = 1;
+        std::size_t line_start = 0, at = 0;
+        for (std::size_t off = rng() % 50; off <= in.size(); off += rng() % (round == 0 ? 64 : 40000)) {
+            for (; at < off; ++at)
+                if (in[at] == '\n') ++line, line_start = at + 1;
+            const adsieve::xml::LineCol got = adsieve::xml::locate(lc, in, off);
+            ASSERT_EQ(got.line, line) << off;
+            ASSERT_EQ(got.col, off - line_start + 1) << off;
+        }
+    }
 }
 
 TEST(Parse, Lookups) {
@@ -300,7 +325,7 @@ TEST(Parse, MillionNestedElements) {
         }
         EXPECT_EQ(depth, kDepth);
         EXPECT_EQ(n->name(), "z");
-        EXPECT_EQ(n->col, 3 * kDepth + 1);
+        EXPECT_EQ(position_of(d, *n).col, 3 * kDepth + 1);
         EXPECT_EQ(d.root().find_descendant("z"), n);
         EXPECT_EQ(d.root().find_descendant("q"), nullptr);
         EXPECT_EQ(d.root().span, kDepth + 1);
@@ -399,7 +424,7 @@ TEST(Parse, RandomMarkupNeverBreaks) {
             }
         }
         if (d.root().name() != "__empty__") {
-            ASSERT_GE(d.root().line, 1u) << doc;
+            ASSERT_GE(position_of(d, d.root()).line, 1u) << doc;
         }
     }
 }

@@ -422,7 +422,7 @@ TEST(Required, DeepExtensionsDoNotExhaustTheStack) {
     ASSERT_FALSE(doc.parse_error);
     adsieve::ValidationResult found;
     const adsieve::Issues& issues = found.issues;
-    adsieve::testing::run_family(found, adsieve::rules::required::check, doc.root(), adsieve::detect_version(doc.root()), ValidationContext{});
+    adsieve::testing::run_family(found, adsieve::rules::required::check, doc.root(), adsieve::detect_version(doc.root()), ValidationContext{}, doc.text);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].id, "VAST-4.1-verification-no-resource");
     ASSERT_TRUE(issues[0].path);

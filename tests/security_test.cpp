@@ -140,13 +140,15 @@ TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     adsieve::Node leaf;
     leaf.set_name("AdTitle");
     leaf.set_text("urn:x");
-    leaf.line = 7;
-    leaf.col = 3;
+    // The leaf's '<' on line 7, column 3 of a text of its own.
+    const std::string text = std::string(6, '\n') + "  <";
+    leaf.pos = 8;
     adsieve::Document doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);
 
     adsieve::ValidationResult found;
     const adsieve::Issues& issues = found.issues;
-    adsieve::testing::run_family(found, adsieve::rules::security::check, doc.root(), adsieve::DetectedVersion{}, adsieve::ValidationContext{});
+    adsieve::testing::run_family(found, adsieve::rules::security::check, doc.root(), adsieve::DetectedVersion{},
+                                 adsieve::ValidationContext{}, text);
     ASSERT_EQ(issues.size(), 1u);
     std::string expected = "/VAST/Ad[0]/InLine";
     for (std::size_t i = 0; i < kDepth; ++i) expected += "/a[0]";

@@ -45,9 +45,10 @@ ValidationContext context(std::optional<VastVersion> forced, Overrides overrides
 // (and the texts of their paths) to `out`.
 template <class Check>
 void run_family(ValidationResult& out, Check&& check, const Node& root, const DetectedVersion& version,
-                const ValidationContext& ctx) {
+                const ValidationContext& ctx, std::string_view text = {}) {
     Report report(ctx);
     check(root, version, report);
+    report.resolve_positions(text);
     for (Issue& is : report.issues) out.issues.push_back(is);
     out.paths.adopt(std::move(report.paths));
 }

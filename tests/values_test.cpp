@@ -360,8 +360,8 @@ TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {
     adsieve::ValidationResult found;
     const adsieve::Issues& out = found.issues;
     ValidationContext ctx;
-    adsieve::testing::run_family(found, adsieve::rules::structure::check, doc.root(), version, ctx);
-    adsieve::testing::run_family(found, adsieve::rules::values::check, doc.root(), version, ctx);
+    adsieve::testing::run_family(found, adsieve::rules::structure::check, doc.root(), version, ctx, doc.text);
+    adsieve::testing::run_family(found, adsieve::rules::values::check, doc.root(), version, ctx, doc.text);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].id, "VAST-4.1-tracking-event-value");
     doc.parse_error.reset();
@@ -370,7 +370,7 @@ TEST(ValueStructureConsistency, DeepDocumentsDoNotRecurse) {
         [](const adsieve::Node& r, const adsieve::DetectedVersion& v, adsieve::Report& rep) {
             adsieve::rules::consistency::check(r, false, v, rep);
         },
-        doc.root(), version, ctx);
+        doc.root(), version, ctx, doc.text);
     EXPECT_EQ(out.size(), 1u);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "api.h"
 #include "model.h"
 #include "support.h"
 
@@ -17,7 +18,7 @@ using nlohmann::json;
 
 // First difference between `got` and the expected tree, or "" when equal.
 // Walks both trees side by side with an explicit stack.
-std::string tree_difference(const adsieve::Node& got, const json& want) {
+std::string tree_difference(const adsieve::Document& doc, const adsieve::Node& got, const json& want) {
     struct Frame {
         const adsieve::Node* node;
         const json* want;
@@ -42,8 +43,9 @@ std::string tree_difference(const adsieve::Node& got, const json& want) {
         if (std::string_view(n.text()) != w.at("text").get<std::string>()) return mismatch("text", std::string(n.text()), w.at("text"));
         if (n.has_cdata != w.at("has_cdata").get<bool>())
             return mismatch("has_cdata", std::to_string(n.has_cdata), w.at("has_cdata").dump());
-        if (n.line != w.at("line").get<std::uint32_t>() || n.col != w.at("col").get<std::uint32_t>())
-            return mismatch("line:col", std::to_string(n.line) + ":" + std::to_string(n.col),
+        const adsieve::Position at = adsieve::position_of(doc, n);
+        if (at.line != w.at("line").get<std::uint32_t>() || at.col != w.at("col").get<std::uint32_t>())
+            return mismatch("line:col", std::to_string(at.line) + ":" + std::to_string(at.col),
                             w.at("line").dump() + ":" + w.at("col").dump());
         const json& kids = w.at("children");
         if (n.children().count() != kids.size())
@@ -78,7 +80,7 @@ TEST(XmlVectors, EveryVectorAgrees) {
         std::string problem;
         if (doc.parse_error.has_value() != want_error) {
             problem = "error flag: got " + doc.parse_error.value_or("(none)");
-        } else if (std::string d = tree_difference(doc.root(), v.at("root")); !d.empty()) {
+        } else if (std::string d = tree_difference(doc, doc.root(), v.at("root")); !d.empty()) {
             problem = "tree: " + d;
         } else if (want_error) {
             const std::string want_text = v.at("error_text").get<std::string>();

@@ -16,6 +16,11 @@ Position position_of(std::string_view text, std::size_t offset) {
     return {p.line, p.col};
 }
 
+Position position_of(const Document& doc, const Node& node) {
+    if (node.pos == Node::kNoPosition) return {0, 0};
+    return position_of(doc.text, node.pos);
+}
+
 std::string tree_json(std::string_view text) { return tree_json(parse(text)); }
 
 }  // namespace adsieve

@@ -21,6 +21,8 @@ std::string_view library_version() noexcept;
 
 // Line and byte column (1-based) of a byte offset of `text`.
 Position position_of(std::string_view text, std::size_t offset);
+// Line and byte column of an element of `doc` (0 and 0 for a stand-in).
+Position position_of(const Document& doc, const Node& node);
 
 // The element tree of UTF-8 text as JSON (see tree.h).
 std::string tree_json(std::string_view text);

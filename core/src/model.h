@@ -120,8 +120,12 @@ struct Node {
     std::uint32_t attr_count : 31 = 0;
     std::uint32_t has_cdata : 1 = 0;  // a non-blank CDATA section contributed to text
     std::uint32_t span = 1;  // slots of this node, its attributes and its descendants
-    std::uint32_t line = 0;  // 1-based line of the opening '<'
-    std::uint32_t col = 0;   // 1-based byte column of the opening '<'
+    // Byte offset of the opening '<' in the text the document was parsed
+    // from. Lines and columns are worked out from it only for the few nodes
+    // a finding points at.
+    std::uint32_t pos = kNoPosition;
+
+    static constexpr std::uint32_t kNoPosition = UINT32_MAX;  // a stand-in: line 0, column 0
 
     std::string_view name() const noexcept { return {name_data, name_size}; }  // local name
     std::string_view text() const noexcept { return {text_data, text_size}; }  // own text pieces, each trimmed, joined
@@ -176,7 +180,7 @@ inline Children::iterator& Children::iterator::operator++() noexcept {
 // Nodes and attributes share the slots of a buffer that grows with realloc.
 static_assert(std::is_trivially_copyable_v<Node> && std::is_trivially_destructible_v<Node>);
 static_assert(std::is_trivially_copyable_v<Attr> && alignof(Attr) <= alignof(Node));
-static_assert(sizeof(Node) == 2 * sizeof(const char*) + 6 * sizeof(std::uint32_t));  // 40 bytes on 64-bit targets
+static_assert(sizeof(Node) <= 2 * sizeof(const char*) + 6 * sizeof(std::uint32_t));  // 40 bytes on 64-bit targets
 
 // The nodes of one document, in document order, in one buffer from the C
 // heap. Growing a large buffer moves its pages rather than copying them.
@@ -226,6 +230,7 @@ struct Document {
     NodeList nodes;  // every element in document order; nodes[0] is the root
     std::optional<std::string> parse_error;
     std::size_t parse_error_offset = 0;  // byte offset where reading stopped
+    std::string_view text;  // what was parsed; the nodes' offsets point into it
 
     const Node& root() const noexcept { return nodes[0]; }
 };

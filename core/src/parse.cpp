@@ -180,7 +180,8 @@ Document parse(std::string_view input) {
     std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
     Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt};
-    // A document without elements gets a stand-in root, on line 0.
+    doc.text = input;
+    // A document without elements gets a stand-in root, without a position.
     auto empty_root = [&doc] {
         doc.nodes = NodeList{};
         doc.nodes.push().set_name("__empty__");
@@ -203,7 +204,6 @@ Document parse(std::string_view input) {
     tok.one_pass = true;
     tok.attributes.reserve(16);
     tok.seen.small.reserve(16);
-    xml::LineCounter lines;
     Builder b{mem, nodes, {}, {}};
     b.open.reserve(64);
 
@@ -217,9 +217,7 @@ Document parse(std::string_view input) {
             for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{a.key.substr(a.local), a.value};
             n.attr_count = static_cast<std::uint32_t>(tok.attributes.size());
         }
-        xml::LineCol lc = xml::locate(lines, input, e.pos);
-        n.line = lc.line;
-        n.col = lc.col;
+        n.pos = static_cast<std::uint32_t>(e.pos);
         return at;
     };
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "walk.h"
+#include "xml/tokenizer.h"
 
 namespace adsieve {
 
@@ -224,7 +225,7 @@ std::string_view Report::store_path(const PathArg& path) {
 }
 
 void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
-                 std::optional<Position> at) {
+                 const Node* at) {
     switch (s) {
         case Severity::Off: return;
         case Severity::Error: ++errors; break;
@@ -242,13 +243,32 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
     Issue& is = issues.emplace_back();
     is.path = text;
     if (at) {
-        is.line = at->line;
-        is.col = at->col;
+        if (at->pos == Node::kNoPosition) {
+            is.line = 0;
+            is.col = 0;
+        } else {
+            if (pending_.empty()) pending_.reserve(issues.capacity());
+            pending_.push_back({at->pos, issues.size() - 1});
+        }
     }
     is.id = r.id;
     is.message = message;
     is.spec_ref = spec_ref;
     is.severity = s;
+}
+
+void Report::resolve_positions(std::string_view text) {
+    // One count of line breaks up to the last finding, the findings taken in
+    // the order of their offsets.
+    auto before = [](const Pending& a, const Pending& b) { return a.pos < b.pos; };
+    if (!std::is_sorted(pending_.begin(), pending_.end(), before)) std::sort(pending_.begin(), pending_.end(), before);
+    xml::LineCounter lines;
+    for (const Pending& p : pending_) {
+        const xml::LineCol lc = xml::locate(lines, text, p.pos);
+        issues[p.issue].line = lc.line;
+        issues[p.issue].col = lc.col;
+    }
+    pending_.clear();
 }
 
 }  // namespace adsieve

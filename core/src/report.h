@@ -180,30 +180,37 @@ struct Report {
     explicit Report(const ValidationContext& c) : ctx(c) {}
 
     void operator()(const Rule& r, PathArg path, const Node* at) {
-        add(r, r.message, r.spec_ref, ctx.resolve(r), path, position(at));
+        add(r, r.message, r.spec_ref, ctx.resolve(r), path, at);
     }
     void operator()(const RuleVariant& v, PathArg path, const Node* at) {
-        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), path, position(at));
+        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), path, at);
     }
-    void operator()(const Rule& r, PathArg path, Position at) { add(r, r.message, r.spec_ref, ctx.resolve(r), path, at); }
     // Findings that an override can re-grade but not switch off: off reports
     // them at the rule's default severity.
     void unmutable(const Rule& r, PathArg path, const Node* at) {
         Severity s = ctx.resolve(r);
-        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, path, position(at));
+        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, path, at);
     }
 
     // True when a finding of this rule would be recorded, so a caller can
     // skip building its path.
     bool enabled(const Rule& r) const { return ctx.resolve(r) != Severity::Off; }
 
+    // Gives the findings that point at an element their line and column in
+    // `text`, the text the elements were parsed from. Called once, after the
+    // families have run.
+    void resolve_positions(std::string_view text);
+
 private:
-    static std::optional<Position> position(const Node* n) {
-        if (!n) return std::nullopt;
-        return Position{n->line, n->col};
-    }
+    // A finding waiting for its position: the element's offset in the text.
+    struct Pending {
+        std::uint32_t pos;
+        std::size_t issue;
+    };
+    std::vector<Pending> pending_;
+
     void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
-             std::optional<Position> at);
+             const Node* at);
     std::string_view store_path(const PathArg& path);
     // The first block of the path arena holds a document's usual findings.
     static constexpr std::size_t kPathBlock = 2048;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "json.h"
+#include "xml/tokenizer.h"
 
 namespace adsieve {
 
@@ -18,7 +19,10 @@ std::string tree_json(const Document& doc) {
         const Node* node;
         const Node* next;  // next child to print
     };
-    auto open = [&out](const Node& n) {
+    // Nodes are printed in document order, so their lines are counted in
+    // one pass.
+    xml::LineCounter lines;
+    auto open = [&out, &lines, &doc](const Node& n) {
         out += "{\"name\":";
         append_escaped(out, n.name());
         out += ",\"attrs\":[";
@@ -35,7 +39,9 @@ std::string tree_json(const Document& doc) {
         append_escaped(out, n.text());
         out += ",\"has_cdata\":";
         out += n.has_cdata ? "true" : "false";
-        out += ",\"line\":" + std::to_string(n.line) + ",\"col\":" + std::to_string(n.col);
+        xml::LineCol at{0, 0};
+        if (n.pos != Node::kNoPosition) at = xml::locate(lines, doc.text, n.pos);
+        out += ",\"line\":" + std::to_string(at.line) + ",\"col\":" + std::to_string(at.col);
         out += ",\"children\":[";
     };
     std::vector<Frame> stack;

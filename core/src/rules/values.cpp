@@ -303,7 +303,7 @@ void check_authorities(Children children, const PathRef& content_path, std::stri
         if (auto authority = c.attr("authority")) {
             const PathRef element_path = indexed(content_path, element, index);
             check_authority_value(*authority, attr_path(element_path, "authority"), not_uri, unknown,
-                                  Position{c.line, c.col}, report);
+                                  &c, report);
         }
     }
 }
@@ -339,7 +339,7 @@ bool is_valid_time_or_percent(std::string_view s) noexcept {
 }
 
 void check_authority_value(std::string_view value, const PathRef& path, const Rule& not_uri,
-                           const Rule& unknown, Position at, Report& report) {
+                           const Rule& unknown, const Node* at, Report& report) {
     std::string_view host = text::trim(value);
     if (host.starts_with("https://"))
         host.remove_prefix(8);

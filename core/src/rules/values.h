@@ -20,7 +20,7 @@ void check_ad_content(Children children, const PathRef& content_path,
 // Checks one taxonomy authority attribute value and reports at most one of
 // the two rules.
 void check_authority_value(std::string_view value, const PathRef& path, const Rule& not_uri,
-                           const Rule& unknown, Position at, Report& report);
+                           const Rule& unknown, const Node* at, Report& report);
 
 // Clock time HH:MM:SS or HH:MM:SS.mmm (two or more hour digits), taken unchanged.
 bool is_hhmmss(std::string_view s) noexcept;

@@ -1,5 +1,6 @@
 #include "xml/tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -639,33 +640,59 @@ bool next_attribute(AttrScan& a, SeenKeys& seen, RawAttr& out) {
 LineCol locate(LineCounter& lc, std::string_view in, std::size_t off) {
     if (off > in.size()) off = in.size();
     if (off < lc.offset) lc = LineCounter{};
-    std::size_t i = lc.offset;
-    // The spans between tags are short: counted in place, 16 bytes at a time.
+    const std::size_t from = lc.offset, lines_before = lc.lines;
+    const char* p = in.data();
+    std::size_t i = from;
+    // Offsets are asked for only where findings are, so the spans between
+    // them can be long: line breaks are counted 64 bytes at a time, in
+    // byte-wide counters summed before they can overflow.
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= off; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
-        if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) {
-            lc.line_start = i + static_cast<std::size_t>(31 - __builtin_clz(mask)) + 1;
-            for (; mask; mask &= mask - 1) ++lc.lines;
+    auto at = [p](std::size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)); };
+    while (off - i >= 64) {
+        const std::size_t runs = std::min<std::size_t>((off - i) / 64, 63);  // 252 blocks at most
+        __m128i counts = _mm_setzero_si128();
+        for (std::size_t r = 0; r < runs; ++r, i += 64) {
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(at(i), lf));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(at(i + 16), lf));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(at(i + 32), lf));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(at(i + 48), lf));
         }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        lc.lines += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                    static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
     }
+    for (; off - i >= 16; i += 16)
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(at(i), lf))); mask; mask &= mask - 1)
+            ++lc.lines;
     if (i < off && off >= 16) {
-        // The last 16 bytes before `off`, those already counted masked off.
-        const std::size_t base = off - 16;
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + base));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-        mask &= ~0u << (i - base);
-        if (mask) lc.line_start = base + static_cast<std::size_t>(31 - __builtin_clz(mask)) + 1;
-        for (; mask; mask &= mask - 1) ++lc.lines;
+        // The last bytes, as the 16 before `off` less those already counted.
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(at(off - 16), lf)));
+        for (mask >>= 16 - (off - i); mask; mask &= mask - 1) ++lc.lines;
         i = off;
     }
 #endif
     for (; i < off; ++i)
-        if (in[i] == '\n') {
-            ++lc.lines;
-            lc.line_start = i + 1;
+        if (p[i] == '\n') ++lc.lines;
+    // The line starts after the last line break before `off`: when the span
+    // had any, it is found from the back, which stops at it.
+    if (lc.lines != lines_before) {
+        std::size_t j = off;
+#if defined(__SSE2__)
+        for (; j >= from + 16; j -= 16) {
+            if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(at(j - 16), lf)))) {
+                lc.line_start = j - 16 + static_cast<std::size_t>(31 - __builtin_clz(mask)) + 1;
+                j = from;
+                break;
+            }
         }
+#endif
+        for (; j > from; --j)
+            if (p[j - 1] == '\n') {
+                lc.line_start = j;
+                break;
+            }
+    }
     lc.offset = off;
     return LineCol{static_cast<std::uint32_t>(lc.lines + 1), static_cast<std::uint32_t>(off - lc.line_start + 1)};
 }
