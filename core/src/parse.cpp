@@ -179,8 +179,7 @@ Document parse(std::string_view input) {
     // pages back and faulting them in again on every call.
     std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
-    Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt};
-    doc.text = input;
+    Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt, 0, input};
     // A document without elements gets a stand-in root, without a position.
     auto empty_root = [&doc] {
         doc.nodes = NodeList{};
