@@ -182,12 +182,11 @@ TEST(Macros, Overrides) {
 
 TEST(Macros, DeepDocumentsAreWalkedWithoutRecursion) {
     constexpr std::size_t kDepth = 1'000'000;
-    adsieve::Node leaf;
-    leaf.set_name("Impression");
-    leaf.set_text("[foo]");
     // The leaf's '<' on line 9, column 4 of a text of its own.
-    const std::string text = std::string(8, '\n') + "   <";
-    leaf.pos = 11;
+    const std::string text = std::string(8, '\n') + "   <Impression>";
+    adsieve::Node leaf;
+    leaf.set_name(std::string_view(text).substr(12, 10));
+    leaf.set_text("[foo]");
     adsieve::Document doc = adsieve::testing::nested_vast("Wrapper", std::move(leaf), kDepth);
 
     adsieve::ValidationResult found;

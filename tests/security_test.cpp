@@ -137,12 +137,11 @@ TEST(Security, OverridesAndRoots) {
 
 TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     constexpr std::size_t kDepth = 1'000'000;
-    adsieve::Node leaf;
-    leaf.set_name("AdTitle");
-    leaf.set_text("urn:x");
     // The leaf's '<' on line 7, column 3 of a text of its own.
-    const std::string text = std::string(6, '\n') + "  <";
-    leaf.pos = 8;
+    const std::string text = std::string(6, '\n') + "  <AdTitle>";
+    adsieve::Node leaf;
+    leaf.set_name(std::string_view(text).substr(9, 7));
+    leaf.set_text("urn:x");
     adsieve::Document doc = adsieve::testing::nested_vast("InLine", std::move(leaf), kDepth);
 
     adsieve::ValidationResult found;

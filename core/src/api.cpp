@@ -17,8 +17,8 @@ Position position_of(std::string_view text, std::size_t offset) {
 }
 
 Position position_of(const Document& doc, const Node& node) {
-    if (node.pos == Node::kNoPosition) return {0, 0};
-    return position_of(doc.text, node.pos);
+    const auto off = tag_offset(doc.text, node);
+    return off ? position_of(doc.text, *off) : Position{0, 0};
 }
 
 std::string tree_json(std::string_view text) { return tree_json(parse(text)); }

@@ -105,13 +105,14 @@ private:
     const Node* end_ = nullptr;
 };
 
-// One element, 40 bytes. A document keeps all its elements in one list in
+// One element, 32 bytes. A document keeps all its elements in one list in
 // document order: an element's attributes fill the slots right after it,
 // then come its children, each followed by its own subtree, so the element's
 // whole subtree is the `span` slots from the element itself on. Names and
 // most texts are views into the text the document was parsed from; texts that
 // had to be joined or decoded live in the document's arena. A node owns
-// nothing.
+// nothing. Where an element starts is known from its name, which is always a
+// view into that text (see tag_offset).
 struct Node {
     const char* name_data = "";
     const char* text_data = "";
@@ -120,12 +121,6 @@ struct Node {
     std::uint32_t attr_count : 31 = 0;
     std::uint32_t has_cdata : 1 = 0;  // a non-blank CDATA section contributed to text
     std::uint32_t span = 1;  // slots of this node, its attributes and its descendants
-    // Byte offset of the opening '<' in the text the document was parsed
-    // from. Lines and columns are worked out from it only for the few nodes
-    // a finding points at.
-    std::uint32_t pos = kNoPosition;
-
-    static constexpr std::uint32_t kNoPosition = UINT32_MAX;  // a stand-in: line 0, column 0
 
     std::string_view name() const noexcept { return {name_data, name_size}; }  // local name
     std::string_view text() const noexcept { return {text_data, text_size}; }  // own text pieces, each trimmed, joined
@@ -180,7 +175,7 @@ inline Children::iterator& Children::iterator::operator++() noexcept {
 // Nodes and attributes share the slots of a buffer that grows with realloc.
 static_assert(std::is_trivially_copyable_v<Node> && std::is_trivially_destructible_v<Node>);
 static_assert(std::is_trivially_copyable_v<Attr> && alignof(Attr) <= alignof(Node));
-static_assert(sizeof(Node) <= 2 * sizeof(const char*) + 6 * sizeof(std::uint32_t));  // 40 bytes on 64-bit targets
+static_assert(sizeof(Node) == 2 * sizeof(const char*) + 4 * sizeof(std::uint32_t));  // 32 bytes on 64-bit targets
 
 // The nodes of one document, in document order, in one buffer from the C
 // heap. Growing a large buffer moves its pages rather than copying them.
@@ -234,5 +229,19 @@ struct Document {
 
     const Node& root() const noexcept { return nodes[0]; }
 };
+
+// Byte offset in `text` of the '<' that opens `n`, found from its name (the
+// local name, after any prefix). None for an element that was not read from
+// `text`, such as the stand-in root of a document without elements. Lines
+// and columns are worked out from it only for the few elements a finding
+// points at.
+inline std::optional<std::size_t> tag_offset(std::string_view text, const Node& n) noexcept {
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto at = reinterpret_cast<std::uintptr_t>(n.name_data);
+    if (at <= base || at - base > text.size() || text.size() - (at - base) < n.name_size) return std::nullopt;
+    for (std::size_t off = at - base; off > 0; --off)
+        if (text[off - 1] == '<') return off - 1;
+    return std::nullopt;
+}
 
 }  // namespace adsieve

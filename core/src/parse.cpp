@@ -216,7 +216,6 @@ Document parse(std::string_view input) {
             for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{a.key.substr(a.local), a.value};
             n.attr_count = static_cast<std::uint32_t>(tok.attributes.size());
         }
-        n.pos = static_cast<std::uint32_t>(e.pos);
         return at;
     };
 

@@ -243,13 +243,8 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
     Issue& is = issues.emplace_back();
     is.path = text;
     if (at) {
-        if (at->pos == Node::kNoPosition) {
-            is.line = 0;
-            is.col = 0;
-        } else {
-            if (pending_.empty()) pending_.reserve(issues.capacity());
-            pending_.push_back({at->pos, issues.size() - 1});
-        }
+        if (pending_.empty()) pending_.reserve(issues.capacity());
+        pending_.push_back({at, issues.size() - 1});
     }
     is.id = r.id;
     is.message = message;
@@ -259,16 +254,31 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
 
 void Report::resolve_positions(std::string_view text) {
     // One count of line breaks up to the last finding, the findings taken in
-    // the order of their offsets.
-    auto before = [](const Pending& a, const Pending& b) { return a.pos < b.pos; };
-    if (!std::is_sorted(pending_.begin(), pending_.end(), before)) std::sort(pending_.begin(), pending_.end(), before);
-    xml::LineCounter lines;
+    // the order of their offsets. Elements not read from the text (a
+    // stand-in root) are at line 0, column 0.
+    struct At {
+        std::size_t offset;
+        std::size_t issue;
+    };
+    std::vector<At> order;
+    order.reserve(pending_.size());
     for (const Pending& p : pending_) {
-        const xml::LineCol lc = xml::locate(lines, text, p.pos);
-        issues[p.issue].line = lc.line;
-        issues[p.issue].col = lc.col;
+        if (const auto off = tag_offset(text, *p.at)) {
+            order.push_back({*off, p.issue});
+        } else {
+            issues[p.issue].line = 0;
+            issues[p.issue].col = 0;
+        }
     }
     pending_.clear();
+    auto before = [](const At& a, const At& b) { return a.offset < b.offset; };
+    if (!std::is_sorted(order.begin(), order.end(), before)) std::sort(order.begin(), order.end(), before);
+    xml::LineCounter lines;
+    for (const At& a : order) {
+        const xml::LineCol lc = xml::locate(lines, text, a.offset);
+        issues[a.issue].line = lc.line;
+        issues[a.issue].col = lc.col;
+    }
 }
 
 }  // namespace adsieve

@@ -202,9 +202,9 @@ struct Report {
     void resolve_positions(std::string_view text);
 
 private:
-    // A finding waiting for its position: the element's offset in the text.
+    // A finding waiting for its position, and the element it points at.
     struct Pending {
-        std::uint32_t pos;
+        const Node* at;
         std::size_t issue;
     };
     std::vector<Pending> pending_;

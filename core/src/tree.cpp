@@ -40,7 +40,7 @@ std::string tree_json(const Document& doc) {
         out += ",\"has_cdata\":";
         out += n.has_cdata ? "true" : "false";
         xml::LineCol at{0, 0};
-        if (n.pos != Node::kNoPosition) at = xml::locate(lines, doc.text, n.pos);
+        if (const auto off = tag_offset(doc.text, n)) at = xml::locate(lines, doc.text, *off);
         out += ",\"line\":" + std::to_string(at.line) + ",\"col\":" + std::to_string(at.col);
         out += ",\"children\":[";
     };
