@@ -15,8 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!adsieve::text::is_valid_utf8(in)) return 0;
     adsieve::Document doc = adsieve::parse(in);
     const adsieve::Node& root = doc.root();
-    // Only the synthetic empty root has line 0; a real element starts on line 1.
-    if (root.line == 0 && (root.name() != "__empty__" || root.has_children())) __builtin_trap();
+    // Only the stand-in root of a document without elements has no start in
+    // the text; every real element starts at a '<', later than the one
+    // before it.
+    if (!adsieve::tag_offset(in, root) && (root.name() != "__empty__" || root.has_children())) __builtin_trap();
+    std::size_t last_start = adsieve::tag_offset(in, root).value_or(0);
     // Every node in document order: its attributes and subtree end within
     // its parent's, and the list ends where the root's subtree does.
     if (&root + root.span != &root + doc.nodes.size()) __builtin_trap();
@@ -24,7 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const adsieve::Node* n = &root; n != ends.front();) {
         while (n == ends.back()) ends.pop_back();
         const adsieve::Node* end = n + n->span;
-        if (n->first_child() > end || end > ends.back() || (n != &root && n->line == 0)) __builtin_trap();
+        if (n->first_child() > end || end > ends.back()) __builtin_trap();
+        if (n != &root) {
+            const auto start = adsieve::tag_offset(in, *n);
+            if (!start || in[*start] != '<' || *start <= last_start) __builtin_trap();
+            last_start = *start;
+        }
         ends.push_back(end);
         n = n->first_child();
     }
