@@ -51,6 +51,8 @@ TEST(Macros, MacroNames) {
     // Names are at most 48 bytes long.
     EXPECT_EQ(impression("[" + std::string(48, 'A') + "]"), at_impression({"VAST-2.0-macro-unknown"}));
     EXPECT_EQ(impression("[" + std::string(49, 'A') + "] x"), Lines{});
+    EXPECT_EQ(impression("[" + std::string(47, 'a') + "b]"), at_impression({"VAST-2.0-macro-unknown"}));
+    EXPECT_EQ(impression("[" + std::string(48, 'a') + "b]"), Lines{});
     EXPECT_EQ(impression("[" + std::string(47, 'A') + "[timestamp]"), at_impression({"VAST-2.0-macro-lowercase"}));
     // Unclosed or trailing brackets.
     EXPECT_EQ(impression(u + "t=[TIMESTAMP"), Lines{});

@@ -74,24 +74,20 @@ static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTracki
 
 constexpr std::size_t kMaxNameBytes = 48;
 
-bool is_known_macro(std::string_view upper) noexcept {
-    return kKnownMacroSet.contains(upper);
-}
+constexpr int kMediaPlayhead = 34, kContentPlayhead = 19, kReason = 42, kErrorCode = 24;
+static_assert(KNOWN_MACROS[kMediaPlayhead] == "MEDIAPLAYHEAD" && KNOWN_MACROS[kContentPlayhead] == "CONTENTPLAYHEAD" &&
+              KNOWN_MACROS[kReason] == "REASON" && KNOWN_MACROS[kErrorCode] == "ERRORCODE");
 
-bool is_ascii_letter(unsigned char c) noexcept { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-bool is_ascii_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
-
-// A macro name is non-empty, made of ASCII letters, digits and "_", with at least one letter.
-bool is_macro_name(std::string_view s) noexcept {
-    bool letter = false;
-    for (unsigned char c : s) {
-        if (is_ascii_letter(c))
-            letter = true;
-        else if (!is_ascii_digit(c) && c != '_')
-            return false;
-    }
-    return letter;
-}
+// Bytes of macro names: 0 for any other byte.
+constexpr unsigned char kUpperCase = 1, kLowerCase = 2, kDigitOrUnderscore = 3;
+constexpr std::array<unsigned char, 256> kNameByte = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] = kUpperCase;
+    for (int c = 'a'; c <= 'z'; ++c) t[c] = kLowerCase;
+    for (int c = '0'; c <= '9'; ++c) t[c] = kDigitOrUnderscore;
+    t['_'] = kDigitOrUnderscore;
+    return t;
+}();
 
 // True when the text holds a character that must be percent-encoded in a URL:
 // a C0 or C1 control, space, '"', '\\', '`', '<', '>', '^', '{', '|' or '}'.
@@ -165,32 +161,36 @@ TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool err
         p = static_cast<std::size_t>(static_cast<const char*>(open) - text.data());
         if (p + 1 == text.size()) break;
         const std::size_t window_end = std::min(text.size(), p + 2 + kMaxNameBytes);
-        const std::size_t close = text.substr(0, window_end).find(']', p + 1);
-        if (close == std::string_view::npos) {
-            ++p;
-            continue;
+        // The name runs to the first byte that is not a letter, digit or
+        // "_"; it is a macro when that byte is a "]" inside the window and
+        // the name holds a letter. Anything else fails as a name too, so the
+        // search goes on after the "[".
+        std::array<char, kMaxNameBytes + 1> buffer;
+        bool letter = false, lower_case = false;
+        std::size_t close = p + 1;
+        for (; close < window_end; ++close) {
+            const unsigned char c = static_cast<unsigned char>(text[close]);
+            const unsigned char cls = kNameByte[c];
+            if (cls == 0) break;
+            letter = letter || cls != kDigitOrUnderscore;
+            lower_case = lower_case || cls == kLowerCase;
+            buffer[close - p - 1] = static_cast<char>(cls == kLowerCase ? c - 0x20 : c);
         }
-        const std::string_view name = text.substr(p + 1, close - p - 1);
-        if (!is_macro_name(name)) {
+        if (close == window_end || text[close] != ']' || !letter) {
             ++p;
             continue;
         }
         macro_seen = true;
-        std::array<char, kMaxNameBytes> buffer;
-        for (std::size_t j = 0; j < name.size(); ++j) {
-            const char c = name[j];
-            buffer[j] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        }
-        const std::string_view upper(buffer.data(), name.size());
-        if (!is_known_macro(upper)) {
+        const std::string_view upper(buffer.data(), close - p - 1);
+        const int known = kKnownMacroSet.find(upper);
+        if (known < 0) {
             f.unknown = true;
-        } else if (name != upper) {
+        } else if (lower_case) {
             f.lowercase = true;
         } else {
-            if (deprecation_enabled && (upper == "MEDIAPLAYHEAD" || upper == "CONTENTPLAYHEAD"))
-                f.deprecated = true;
-            if (upper == "REASON" && !reason_context) f.wrong_context = true;
-            if (upper == "ERRORCODE" && !error_context) f.wrong_context = true;
+            if (deprecation_enabled && (known == kMediaPlayhead || known == kContentPlayhead)) f.deprecated = true;
+            if (known == kReason && !reason_context) f.wrong_context = true;
+            if (known == kErrorCode && !error_context) f.wrong_context = true;
         }
         p = close + 1;
     }

@@ -94,11 +94,34 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         report(rule::vast_click_tracking_https, path, &node);
 }
 
+namespace {
+
+// Whether check_url_element reports anything for `node`.
+bool has_url_finding(const Node& node) {
+    const std::string_view value = node.text();
+    if (kHttpsElementSet.find(node.name()) < 0)
+        return !value.empty() && !node.has_cdata && !node.has_children() && is_valid_url(value);
+    if (value.empty() || !is_valid_url(value)) return true;
+    return (!node.has_cdata && !node.has_children()) || is_plain_http(value);
+}
+
+}  // namespace
+
 // Checks `node` and its whole subtree in pre-order. Child paths index each
-// child among all children of its parent.
+// child among all children of its parent. Most subtrees have nothing to
+// report: a scan without paths finds the first element that has, and the walk
+// that keeps paths checks from there on.
 void check_url_elements(const Node& node, const PathRef& path, Report& report) {
+    const Node* first = nullptr;
+    walk(node, path, Segment::None, [&](const Node& n, const WalkPath&) {
+        if (!has_url_finding(n)) return Step::Into;
+        first = &n;
+        return Step::Stop;
+    });
+    if (first == nullptr) return;
+    // Nodes are in document order, so those before `first` were found clean.
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        check_url_element(n, p, report);
+        if (&n >= first) check_url_element(n, p, report);
         return Step::Into;
     });
 }
