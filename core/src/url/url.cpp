@@ -12,8 +12,6 @@
 #include <cstring>
 #include <string>
 
-#include "text.h"
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -490,68 +488,38 @@ constexpr std::array<std::uint8_t, 256> make_quick_class_table() {
 
 constexpr std::array<std::uint8_t, 256> kQuickClass = make_quick_class_table();
 
-// What the quick test learns about the bytes of a host: where the first byte
-// that cannot be in its domain is, where its last "." is, and whether it has a
-// "-".
-struct QuickHost {
-    std::size_t stop;                            // the first other byte, or the end
-    std::size_t last_dot = std::string_view::npos;
-    bool hyphen = false;
-};
-
-// Classifies s[i, n) byte by byte.
-QuickHost scan_quick_host_bytes(std::string_view s, std::size_t i, QuickHost h) noexcept {
-    for (; i < s.size(); ++i) {
-        const char c = s[i];
-        const std::uint8_t cls = kQuickClass[static_cast<unsigned char>(c)];
-        if (!(cls & (kQuickLabel | kQuickHyphen))) break;
-        if (c == '.') h.last_dot = i;
-        if (cls == kQuickHyphen) h.hyphen = true;
-    }
-    h.stop = i;
-    return h;
-}
-
 #if defined(__SSE2__)
-// The same, sixteen bytes at a time, for texts of at least sixteen bytes: the
-// last block is loaded so that it ends at the end of the text, overlapping
-// bytes already classified.
-QuickHost scan_quick_host_blocks(std::string_view s, std::size_t i) noexcept {
-    const std::size_t n = s.size();
+// Passes over domain bytes of the quick test (ASCII letters, digits, "-", "."
+// and "_") sixteen at a time, from s[i] for as long as sixteen bytes remain:
+// returns the position of the first other byte, or of the last block too
+// short to load. Adds kQuickHyphen to `seen` when a byte passed is a "-".
+std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8_t& seen) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const __m128i case_bit = _mm_set1_epi8(0x20), a = _mm_set1_epi8('a'), z_span = _mm_set1_epi8(25);
     const __m128i zero = _mm_set1_epi8('0'), nine_span = _mm_set1_epi8(9);
-    const __m128i hyphen = _mm_set1_epi8('-'), dot = _mm_set1_epi8('.'), one = _mm_set1_epi8(1);
-    const __m128i underscore = _mm_set1_epi8('_');
+    const __m128i hyphen = _mm_set1_epi8('-'), one = _mm_set1_epi8(1), underscore = _mm_set1_epi8('_');
     // x - lo, unsigned, is at most span.
     auto within = [](__m128i x, __m128i lo, __m128i span) {
         const __m128i d = _mm_sub_epi8(x, lo);
         return _mm_cmpeq_epi8(_mm_min_epu8(d, span), d);
     };
-    QuickHost h{n};
-    unsigned hyphens = 0;
-    for (; i < n; i += 16) {
-        const std::size_t at = i + 16 <= n ? i : n - 16;
-        const unsigned skip = unsigned(i - at);
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-        // Letters of either case, digits, "-" or "." (2D, 2E), and "_"; bit 0 is s[i].
+    for (; i + 16 <= s.size(); i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Letters of either case, digits, "-" or "." (2D, 2E), and "_".
         const __m128i ok = _mm_or_si128(
             _mm_or_si128(within(_mm_or_si128(x, case_bit), a, z_span), within(x, zero, nine_span)),
             _mm_or_si128(within(x, hyphen, one), _mm_cmpeq_epi8(x, underscore)));
-        const unsigned ok_bits = unsigned(_mm_movemask_epi8(ok)) >> skip;
-        // Bits past the end of the text are clear, so a block that reaches it stops there.
-        const unsigned stop = unsigned(__builtin_ctz(~ok_bits));
-        const unsigned passed = (1u << stop) - 1;
-        const unsigned dots = (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, dot))) >> skip) & passed;
-        hyphens |= (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, hyphen))) >> skip) & passed;
-        if (dots != 0) h.last_dot = i + std::size_t(31 - __builtin_clz(dots));
-        if (stop < 16) {
-            h.stop = i + stop;
-            break;
+        const unsigned ok_bits = unsigned(_mm_movemask_epi8(ok));
+        unsigned hyphen_bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, hyphen)));
+        if (ok_bits != 0xFFFF) {
+            const unsigned stop = unsigned(__builtin_ctz(~ok_bits));
+            hyphen_bits &= (1u << stop) - 1;
+            if (hyphen_bits != 0) seen |= kQuickHyphen;
+            return i + stop;
         }
+        if (hyphen_bits != 0) seen |= kQuickHyphen;
     }
-    h.hyphen = hyphens != 0;
-    return h;
+    return i;
 }
 #endif
 
@@ -566,44 +534,35 @@ QuickHost scan_quick_host_blocks(std::string_view s, std::size_t i) noexcept {
 // authority is never judged.
 bool is_plain_web_url(std::string_view s) noexcept {
     const std::size_t n = s.size();
-    if (n < 8) return false;
-    // The first eight bytes at once, the letters of the scheme lower-cased:
-    // only "H" and "h" (and so on) give the same byte once 0x20 is set.
-    constexpr std::uint64_t kHttps = text::load_le<8>("https://");
-    constexpr std::uint64_t kHttp = text::load_le<8>("http://\0");
-    const std::uint64_t head = text::load_le<8>(s.data());
-    std::size_t i = 0;
-    if ((head | 0x0000002020202020u) == kHttps)
-        i = 8;
-    else if (((head | 0x20202020u) & 0x00FFFFFFFFFFFFFFu) == kHttp)
-        i = 7;
-    else
+    if (n < 8 || (s[0] | 0x20) != 'h' || (s[1] | 0x20) != 't' || (s[2] | 0x20) != 't' || (s[3] | 0x20) != 'p')
         return false;
+    std::size_t i = 4;
+    if ((s[i] | 0x20) == 's') ++i;
+    if (n - i < 4 || s[i] != ':' || s[i + 1] != '/' || s[i + 2] != '/') return false;
+    i += 3;
     const std::size_t host_begin = i;
-    QuickHost h{};
+    std::uint8_t seen = 0;
 #if defined(__SSE2__)
-    if (n >= 16)
-        h = scan_quick_host_blocks(s, i);
-    else
+    i = skip_quick_host_blocks(s, i, seen);
 #endif
-        h = scan_quick_host_bytes(s, i, h);
-    i = h.stop;
-    if (i == host_begin) return false;
-    if (i < n) {
-        const std::uint8_t cls = kQuickClass[static_cast<unsigned char>(s[i])];
-        if (cls == kQuickColon) {
-            std::size_t digits = 0;
-            uint32_t port = 0;
-            for (++i; i < n && is_digit(s[i]); ++i, ++digits) port = port * 10 + unsigned(s[i] - '0');
-            if (digits > 5 || port > 65535) return false;
-            if (i < n && kQuickClass[static_cast<unsigned char>(s[i])] != kQuickEnd) return false;
-        } else if (cls != kQuickEnd) {
-            return false;
-        }
+    std::uint8_t cls = 0;
+    for (; i < n; ++i) {
+        cls = kQuickClass[static_cast<unsigned char>(s[i])];
+        if (!(cls & (kQuickLabel | kQuickHyphen))) break;
+        seen |= cls;
     }
-    const std::string_view host = s.substr(host_begin, h.stop - host_begin);
+    if (i < n && !(cls & (kQuickEnd | kQuickColon))) return false;
+    const std::string_view host = s.substr(host_begin, i - host_begin);
+    if (host.empty()) return false;
+    if (i < n && cls == kQuickColon) {
+        std::size_t digits = 0;
+        uint32_t port = 0;
+        for (++i; i < n && is_digit(s[i]); ++i, ++digits) port = port * 10 + unsigned(s[i] - '0');
+        if (digits > 5 || port > 65535) return false;
+        if (i < n && kQuickClass[static_cast<unsigned char>(s[i])] != kQuickEnd) return false;
+    }
     // "xn--" labels need the IDNA library.
-    if (h.hyphen && host.find("--") != std::string_view::npos) {
+    if ((seen & kQuickHyphen) && host.find("--") != std::string_view::npos) {
         for (std::size_t k = 0; k + 4 <= host.size(); ++k)
             if ((k == 0 || host[k - 1] == '.') && (host[k] | 0x20) == 'x' && (host[k + 1] | 0x20) == 'n' &&
                 host[k + 2] == '-' && host[k + 3] == '-')
@@ -611,11 +570,8 @@ bool is_plain_web_url(std::string_view s) noexcept {
     }
     // A last label (before one trailing dot) that starts with a digit may be
     // a number; one that starts otherwise, or is empty, is not.
-    if (host.back() != '.') {
-        const std::size_t first = h.last_dot == std::string_view::npos ? host_begin : h.last_dot + 1;
-        return !is_digit(s[first]);
-    }
-    const std::string_view domain = host.substr(0, host.size() - 1);
+    std::string_view domain = host;
+    if (domain.back() == '.') domain.remove_suffix(1);
     const std::size_t dot = domain.rfind('.');
     const std::string_view last = dot == std::string_view::npos ? domain : domain.substr(dot + 1);
     return last.empty() || !is_digit(last[0]);
