@@ -376,6 +376,20 @@ TEST(Parse, OnePassTagsAgreeWithTheGeneralReading) {
                                     std::string("<r><a\"b c\"></a\"b>x\"></r>"), std::string("<r><a'b c'></a'b></r>"),
                                     std::string("<r><a></a  ></r>"), std::string("<r><a></ab></r>")})
         EXPECT_EQ(events(doc, true), events(doc, false)) << doc;
+    // End tags against the open names: names around the 16-byte loads,
+    // near the end of the input, with quotes, blanks and near misses.
+    const std::string n15(15, 'n'), n16(16, 'n'), n17(17, 'n');
+    const std::string kTags[] = {"<a>", "</a>", "</a >", "</ab>", "<ab>", "</ab>", "<b:c>", "</b:c>", "</b:d>",
+                                 "<" + n15 + ">", "</" + n15 + ">", "<" + n16 + ">", "</" + n16 + ">",
+                                 "<" + n17 + ">", "</" + n17 + ">", "</" + n16.substr(1) + "m>", "<a\"x\">",
+                                 "</a\"x\">", "<q'y z'>", "</q'y>", "</>", "< >", "x", " ", "<e/>", "</a", "</"};
+    for (int round = 0; round < 30000; ++round) {
+        std::string doc = "<r>";
+        const std::size_t len = 1 + rng() % 12;
+        for (std::size_t i = 0; i < len; ++i) doc += kTags[rng() % std::size(kTags)];
+        if (rng() % 2) doc += "</r>";
+        ASSERT_EQ(events(doc, true), events(doc, false)) << doc;
+    }
 }
 
 TEST(Parse, RandomMarkupNeverBreaks) {

@@ -84,6 +84,30 @@ inline std::size_t find_byte(std::string_view in, std::size_t from, char c) noex
     return find_byte(in, from, in.size(), c);
 }
 
+// Offset of the first `c` at or after `from`, or npos: find_byte for the
+// short runs inside tags, where a library call costs more than the scan.
+inline std::size_t find_short(std::string_view in, std::size_t from, char c) noexcept {
+    std::size_t i = from;
+    const std::size_t n = in.size();
+#if defined(__SSE2__)
+    const __m128i want = _mm_set1_epi8(c);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
+        if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))))
+            return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+#endif
+    for (; i < n; ++i)
+        if (in[i] == c) return i;
+    return npos;
+}
+
+inline bool has_quote(std::string_view s) noexcept {
+    for (char c : s)
+        if (c == '"' || c == '\'') return true;
+    return false;
+}
+
 // Offset of the first occurrence of the three-byte marker `m` at or after
 // `from`, or npos.
 std::size_t find3(std::string_view in, std::size_t from, const char (&m)[4]) noexcept {
@@ -240,7 +264,7 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
         std::size_t key_local = 0;
         i = scan_name(in, i, kBlank | kEquals | kMarkup, key_local);
         if (i + 1 >= n || s[i] != '=' || !is_quote(s[i + 1])) return false;
-        const std::size_t close = find_byte(in, i + 2, s[i + 1]);
+        const std::size_t close = find_short(in, i + 2, s[i + 1]);
         if (close == npos) return false;
         const std::string_view key = in.substr(key_start, i - key_start);
         for (const RawAttr& a : t.attributes)
@@ -259,6 +283,38 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     e.local = local;
     e.attrs = in.substr(name_end, i - name_end);
     if (!empty) t.open.push_back(e.data);
+    return true;
+}
+
+// An end tag `</name>` for the open element whose name holds no quote
+// byte: nothing in it can be quoted, so the tag ends at the first '>', and
+// the name needs no trimming. Returns false, with the event untouched, for
+// anything else.
+inline bool read_plain_end(Tokenizer& t, std::size_t lt, Event& e) {
+    if (t.open.empty() || t.quoted_open != 0) return false;
+    const std::string_view in = t.in;
+    const std::string_view top = t.open.back();
+    const std::size_t len = top.size();
+    const std::size_t gt = lt + 2 + len;
+    if (gt >= in.size() || in[gt] != '>') return false;
+    const char* at = in.data() + lt + 2;
+#if defined(__SSE2__)
+    // The open name lies earlier in the input, so both 16-byte loads stay
+    // inside it when the end tag's does.
+    if (len < 16 && lt + 18 <= in.size()) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top.data()));
+        const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        if ((~same & ((1u << len) - 1)) != 0) return false;
+    } else
+#endif
+        if (std::memcmp(at, top.data(), len) != 0)
+        return false;
+    t.pos = gt + 1;
+    e.kind = EventKind::kEnd;
+    e.pos = lt;
+    e.data = std::string_view(at, len);
+    t.open.pop_back();
     return true;
 }
 
@@ -293,6 +349,7 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
             e.expected = t.open.back();
             return;
         }
+        if (t.quoted_open != 0 && has_quote(name)) --t.quoted_open;
         t.open.pop_back();
         e.kind = EventKind::kEnd;
         return;
@@ -306,7 +363,10 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     const std::size_t name_end = scan_name(content, 0, kBlank, e.local);
     e.data = content.substr(0, name_end);
     e.attrs = content.substr(name_end);
-    if (e.kind == EventKind::kStart) t.open.push_back(e.data);
+    if (e.kind == EventKind::kStart) {
+        t.open.push_back(e.data);
+        if (has_quote(e.data)) ++t.quoted_open;
+    }
     if (t.one_pass) {
         t.attributes.clear();
         AttrScan scan = scan_attributes(e.attrs, t.seen);
@@ -319,7 +379,7 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
 void read_cdata(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
     std::size_t close = find3(in, lt + 2, "]]>");
-    if (close == npos || !starts_at(in, lt + 1, "![CDATA[") || close < lt + 9) {
+    if (close == npos || close < lt + 9 || std::memcmp(in.data() + lt + 1, "![CDATA[", 8) != 0) {
         set_error(t, e, lt, ErrorKind::kCDataNotClosed);
         return;
     }
@@ -516,7 +576,8 @@ Event next_event(Tokenizer& t) {
         } else if (sel == '?') {
             if (read_pi(t, lt, e)) return e;
         } else {
-            if (!(t.one_pass && sel != '/' && read_plain_tag(t, lt, e))) read_tag(t, lt, e);
+            if (!(t.one_pass && (sel == '/' ? read_plain_end(t, lt, e) : read_plain_tag(t, lt, e))))
+                read_tag(t, lt, e);
             return e;
         }
         // A comment, declaration or instruction was skipped; keep reading.
