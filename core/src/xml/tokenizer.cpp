@@ -554,7 +554,10 @@ Event next_event(Tokenizer& t) {
                     continue;
                 }
             }
-            std::size_t lt = cached_find(in, t.next_lt, pos, '<');
+            // Texts between tags are short: the next '<' is looked for in
+            // place rather than through a library call.
+            if (t.next_lt != npos && t.next_lt < pos) t.next_lt = find_short(in, pos, '<');
+            std::size_t lt = t.next_lt;
             std::size_t amp = cached_find(in, t.next_amp, pos, '&');
             std::size_t end = lt < amp ? lt : amp;
             if (end == npos) end = n;
