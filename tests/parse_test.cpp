@@ -392,6 +392,45 @@ TEST(Parse, OnePassTagsAgreeWithTheGeneralReading) {
     }
 }
 
+// Names and keys are scanned sixteen bytes at a time, looking closely only
+// at bytes up to '/' and from ':' to '>'. Names mixing those with name bytes
+// and bytes beyond ASCII must end, and find their first colon, exactly where
+// a byte-by-byte reading says.
+TEST(Parse, NameScansMatchAByteByByteReading) {
+    using namespace adsieve::xml;
+    static constexpr std::string_view kBytes[] = {"a", "Z", "0", "-", ".", ";", "<", ":", "\xC3\xA9", "_", "?", "!"};
+    std::mt19937 rng(77);
+    for (int round = 0; round < 20000; ++round) {
+        std::string name;
+        const std::size_t len = 1 + rng() % 40;
+        for (std::size_t i = 0; i < len; ++i) name += kBytes[rng() % std::size(kBytes)];
+        // Names never start with '!' or '?' (other markup), and a plain key
+        // never with '<' either way it is read.
+        if (name[0] == '!' || name[0] == '?') name.insert(0, "n");
+        const std::size_t colon = name.find(':');
+        const std::size_t local = colon == std::string::npos ? 0 : colon + 1;
+        const char* ends[] = {"/>", ">", " />", "\t>", "\n k='1'>", "\r/>"};
+        const std::string doc = "<" + name + ends[rng() % std::size(ends)] + "</" + name + ">";
+        for (bool one_pass : {true, false}) {
+            Tokenizer t = make_tokenizer(doc);
+            t.one_pass = one_pass;
+            Event e = next_event(t);
+            ASSERT_TRUE(e.kind == EventKind::kStart || e.kind == EventKind::kEmpty) << doc;
+            ASSERT_EQ(e.data, name) << doc;
+            ASSERT_EQ(e.local, local) << doc;
+        }
+        // The same bytes as an attribute key.
+        const std::string tag = "<r " + name + "='v' b='w'/>";
+        Tokenizer t = make_tokenizer(tag);
+        t.one_pass = true;
+        Event e = next_event(t);
+        ASSERT_EQ(e.kind, EventKind::kEmpty) << tag;
+        ASSERT_EQ(t.attributes.size(), 2u) << tag;
+        EXPECT_EQ(t.attributes[0].key, name) << tag;
+        EXPECT_EQ(t.attributes[0].local, local) << tag;
+    }
+}
+
 TEST(Parse, RandomMarkupNeverBreaks) {
     // Short random documents over a markup-heavy alphabet: the reading must
     // end cleanly, and the root must hold at most what was opened.

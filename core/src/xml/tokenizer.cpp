@@ -31,14 +31,6 @@ constexpr std::array<unsigned char, 256> kByteClass = [] {
 inline unsigned char byte_class(char c) noexcept { return kByteClass[static_cast<unsigned char>(c)]; }
 inline bool is_blank(char c) noexcept { return byte_class(c) == kBlank; }
 
-#if defined(__SSE2__)
-// Mask of the four blanks among 16 bytes.
-inline __m128i blank_bytes(__m128i v) noexcept {
-    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-                        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-}
-#endif
-
 // Scans a name from `from` up to the first byte of class `stop` (or n);
 // blanks always stop it. `local` gets the offset just past the first ':'
 // relative to `from`, or 0.
@@ -47,22 +39,22 @@ inline std::size_t scan_name(std::string_view s, std::size_t from, unsigned char
     const std::size_t n = s.size();
     local = 0;
 #if defined(__SSE2__)
-    // Bytes that cannot occur stand in for the classes not asked for.
-    const __m128i eq = _mm_set1_epi8((stop & kEquals) ? '=' : ' ');
-    const bool markup = stop & kMarkup;
-    const __m128i gt = _mm_set1_epi8(markup ? '>' : ' '), slash = _mm_set1_epi8(markup ? '/' : ' ');
-    const __m128i dq = _mm_set1_epi8(markup ? '"' : ' '), sq = _mm_set1_epi8(markup ? '\'' : ' ');
+    // Every byte that can end a word, and the colon, lies up to '/' or from
+    // ':' to '>'. Those few are looked at one by one; name bytes (letters,
+    // digits, anything beyond ASCII) are passed over sixteen at a time.
+    const __m128i slash = _mm_set1_epi8('/'), colon = _mm_set1_epi8(':'), four = _mm_set1_epi8(4);
     for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-        const __m128i stops = _mm_or_si128(
-            _mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq)),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, slash)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq))));
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(stops));
-        const unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
-        const unsigned before_end = ends ? (ends & (0u - ends)) - 1 : 0xFFFFu;  // bytes before the first end
-        if (local == 0 && (colons & before_end)) local = i + static_cast<std::size_t>(__builtin_ctz(colons)) - from + 1;
-        if (ends) return i + static_cast<std::size_t>(__builtin_ctz(ends));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        const __m128i from_colon = _mm_sub_epi8(v, colon);
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, slash), v),
+                         _mm_cmpeq_epi8(_mm_min_epu8(from_colon, four), from_colon))));
+        for (; mask != 0; mask &= mask - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            const unsigned char k = byte_class(s[at]);
+            if (k & stop) return at;
+            if (k == kColon && local == 0) local = at - from + 1;
+        }
     }
 #endif
     for (; i < n; ++i) {
@@ -255,7 +247,8 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     if (i == lt + 1 || i >= n || is_quote(s[i])) return false;
     const std::size_t name_end = i;
     t.attributes.clear();
-    for (;;) {
+    // Most tags end right after the name. Here i < n.
+    while (s[i] != '>' && s[i] != '/') {
         while (i < n && is_blank(s[i])) ++i;
         if (i >= n) return false;
         if (s[i] == '>' || s[i] == '/') break;
@@ -271,6 +264,7 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
             if (a.key == key) return false;
         t.attributes.push_back(RawAttr{key, in.substr(i + 2, close - i - 2), key_local});
         i = close + 1;
+        if (i >= n) return false;
     }
     // At '>' or '/': an empty tag needs "/>" right away.
     const bool empty = s[i] == '/';
