@@ -210,7 +210,8 @@ Document parse(std::string_view input) {
     // Appends the element and its attributes; returns its index.
     auto make_node = [&](const xml::Event& e) {
         const std::size_t at = nodes.size();
-        Node& n = nodes.push(tok.attributes.size());
+        // Most elements have no attributes: their slot count is known.
+        Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
         n.set_name(e.data.substr(e.local));
         if (!tok.attributes.empty()) {
             Attr* out = NodeList::attrs_of(n);
