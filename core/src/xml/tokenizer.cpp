@@ -247,6 +247,9 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     if (i == lt + 1 || i >= n || is_quote(s[i])) return false;
     const std::size_t name_end = i;
     t.attributes.clear();
+    // One bit for each key read, chosen by its length and last byte: keys
+    // are compared only when their bit is already set.
+    std::uint64_t keys_seen = 0;
     // Most tags end right after the name. Here i < n.
     while (s[i] != '>' && s[i] != '/') {
         while (i < n && is_blank(s[i])) ++i;
@@ -260,8 +263,12 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
         const std::size_t close = find_short(in, i + 2, s[i + 1]);
         if (close == npos) return false;
         const std::string_view key = in.substr(key_start, i - key_start);
-        for (const RawAttr& a : t.attributes)
-            if (a.key == key) return false;
+        const std::uint64_t bit = std::uint64_t{1} << ((key.size() * 7 + static_cast<unsigned char>(s[i - 1])) & 63);
+        if (keys_seen & bit) {
+            for (const RawAttr& a : t.attributes)
+                if (a.key == key) return false;
+        }
+        keys_seen |= bit;
         t.attributes.push_back(RawAttr{key, in.substr(i + 2, close - i - 2), key_local});
         i = close + 1;
         if (i >= n) return false;
