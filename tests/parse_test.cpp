@@ -401,6 +401,59 @@ TEST(Parse, OnePassTagsAgreeWithTheGeneralReading) {
                                     std::string("<r><a\"b c\"></a\"b>x\"></r>"), std::string("<r><a'b c'></a'b></r>"),
                                     std::string("<r><a></a  ></r>"), std::string("<r><a></ab></r>")})
         EXPECT_EQ(events(doc, true), events(doc, false)) << doc;
+    // End tags against the open names: names around the 16-byte loads,
+    // near the end of the input, with quotes, blanks and near misses.
+    const std::string n15(15, 'n'), n16(16, 'n'), n17(17, 'n');
+    const std::string kTags[] = {"<a>", "</a>", "</a >", "</ab>", "<ab>", "</ab>", "<b:c>", "</b:c>", "</b:d>",
+                                 "<" + n15 + ">", "</" + n15 + ">", "<" + n16 + ">", "</" + n16 + ">",
+                                 "<" + n17 + ">", "</" + n17 + ">", "</" + n16.substr(1) + "m>", "<a\"x\">",
+                                 "</a\"x\">", "<q'y z'>", "</q'y>", "</>", "< >", "x", " ", "<e/>", "</a", "</"};
+    for (int round = 0; round < 30000; ++round) {
+        std::string doc = "<r>";
+        const std::size_t len = 1 + rng() % 12;
+        for (std::size_t i = 0; i < len; ++i) doc += kTags[rng() % std::size(kTags)];
+        if (rng() % 2) doc += "</r>";
+        ASSERT_EQ(events(doc, true), events(doc, false)) << doc;
+    }
+}
+
+// Names and keys are scanned sixteen bytes at a time, looking closely only
+// at bytes up to '/' and from ':' to '>'. Names mixing those with name bytes
+// and bytes beyond ASCII must end, and find their first colon, exactly where
+// a byte-by-byte reading says.
+TEST(Parse, NameScansMatchAByteByByteReading) {
+    using namespace adsieve::xml;
+    static constexpr std::string_view kBytes[] = {"a", "Z", "0", "-", ".", ";", "<", ":", "\xC3\xA9", "_", "?", "!"};
+    std::mt19937 rng(77);
+    for (int round = 0; round < 20000; ++round) {
+        std::string name;
+        const std::size_t len = 1 + rng() % 40;
+        for (std::size_t i = 0; i < len; ++i) name += kBytes[rng() % std::size(kBytes)];
+        // Names never start with '!' or '?' (other markup), and a plain key
+        // never with '<' either way it is read.
+        if (name[0] == '!' || name[0] == '?') name.insert(0, "n");
+        const std::size_t colon = name.find(':');
+        const std::size_t local = colon == std::string::npos ? 0 : colon + 1;
+        const char* ends[] = {"/>", ">", " />", "\t>", "\n k='1'>", "\r/>"};
+        const std::string doc = "<" + name + ends[rng() % std::size(ends)] + "</" + name + ">";
+        for (bool one_pass : {true, false}) {
+            Tokenizer t = make_tokenizer(doc);
+            t.one_pass = one_pass;
+            Event e = next_event(t);
+            ASSERT_TRUE(e.kind == EventKind::kStart || e.kind == EventKind::kEmpty) << doc;
+            ASSERT_EQ(e.data, name) << doc;
+            ASSERT_EQ(e.local, local) << doc;
+        }
+        // The same bytes as an attribute key.
+        const std::string tag = "<r " + name + "='v' b='w'/>";
+        Tokenizer t = make_tokenizer(tag);
+        t.one_pass = true;
+        Event e = next_event(t);
+        ASSERT_EQ(e.kind, EventKind::kEmpty) << tag;
+        ASSERT_EQ(t.attributes.size(), 2u) << tag;
+        EXPECT_EQ(t.attributes[0].key, name) << tag;
+        EXPECT_EQ(t.attributes[0].local, local) << tag;
+    }
 }
 
 TEST(Parse, RandomMarkupNeverBreaks) {

@@ -108,6 +108,7 @@ struct Builder {
 
     // Adds a non-empty piece to the innermost element's text. `stable` pieces
     // (in the input or static) may be kept as a view while they are alone.
+    // The usual case, an element's only piece, is handled in place.
     void add_piece(std::string_view piece, bool stable) {
         OpenElement& o = open.back();
         if (o.state == OpenElement::kNoText && stable) {
@@ -115,6 +116,10 @@ struct Builder {
             o.state = OpenElement::kViewed;
             return;
         }
+        add_joined(o, piece);
+    }
+    // Kept out of line, so that the usual case above is inlined where it is used.
+    [[gnu::noinline]] void add_joined(OpenElement& o, std::string_view piece) {
         join(o);
         scratch.append(piece);
     }
@@ -209,7 +214,8 @@ Document parse(std::string_view input) {
     // Appends the element and its attributes; returns its index.
     auto make_node = [&](const xml::Event& e) {
         const std::size_t at = nodes.size();
-        Node& n = nodes.push(tok.attributes.size());
+        // Most elements have no attributes: their slot count is known.
+        Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
         n.set_name(e.data.substr(e.local));
         if (!tok.attributes.empty()) {
             Attr* out = NodeList::attrs_of(n);

@@ -32,14 +32,6 @@ constexpr std::array<unsigned char, 256> kByteClass = [] {
 inline unsigned char byte_class(char c) noexcept { return kByteClass[static_cast<unsigned char>(c)]; }
 inline bool is_blank(char c) noexcept { return byte_class(c) == kBlank; }
 
-#if defined(__SSE2__)
-// Mask of the four blanks among 16 bytes.
-inline __m128i blank_bytes(__m128i v) noexcept {
-    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-                        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-}
-#endif
-
 // Scans a name from `from` up to the first byte of class `stop` (or n);
 // blanks always stop it. `local` gets the offset just past the first ':'
 // relative to `from`, or 0.
@@ -48,22 +40,22 @@ inline std::size_t scan_name(std::string_view s, std::size_t from, unsigned char
     const std::size_t n = s.size();
     local = 0;
 #if defined(__SSE2__)
-    // Bytes that cannot occur stand in for the classes not asked for.
-    const __m128i eq = _mm_set1_epi8((stop & kEquals) ? '=' : ' ');
-    const bool markup = stop & kMarkup;
-    const __m128i gt = _mm_set1_epi8(markup ? '>' : ' '), slash = _mm_set1_epi8(markup ? '/' : ' ');
-    const __m128i dq = _mm_set1_epi8(markup ? '"' : ' '), sq = _mm_set1_epi8(markup ? '\'' : ' ');
+    // Every byte that can end a word, and the colon, lies up to '/' or from
+    // ':' to '>'. Those few are looked at one by one; name bytes (letters,
+    // digits, anything beyond ASCII) are passed over sixteen at a time.
+    const __m128i slash = _mm_set1_epi8('/'), colon = _mm_set1_epi8(':'), four = _mm_set1_epi8(4);
     for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-        const __m128i stops = _mm_or_si128(
-            _mm_or_si128(blank_bytes(v), _mm_cmpeq_epi8(v, eq)),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, slash)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq))));
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(stops));
-        const unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
-        const unsigned before_end = ends ? (ends & (0u - ends)) - 1 : 0xFFFFu;  // bytes before the first end
-        if (local == 0 && (colons & before_end)) local = i + static_cast<std::size_t>(__builtin_ctz(colons)) - from + 1;
-        if (ends) return i + static_cast<std::size_t>(__builtin_ctz(ends));
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        const __m128i from_colon = _mm_sub_epi8(v, colon);
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, slash), v),
+                         _mm_cmpeq_epi8(_mm_min_epu8(from_colon, four), from_colon))));
+        for (; mask != 0; mask &= mask - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            const unsigned char k = byte_class(s[at]);
+            if (k & stop) return at;
+            if (k == kColon && local == 0) local = at - from + 1;
+        }
     }
 #endif
     for (; i < n; ++i) {
@@ -83,6 +75,30 @@ inline std::size_t find_byte(std::string_view in, std::size_t from, std::size_t 
 
 inline std::size_t find_byte(std::string_view in, std::size_t from, char c) noexcept {
     return find_byte(in, from, in.size(), c);
+}
+
+// Offset of the first `c` at or after `from`, or npos: find_byte for the
+// short runs inside tags, where a library call costs more than the scan.
+inline std::size_t find_short(std::string_view in, std::size_t from, char c) noexcept {
+    std::size_t i = from;
+    const std::size_t n = in.size();
+#if defined(__SSE2__)
+    const __m128i want = _mm_set1_epi8(c);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + i));
+        if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))))
+            return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+#endif
+    for (; i < n; ++i)
+        if (in[i] == c) return i;
+    return npos;
+}
+
+inline bool has_quote(std::string_view s) noexcept {
+    for (char c : s)
+        if (c == '"' || c == '\'') return true;
+    return false;
 }
 
 // Offset of the first occurrence of the three-byte marker `m` at or after
@@ -232,7 +248,11 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     if (i == lt + 1 || i >= n || is_quote(s[i])) return false;
     const std::size_t name_end = i;
     t.attributes.clear();
-    for (;;) {
+    // One bit for each key read, chosen by its length and last byte: keys
+    // are compared only when their bit is already set.
+    std::uint64_t keys_seen = 0;
+    // Most tags end right after the name. Here i < n.
+    while (s[i] != '>' && s[i] != '/') {
         while (i < n && is_blank(s[i])) ++i;
         if (i >= n) return false;
         if (s[i] == '>' || s[i] == '/') break;
@@ -241,13 +261,18 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
         std::size_t key_local = 0;
         i = scan_name(in, i, kBlank | kEquals | kMarkup, key_local);
         if (i + 1 >= n || s[i] != '=' || !is_quote(s[i + 1])) return false;
-        const std::size_t close = find_byte(in, i + 2, s[i + 1]);
+        const std::size_t close = find_short(in, i + 2, s[i + 1]);
         if (close == npos) return false;
         const std::string_view key = in.substr(key_start, i - key_start);
-        for (const RawAttr& a : t.attributes)
-            if (a.key == key) return false;
+        const std::uint64_t bit = std::uint64_t{1} << ((key.size() * 7 + static_cast<unsigned char>(s[i - 1])) & 63);
+        if (keys_seen & bit) {
+            for (const RawAttr& a : t.attributes)
+                if (a.key == key) return false;
+        }
+        keys_seen |= bit;
         t.attributes.push_back(RawAttr{key, in.substr(i + 2, close - i - 2), key_local});
         i = close + 1;
+        if (i >= n) return false;
     }
     // At '>' or '/': an empty tag needs "/>" right away.
     const bool empty = s[i] == '/';
@@ -260,6 +285,38 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     e.local = local;
     e.attrs = in.substr(name_end, i - name_end);
     if (!empty) t.open.push_back(e.data);
+    return true;
+}
+
+// An end tag `</name>` for the open element whose name holds no quote
+// byte: nothing in it can be quoted, so the tag ends at the first '>', and
+// the name needs no trimming. Returns false, with the event untouched, for
+// anything else.
+inline bool read_plain_end(Tokenizer& t, std::size_t lt, Event& e) {
+    if (t.open.empty() || t.quoted_open != 0) return false;
+    const std::string_view in = t.in;
+    const std::string_view top = t.open.back();
+    const std::size_t len = top.size();
+    const std::size_t gt = lt + 2 + len;
+    if (gt >= in.size() || in[gt] != '>') return false;
+    const char* at = in.data() + lt + 2;
+#if defined(__SSE2__)
+    // The open name lies earlier in the input, so both 16-byte loads stay
+    // inside it when the end tag's does.
+    if (len < 16 && lt + 18 <= in.size()) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top.data()));
+        const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        if ((~same & ((1u << len) - 1)) != 0) return false;
+    } else
+#endif
+        if (std::memcmp(at, top.data(), len) != 0)
+        return false;
+    t.pos = gt + 1;
+    e.kind = EventKind::kEnd;
+    e.pos = lt;
+    e.data = std::string_view(at, len);
+    t.open.pop_back();
     return true;
 }
 
@@ -294,6 +351,7 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
             e.expected = t.open.back();
             return;
         }
+        if (t.quoted_open != 0 && has_quote(name)) --t.quoted_open;
         t.open.pop_back();
         e.kind = EventKind::kEnd;
         return;
@@ -307,7 +365,10 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
     const std::size_t name_end = scan_name(content, 0, kBlank, e.local);
     e.data = content.substr(0, name_end);
     e.attrs = content.substr(name_end);
-    if (e.kind == EventKind::kStart) t.open.push_back(e.data);
+    if (e.kind == EventKind::kStart) {
+        t.open.push_back(e.data);
+        if (has_quote(e.data)) ++t.quoted_open;
+    }
     if (t.one_pass) {
         t.attributes.clear();
         AttrScan scan = scan_attributes(e.attrs, t.seen);
@@ -320,7 +381,7 @@ void read_tag(Tokenizer& t, std::size_t lt, Event& e) {
 void read_cdata(Tokenizer& t, std::size_t lt, Event& e) {
     std::string_view in = t.in;
     std::size_t close = find3(in, lt + 2, "]]>");
-    if (close == npos || !starts_at(in, lt + 1, "![CDATA[") || close < lt + 9) {
+    if (close == npos || close < lt + 9 || std::memcmp(in.data() + lt + 1, "![CDATA[", 8) != 0) {
         set_error(t, e, lt, ErrorKind::kCDataNotClosed);
         return;
     }
@@ -495,7 +556,10 @@ Event next_event(Tokenizer& t) {
                     continue;
                 }
             }
-            std::size_t lt = cached_find(in, t.next_lt, pos, '<');
+            // Texts between tags are short: the next '<' is looked for in
+            // place rather than through a library call.
+            if (t.next_lt != npos && t.next_lt < pos) t.next_lt = find_short(in, pos, '<');
+            std::size_t lt = t.next_lt;
             std::size_t amp = cached_find(in, t.next_amp, pos, '&');
             std::size_t end = lt < amp ? lt : amp;
             if (end == npos) end = n;
@@ -517,7 +581,8 @@ Event next_event(Tokenizer& t) {
         } else if (sel == '?') {
             if (read_pi(t, lt, e)) return e;
         } else {
-            if (!(t.one_pass && sel != '/' && read_plain_tag(t, lt, e))) read_tag(t, lt, e);
+            if (!(t.one_pass && (sel == '/' ? read_plain_end(t, lt, e) : read_plain_tag(t, lt, e))))
+                read_tag(t, lt, e);
             return e;
         }
         // A comment, declaration or instruction was skipped; keep reading.

@@ -89,7 +89,12 @@ struct Tokenizer {
     // VT, FF, CR) that runs up to markup is passed over without an event.
     bool blank_text = true;
     std::vector<std::string_view> open;  // names of open start tags
-    // When set, plain start and empty tags are read in one pass, and every
+    // How many of them hold a quote byte (only the general reading makes
+    // such names). While there are none, an end tag that repeats the open
+    // name followed by '>' is read by one comparison.
+    std::size_t quoted_open = 0;
+    // When set, plain start and empty tags, and end tags that repeat the open
+    // name exactly, are read in one pass, and every
     // start and empty tag comes with its accepted attributes in
     // `attributes`: the list next_attribute would yield for its attribute
     // text. The events are the same either way.
