@@ -191,54 +191,66 @@ std::string bounded_path(std::string_view prefix, const PathRef& path) {
     return bounded_path(out, std::string_view());
 }
 
-std::string_view Report::store_path(const PathArg& path) {
-    // Only what is kept goes into the arena: a path that has to be
-    // shortened is written elsewhere first.
-    auto room = [this](std::size_t size) { return static_cast<char*>(paths.allocate(size, 1)); };
-    auto kept = [&](std::string_view text) -> std::string_view {
-        char* out = room(text.size());
-        if (!text.empty()) std::memcpy(out, text.data(), text.size());
-        return {out, text.size()};
-    };
-    if (path.ref) {
-        // Most paths are written on the stack, checked and copied; a very
-        // long one is built aside.
-        constexpr std::size_t kOnStack = 4096;
-        const std::size_t size = path_size(path_prefix, *path.ref);
-        if (size > kOnStack) return kept(bounded_path(path_prefix, *path.ref));
-        char buf[kOnStack];
-        write_path(path_prefix, *path.ref, buf, size);
-        const std::string_view whole(buf, size);
-        // A path of at most kPathSegments bytes cannot hold more separators.
-        if (size <= kPathSegments || slashes_upto(whole, kPathSegments + 1) <= kPathSegments) return kept(whole);
-        return kept(bounded_path(whole, std::string_view()));
-    }
-    const std::string_view head = path_prefix, tail = path.text;
-    const std::size_t in_head = slashes_upto(head, kPathSegments + 1);
-    if (in_head + slashes_upto(tail, kPathSegments + 1 - std::min(in_head, kPathSegments + 1)) > kPathSegments)
-        return kept(bounded_path(head, tail));
-    char* out = room(head.size() + tail.size());
-    if (!head.empty()) std::memcpy(out, head.data(), head.size());
-    if (!tail.empty()) std::memcpy(out + head.size(), tail.data(), tail.size());
-    return {out, head.size() + tail.size()};
+namespace {
+
+// Shortens the path of `size` bytes at `s` where it lies, as bounded_path
+// would, when it holds more than kPathSegments separators; its new size, or
+// none when the short form would not fit in the same bytes.
+std::optional<std::size_t> bound_in_place(char* s, std::size_t size) {
+    // A path of at most kPathSegments bytes cannot hold more separators.
+    if (size <= kPathSegments || slashes_upto({s, size}, kPathSegments + 1) <= kPathSegments) return size;
+    std::size_t seen = 0, cut_front = 0;
+    for (std::size_t i = 0; seen <= kPathHead; ++i)
+        if (s[i] == '/' && seen++ == kPathHead) cut_front = i;
+    std::size_t cut_back = size, found = 0;
+    while (found < kPathTail)
+        if (s[--cut_back] == '/') ++found;
+    constexpr std::string_view kCut = "/...";
+    if (cut_back < cut_front + kCut.size()) return std::nullopt;
+    std::memmove(s + cut_front + kCut.size(), s + cut_back, size - cut_back);
+    std::memcpy(s + cut_front, kCut.data(), kCut.size());
+    return cut_front + kCut.size() + (size - cut_back);
 }
 
-void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
-                 std::optional<Position> at) {
+}  // namespace
+
+std::string_view Report::store_path(const PathArg& path) {
+    // The path is written straight into the arena and shortened there; a
+    // very long one is built aside and only its short form is kept.
+    constexpr std::size_t kInPlace = 4096;
+    const std::size_t size =
+        path.ref ? path_size(path_prefix, *path.ref) : path_prefix.size() + path.text.size();
+    if (size <= kInPlace) {
+        char* out = static_cast<char*>(paths.allocate(size, 1));
+        if (path.ref) {
+            write_path(path_prefix, *path.ref, out, size);
+        } else {
+            if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
+            if (!path.text.empty()) std::memcpy(out + path_prefix.size(), path.text.data(), path.text.size());
+        }
+        if (auto kept = bound_in_place(out, size)) return {out, *kept};
+        return paths.copy(bounded_path(std::string_view(out, size), std::string_view()));
+    }
+    return paths.copy(path.ref ? bounded_path(path_prefix, *path.ref) : bounded_path(path_prefix, path.text));
+}
+
+std::optional<std::string_view> Report::add(const Rule& r, std::string_view message, std::string_view spec_ref,
+                                            Severity s, const PathArg& path, std::optional<Position> at) {
     switch (s) {
-        case Severity::Off: return;
+        case Severity::Off: return std::nullopt;
         case Severity::Error: ++errors; break;
         case Severity::Warning: ++warnings; break;
         case Severity::Info: ++infos; break;
     }
     if (ctx.max_issues != 0 && issues.size() >= ctx.max_issues) {
         truncated = true;
-        return;
+        return std::nullopt;
     }
     // Room for a document's usual few findings in one allocation.
     if (issues.empty()) issues.reserve(ctx.max_issues != 0 && ctx.max_issues < 16 ? ctx.max_issues : 16);
     std::optional<std::string_view> text;
-    if (path.ref || path.present || !path_prefix.empty()) text = store_path(path);
+    if (path.recorded) text = path.text;
+    else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path);
     Issue& is = issues.emplace_back();
     is.path = text;
     if (at) {
@@ -249,6 +261,7 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
     is.message = message;
     is.spec_ref = spec_ref;
     is.severity = s;
+    return text;
 }
 
 }  // namespace adsieve

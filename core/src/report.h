@@ -138,12 +138,21 @@ struct PathArg {
     const PathRef* ref = nullptr;
     std::string_view text;  // when there is no chain
     bool present = false;
+    bool recorded = false;  // text is a path this report has already kept
     PathArg(std::nullopt_t) {}
     PathArg(const PathRef& r) : ref(&r), present(true) {}
     PathArg(const WalkPath& w);  // in walk.h
     PathArg(const std::string& s) : text(s), present(true) {}
     PathArg(std::string_view s) : text(s), present(true) {}
     PathArg(const char* s) : text(s), present(true) {}
+
+    // The path a finding of the same report was recorded with (what the
+    // report returned for it), shared as it is.
+    static PathArg same_as(std::string_view kept) {
+        PathArg p(kept);
+        p.recorded = true;
+        return p;
+    }
 };
 
 // Paths of more than kPathSegments element segments keep their first
@@ -179,18 +188,23 @@ struct Report {
 
     explicit Report(const ValidationContext& c) : ctx(c) {}
 
-    void operator()(const Rule& r, PathArg path, const Node* at) {
-        add(r, r.message, r.spec_ref, ctx.resolve(r), path, position(at));
+    // Each returns the path the finding was recorded with, for further
+    // findings at the same place (PathArg::same_as); none when nothing was
+    // recorded or the finding has no path.
+    std::optional<std::string_view> operator()(const Rule& r, PathArg path, const Node* at) {
+        return add(r, r.message, r.spec_ref, ctx.resolve(r), path, position(at));
     }
-    void operator()(const RuleVariant& v, PathArg path, const Node* at) {
-        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), path, position(at));
+    std::optional<std::string_view> operator()(const RuleVariant& v, PathArg path, const Node* at) {
+        return add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), path, position(at));
     }
-    void operator()(const Rule& r, PathArg path, Position at) { add(r, r.message, r.spec_ref, ctx.resolve(r), path, at); }
+    std::optional<std::string_view> operator()(const Rule& r, PathArg path, Position at) {
+        return add(r, r.message, r.spec_ref, ctx.resolve(r), path, at);
+    }
     // Findings that an override can re-grade but not switch off: off reports
     // them at the rule's default severity.
-    void unmutable(const Rule& r, PathArg path, const Node* at) {
+    std::optional<std::string_view> unmutable(const Rule& r, PathArg path, const Node* at) {
         Severity s = ctx.resolve(r);
-        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, path, position(at));
+        return add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, path, position(at));
     }
 
     // True when a finding of this rule would be recorded, so a caller can
@@ -202,7 +216,7 @@ private:
         if (!n) return std::nullopt;
         return Position{n->line, n->col};
     }
-    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
+    std::optional<std::string_view> add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
              std::optional<Position> at);
     std::string_view store_path(const PathArg& path);
     // The first block of the path arena holds a document's usual findings.

@@ -3,7 +3,10 @@
 // up instead of being rebuilt for every node.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +42,7 @@ public:
 
     // The visited node's path below the start node ("" for the start node
     // itself); valid until the walk moves on.
-    const std::string& tail() const { return current_ ? path_ : build_tail(); }
+    std::string_view tail() const { return current_ ? std::string_view(text_, len_) : build_tail(); }
     // The visited node's whole path, as a parent of further segments.
     const PathRef& ref() const noexcept { return ref_; }
     operator const PathRef&() const noexcept { return ref_; }
@@ -48,18 +51,17 @@ private:
     template <class Visit>
     friend void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit);
 
-    const std::string& build_tail() const {
+    std::string_view build_tail() const {
         // The open ancestors' paths first, each from its parent's.
         for (; built_ < frames_.size(); ++built_) {
-            const Frame& parent = frames_[built_ - 1];
-            path_.resize(parent.path_len);
+            len_ = frames_[built_ - 1].path_len;
             append(*frames_[built_].node, frames_[built_].index);
-            frames_[built_].path_len = path_.size();
+            frames_[built_].path_len = len_;
         }
-        path_.resize(frames_.back().path_len);
+        len_ = frames_.back().path_len;
         append(*visiting_, visiting_index_);
         current_ = true;
-        return path_;
+        return {text_, len_};
     }
 
     struct Frame {
@@ -70,24 +72,58 @@ private:
         std::size_t path_len;     // length of this node's path, once built
     };
 
-    // Appends the segment of `child`, child k of its parent.
+    // Appends the segment of `child`, child k of its parent: "/name" or
+    // "/name[k]".
     void append(const Node& child, std::size_t k) const {
-        const PathRef segment{nullptr, child.name(), k, nullptr,
-                              seg_ == Segment::NameIndex ? PathRef::Kind::NameIndex : PathRef::Kind::Name};
-        const std::size_t at = path_.size(), size = segment_size(segment);
-        path_.resize(at + size);
-        write_segment(segment, path_.data() + at + size);
+        const std::string_view name = child.name();
+        char* p = reserve(name.size() + 24);
+        *p++ = '/';
+        if (!name.empty()) std::memcpy(p, name.data(), name.size());
+        p += name.size();
+        if (seg_ == Segment::NameIndex) {
+            *p++ = '[';
+            if (k < 10) {
+                *p++ = static_cast<char>('0' + k);
+            } else {
+                char digits[20];
+                char* d = digits + sizeof digits;
+                for (; k != 0; k /= 10) *--d = static_cast<char>('0' + k % 10);
+                const auto n = static_cast<std::size_t>(digits + sizeof digits - d);
+                std::memcpy(p, d, n);
+                p += n;
+            }
+            *p++ = ']';
+        }
+        len_ = static_cast<std::size_t>(p - text_);
+    }
+    // Room for n more bytes after the text; where they start.
+    char* reserve(std::size_t n) const {
+        if (cap_ - len_ < n) {
+            const std::size_t cap = std::max(2 * cap_, len_ + n);
+            auto bigger = std::make_unique_for_overwrite<char[]>(cap);
+            if (len_ != 0) std::memcpy(bigger.get(), text_, len_);
+            heap_ = std::move(bigger);
+            text_ = heap_.get();
+            cap_ = cap;
+        }
+        return text_ + len_;
     }
 
     PathRef ref_;
-    mutable std::string path_;
     Segment seg_;
+    // The text of paths built so far: on the walk's stack while short, then
+    // in a block that only grows.
+    mutable char local_[192];
+    mutable std::unique_ptr<char[]> heap_;
+    mutable char* text_ = local_;
+    mutable std::size_t len_ = 0;
+    mutable std::size_t cap_ = sizeof local_;
     // frames_[0] is the walk's start node; frames_[i] for i > 0 is child
     // frames_[i].index of frames_[i - 1]. The paths of frames_[0, built_) are
     // known (frames_[0]'s is empty).
     mutable std::vector<Frame> frames_;
     mutable std::size_t built_ = 1;
-    mutable bool current_ = true;  // path_ holds the visited node's path
+    mutable bool current_ = true;  // the text holds the visited node's path
     const Node* visiting_ = nullptr;  // the visited node, below the start node
     std::size_t visiting_index_ = 0;  // its index among its parent's children
 };
@@ -132,7 +168,7 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
         if (s == Step::Into && child.has_children()) {
             // `top` is not used past this point.
             const bool known = wp.current_ && wp.built_ == stack.size();
-            stack.push_back({&child, child.first_child(), 0, k, known ? wp.path_.size() : 0});
+            stack.push_back({&child, child.first_child(), 0, k, known ? wp.len_ : 0});
             if (known) wp.built_ = stack.size();
         }
     }
