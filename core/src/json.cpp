@@ -260,6 +260,16 @@ JsonText write_json(const ValidationResult& result) {
         const std::size_t before = out.size();
         if (parts) {
             repeat(out, parts->before, parts->before_len);
+        } else if (is.texts_plain) {
+            const std::string_view severity = severity_word(is.severity);
+            out.room(is.id.size() + severity.size() + is.message.size() + 48);
+            out.put("{\"id\":\"");
+            out.put(is.id);
+            out.put("\",\"severity\":\"");
+            out.put(severity);
+            out.put("\",\"message\":\"");
+            out.put(is.message);
+            out.put("\",\"path\":");
         } else {
             out.append("{\"id\":");
             write_escaped(out, is.id);
@@ -277,16 +287,30 @@ JsonText write_json(const ValidationResult& result) {
         } else {
             last_path = is.path;
             last_at = out.size();
-            write_escaped(out, *is.path);
+            if (is.path_plain) {
+                out.room(is.path->size() + 2);
+                out.put('"');
+                out.put(*is.path);
+                out.put('"');
+            } else {
+                write_escaped(out, *is.path);
+            }
             last_len = out.size() - last_at;
         }
         if (parts) {
             repeat(out, parts->after, parts->after_len);
         } else {
             const std::size_t after = out.size();
-            out.append(",\"spec_ref\":");
-            write_escaped(out, is.spec_ref);
-            out.append(",\"line\":");
+            if (is.texts_plain) {
+                out.room(is.spec_ref.size() + 24);
+                out.put(",\"spec_ref\":\"");
+                out.put(is.spec_ref);
+                out.put("\",\"line\":");
+            } else {
+                out.append(",\"spec_ref\":");
+                write_escaped(out, is.spec_ref);
+                out.append(",\"line\":");
+            }
             fixed.keep(is, before, before_len, after, out.size() - after);
         }
         // Two numbers of at most ten digits and what is between them.
