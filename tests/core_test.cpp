@@ -392,6 +392,115 @@ TEST(Report, PathsStayValidInTheArena) {
     EXPECT_EQ(std::count(want[1].begin(), want[1].end(), '/'), 64);
 }
 
+// A kept path is written into the arena, scanned once for its separators and
+// for bytes the JSON escapes, and shortened where it lies. Random paths (any
+// byte, empty segments, every length around the bound, with and without an
+// embedding prefix) must come out as the slow reading makes them, and their
+// JSON as the escaping writer makes it.
+TEST(Report, PathsAreScannedAndShortenedWhereTheyAreKept) {
+    static_assert(json_plain("IAB VAST 2.0 \u00a72") && !json_plain("a\"b") && !json_plain("\\") &&
+                  !json_plain(std::string_view("\x1f", 1)));
+    EXPECT_TRUE(rule::vast_macro_unknown.plain);
+    EXPECT_FALSE(rule::vast_vpaid_apiframework.plain);  // its message quotes a value
+
+    std::srand(7);
+    const std::string alphabet = std::string("/////ab\"\\\t\x01\x7f\xc2\xa7", 14) + std::string(1, '\0');
+    ValidationContext ctx;
+    Report report(ctx);
+    std::vector<std::string> whole;
+    for (int i = 0; i < 3000; ++i) {
+        report.path_prefix = i % 4 == 0 ? std::string_view("/P\"/Q") : i % 4 == 1 ? "/P" : "";
+        const std::size_t len = i % 50 == 0 ? 4000 + std::rand() % 200 : std::rand() % 300;
+        std::string text;
+        for (std::size_t k = 0; k < len; ++k)
+            text += i % 3 == 0 ? alphabet[std::rand() % alphabet.size()] : "/ab"[std::rand() % 3];
+        const Rule& r = i % 5 == 0 ? rule::vast_vpaid_apiframework : rule::vast_macro_unknown;
+        const auto kept = report(r, text, nullptr);
+        whole.push_back(std::string(report.path_prefix) + text);
+        // A second finding at the same place shares the text.
+        if (i % 7 == 0) {
+            ASSERT_TRUE(kept);
+            report(rule::vast_click_tracking_https, PathArg::same_as(*kept), nullptr);
+            EXPECT_EQ(report.issues.back().path->data(), kept->data());
+            whole.push_back(whole.back());
+        }
+    }
+    ValidationResult result;
+    result.issues = report.issues;
+    result.errors = report.errors;
+    result.warnings = report.warnings;
+    result.infos = report.infos;
+    std::string want = "{\"version\":null,\"issues\":[";
+    ASSERT_EQ(result.issues.size(), whole.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        const Issue& is = result.issues[i];
+        ASSERT_TRUE(is.path);
+        EXPECT_EQ(*is.path, bounded_path(whole[i], "")) << i;
+        if (is.path_plain) {
+            EXPECT_TRUE(json_plain(*is.path)) << i;
+        }
+        if (whole[i].size() <= 4096 && !is.path_plain && *is.path == whole[i] && i > 0 &&
+            is.path->data() != result.issues[i - 1].path->data()) {
+            EXPECT_FALSE(json_plain(whole[i])) << i;
+        }
+        want += i ? ",{\"id\":" : "{\"id\":";
+        append_escaped(want, is.id);
+        want += ",\"severity\":\"";
+        want += severity_word(is.severity);
+        want += "\",\"message\":";
+        append_escaped(want, is.message);
+        want += ",\"path\":";
+        append_escaped(want, *is.path);
+        want += ",\"spec_ref\":";
+        append_escaped(want, is.spec_ref);
+        want += ",\"line\":null,\"col\":null}";
+    }
+    want += "],\"summary\":{\"errors\":" + std::to_string(result.errors) +
+            ",\"warnings\":" + std::to_string(result.warnings) + ",\"infos\":" + std::to_string(result.infos) +
+            ",\"valid\":" + (result.errors ? "false" : "true") + "}}";
+    EXPECT_EQ(render_json(result), want);
+}
+
+// A walk writes its node's whole path once, from the chain it started from,
+// and builds on it as it goes down: deep enough to outgrow its first block,
+// and with a walk started from inside another.
+TEST(Report, WalkPathsHoldTheWholePath) {
+    std::string doc;
+    for (int i = 0; i < 120; ++i) doc += "<n" + std::to_string(i) + "><x/>";
+    for (int i = 119; i >= 0; --i) doc += "</n" + std::to_string(i) + ">";
+    Document d = parse(doc);
+    ASSERT_FALSE(d.parse_error);
+    const PathRef base = join(kVastPath, "/Ad");
+    std::string want = "/VAST/Ad";
+    std::size_t visits = 0, inner = 0;
+    walk(d.root(), base, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
+        if (visits++ == 0) {
+            EXPECT_EQ(p.text(), want);
+            EXPECT_EQ(p.tail(), "");
+            return Step::Into;
+        }
+        if (n.name() == "x") {
+            EXPECT_EQ(p.text(), want + "/x[0]");
+            return Step::Over;
+        }
+        want += "/" + std::string(n.name()) + "[1]";
+        EXPECT_EQ(path_string("", p), want);
+        EXPECT_EQ(path_string("/E", attr_path(p, "k")), "/E" + want + "[@k]");
+        // A walk from here: its paths follow this one.
+        if (n.name() == "n60")
+            walk(n, p, Segment::Name, [&](const Node& c, const WalkPath& q) {
+                if (c.name() == "n61") {
+                    EXPECT_EQ(path_string("", q), want + "/n61");
+                }
+                ++inner;
+                return c.name() == "n62" ? Step::Stop : Step::Into;
+            });
+        return Step::Into;
+    });
+    EXPECT_EQ(visits, 240u);
+    EXPECT_EQ(inner, 5u);  // n60, x, n61, x, n62
+}
+
 // Names of one length that differ in a single byte are told apart, and so are
 // names that share every hashed byte with a member.
 TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {

@@ -283,7 +283,7 @@ TEST(Parse, AttributesNeverShowAsElements) {
     const adsieve::PathRef root{nullptr, "/R"};
     adsieve::walk(d.root(), root, adsieve::Segment::NameIndex, [&](const Node& n, const adsieve::WalkPath& p) {
         pathed.emplace_back(n.name());
-        paths.push_back(p.tail());
+        paths.emplace_back(p.tail());
         return adsieve::Step::Into;
     });
     order.insert(order.begin(), "R");

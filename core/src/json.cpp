@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -155,52 +156,76 @@ void put_uint(Out& out, std::uint64_t v) noexcept {
 
 // A finding's fixed part before its path ({"id":..,"severity":..,"message":..,
 // "path":) and the one after it (,"spec_ref":..,"line":) are the same for
-// every finding of a rule: each is written once per result and copied from
-// where it was first written. Keyed by the texts' addresses; a miss just
-// writes the part again.
+// every finding of a rule: both are written once per result and copied from
+// where they were first written. Keyed by the texts' addresses; a miss just
+// writes the parts again.
 struct FixedParts {
     struct Slot {
-        const char* a;
-        const char* b;
-        std::size_t a_size;
-        std::size_t b_size;
+        const char* id;
+        const char* message;
+        const char* spec_ref;
+        std::uint32_t id_size;
+        std::uint32_t message_size;
+        std::uint32_t spec_ref_size;
         Severity severity;
-        std::size_t at;   // offset of the written part in the output
-        std::size_t len;  // its length
+        std::size_t before;  // offset of the written part before the path
+        std::size_t after;   // and of the one after it
+        std::uint32_t before_len;
+        std::uint32_t after_len;
     };
     // Slots are read only once their bit is set, so they start unwritten.
     std::array<Slot, 128> slots;
     std::uint64_t used[2] = {0, 0};
 
-    template <class Write>
-    void append(Out& out, std::string_view a, std::string_view b, Severity s, Write&& write) {
-        const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(a.data())) * 31 +
-                         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(b.data())) +
-                         static_cast<std::uint64_t>(s);
-        // Two places for each key, so that two parts meeting on one slot do
-        // not push each other out.
-        const auto i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57);
-        auto is_used = [&](std::size_t j) { return (used[j >> 6] >> (j & 63)) & 1; };
-        auto holds = [&](std::size_t j) {
-            const Slot& k = slots[j];
-            return is_used(j) && k.a == a.data() && k.b == b.data() && k.a_size == a.size() && k.b_size == b.size() &&
-                   k.severity == s;
-        };
-        const std::size_t j = holds(i) ? i : holds(i ^ 1) ? (i ^ 1) : slots.size();
-        if (j != slots.size()) {
-            const Slot& k = slots[j];
-            out.room(k.len);
-            std::memcpy(out.p, out.block.get() + k.at, k.len);
-            out.p += k.len;
+    bool is_used(std::size_t j) const noexcept { return (used[j >> 6] >> (j & 63)) & 1; }
+    static std::size_t place(const Issue& is) noexcept {
+        const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(is.id.data())) * 31 +
+                         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(is.message.data())) +
+                         static_cast<std::uint64_t>(is.severity);
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57);
+    }
+    bool holds(std::size_t j, const Issue& is) const noexcept {
+        const Slot& k = slots[j];
+        return is_used(j) && k.id == is.id.data() && k.message == is.message.data() &&
+               k.spec_ref == is.spec_ref.data() && k.id_size == is.id.size() && k.message_size == is.message.size() &&
+               k.spec_ref_size == is.spec_ref.size() && k.severity == is.severity;
+    }
+    // The slot holding the parts of this finding's rule, if any. Two places
+    // for each key, so that two rules meeting on one slot do not push each
+    // other out.
+    const Slot* find(const Issue& is) const noexcept {
+        const std::size_t i = place(is);
+        return holds(i, is) ? &slots[i] : holds(i ^ 1, is) ? &slots[i ^ 1] : nullptr;
+    }
+    void keep(const Issue& is, std::size_t before, std::size_t before_len, std::size_t after, std::size_t after_len) {
+        // Texts too long for the slot's sizes are just written every time.
+        constexpr std::size_t kMax = UINT32_MAX;
+        if (is.id.size() > kMax || is.message.size() > kMax || is.spec_ref.size() > kMax || before_len > kMax ||
+            after_len > kMax)
             return;
-        }
-        const std::size_t at = out.size();
-        write();
+        const std::size_t i = place(is);
         const std::size_t to = is_used(i) && !is_used(i ^ 1) ? (i ^ 1) : i;
-        slots[to] = Slot{a.data(), b.data(), a.size(), b.size(), s, at, out.size() - at};
+        slots[to] = Slot{is.id.data(),
+                         is.message.data(),
+                         is.spec_ref.data(),
+                         static_cast<std::uint32_t>(is.id.size()),
+                         static_cast<std::uint32_t>(is.message.size()),
+                         static_cast<std::uint32_t>(is.spec_ref.size()),
+                         is.severity,
+                         before,
+                         after,
+                         static_cast<std::uint32_t>(before_len),
+                         static_cast<std::uint32_t>(after_len)};
         used[to >> 6] |= std::uint64_t{1} << (to & 63);
     }
 };
+
+// Copies `len` bytes written earlier at offset `at`.
+void repeat(Out& out, std::size_t at, std::size_t len) {
+    out.room(len);
+    std::memcpy(out.p, out.block.get() + at, len);
+    out.p += len;
+}
 
 }  // namespace
 
@@ -223,12 +248,29 @@ JsonText write_json(const ValidationResult& result) {
     out.room(32);
     out.put(",\"issues\":[");
     FixedParts fixed;
+    // Where the last path was written, for a next finding at the same place.
+    std::optional<std::string_view> last_path;
+    std::size_t last_at = 0, last_len = 0;
     bool first = true;
     for (const Issue& is : result.issues) {
         out.room(1);
         if (!first) out.put(',');
         first = false;
-        fixed.append(out, is.id, is.message, is.severity, [&] {
+        const FixedParts::Slot* parts = fixed.find(is);
+        const std::size_t before = out.size();
+        if (parts) {
+            repeat(out, parts->before, parts->before_len);
+        } else if (is.texts_plain) {
+            const std::string_view severity = severity_word(is.severity);
+            out.room(is.id.size() + severity.size() + is.message.size() + 48);
+            out.put("{\"id\":\"");
+            out.put(is.id);
+            out.put("\",\"severity\":\"");
+            out.put(severity);
+            out.put("\",\"message\":\"");
+            out.put(is.message);
+            out.put("\",\"path\":");
+        } else {
             out.append("{\"id\":");
             write_escaped(out, is.id);
             out.append(",\"severity\":\"");
@@ -236,14 +278,41 @@ JsonText write_json(const ValidationResult& result) {
             out.append("\",\"message\":");
             write_escaped(out, is.message);
             out.append(",\"path\":");
-        });
-        if (is.path) write_escaped(out, *is.path);
-        else out.append("null");
-        fixed.append(out, is.spec_ref, {}, Severity::Off, [&] {
-            out.append(",\"spec_ref\":");
-            write_escaped(out, is.spec_ref);
-            out.append(",\"line\":");
-        });
+        }
+        const std::size_t before_len = out.size() - before;
+        if (!is.path) {
+            out.append("null");
+        } else if (last_path && last_path->data() == is.path->data() && last_path->size() == is.path->size()) {
+            repeat(out, last_at, last_len);
+        } else {
+            last_path = is.path;
+            last_at = out.size();
+            if (is.path_plain) {
+                out.room(is.path->size() + 2);
+                out.put('"');
+                out.put(*is.path);
+                out.put('"');
+            } else {
+                write_escaped(out, *is.path);
+            }
+            last_len = out.size() - last_at;
+        }
+        if (parts) {
+            repeat(out, parts->after, parts->after_len);
+        } else {
+            const std::size_t after = out.size();
+            if (is.texts_plain) {
+                out.room(is.spec_ref.size() + 24);
+                out.put(",\"spec_ref\":\"");
+                out.put(is.spec_ref);
+                out.put("\",\"line\":");
+            } else {
+                out.append(",\"spec_ref\":");
+                write_escaped(out, is.spec_ref);
+                out.append(",\"line\":");
+            }
+            fixed.keep(is, before, before_len, after, out.size() - after);
+        }
         // Two numbers of at most ten digits and what is between them.
         out.room(32);
         if (is.line) put_uint(out, *is.line);

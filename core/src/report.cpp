@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <memory>
 
 #include "walk.h"
 #include "xml/tokenizer.h"
@@ -31,8 +32,7 @@ std::optional<Severity> severity_from_word(std::string_view w) noexcept {
 
 std::string_view family_word(Family f) noexcept { return kFamilyWords[static_cast<std::size_t>(f)]; }
 
-Severity ValidationContext::resolve(const Rule& rule) const {
-    if (!rule_overrides || rule_overrides->empty()) return rule.severity;
+Severity ValidationContext::overridden(const Rule& rule) const {
     auto it = rule_overrides->find(rule.id);
     return it == rule_overrides->end() ? rule.severity : it->second;
 }
@@ -119,23 +119,24 @@ std::size_t decimal_digits(std::size_t v) {
     return n;
 }
 
-}  // namespace
-
-std::size_t segment_size(const PathRef& r) {
+// One segment as written out: its length, and its text written so that it
+// ends at `end` (the start is returned). A Walk segment is the walk's whole
+// path.
+inline std::size_t segment_size(const PathRef& r) {
     switch (r.kind) {
         case PathRef::Kind::Text: return r.text.size();
         case PathRef::Kind::Name: return 1 + r.text.size();
         case PathRef::Kind::NameIndex: return 3 + r.text.size() + decimal_digits(r.index);
         case PathRef::Kind::Attr: return 3 + r.text.size();
-        case PathRef::Kind::Walk: return r.walk ? r.walk->tail().size() : 0;
+        case PathRef::Kind::Walk: return r.walk ? r.walk->text().size() : 0;
     }
     return 0;
 }
 
-char* write_segment(const PathRef& r, char* end) {
+inline char* write_segment(const PathRef& r, char* end) {
     auto put = [&](std::string_view s) {
         end -= s.size();
-        if (!s.empty()) std::memcpy(end, s.data(), s.size());
+        copy_short(end, s.data(), s.size());
     };
     switch (r.kind) {
         case PathRef::Kind::Text: put(r.text); break;
@@ -144,10 +145,10 @@ char* write_segment(const PathRef& r, char* end) {
             *--end = '/';
             break;
         case PathRef::Kind::NameIndex: {
-            char digits[24];
-            auto res = std::to_chars(digits, digits + sizeof digits, r.index);
             *--end = ']';
-            put(std::string_view(digits, static_cast<std::size_t>(res.ptr - digits)));
+            std::size_t v = r.index;
+            do *--end = static_cast<char>('0' + v % 10);
+            while ((v /= 10) != 0);
             *--end = '[';
             put(r.text);
             *--end = '/';
@@ -160,22 +161,88 @@ char* write_segment(const PathRef& r, char* end) {
             *--end = '[';
             break;
         case PathRef::Kind::Walk:
-            if (r.walk) put(r.walk->tail());
+            if (r.walk) put(r.walk->text());
             break;
     }
     return end;
 }
 
+// The segment before r in its chain: a walk's text already holds the path the
+// walk started from.
+inline const PathRef* above(const PathRef& r) { return r.kind == PathRef::Kind::Walk ? nullptr : r.parent; }
+
+}  // namespace
+
 std::size_t path_size(std::string_view prefix, const PathRef& path) {
     std::size_t size = prefix.size();
-    for (const PathRef* p = &path; p; p = p->parent) size += segment_size(*p);
+    for (const PathRef* p = &path; p; p = above(*p)) size += segment_size(*p);
     return size;
 }
 
 void write_path(std::string_view prefix, const PathRef& path, char* out, std::size_t size) {
     char* end = out + size;
-    for (const PathRef* p = &path; p; p = p->parent) end = write_segment(*p, end);
+    for (const PathRef* p = &path; p; p = above(*p)) end = write_segment(*p, end);
     if (!prefix.empty()) std::memcpy(out, prefix.data(), prefix.size());
+}
+
+// A walk's path, written out when a finding asks for it.
+void WalkPath::build() const {
+    if (!base_built_) {
+        // The start node's path, from the chain the walk was given.
+        const std::size_t size = path_size({}, *ref_.parent);
+        write_path({}, *ref_.parent, reserve(size), size);
+        base_len_ = size;
+        base_built_ = true;
+        if (!frames_.empty()) frames_[0].path_len = base_len_;
+    }
+    current_ = true;
+    if (!visiting_) {
+        len_ = base_len_;
+        return;
+    }
+    // The open ancestors' paths first, each from its parent's.
+    for (; built_ < frames_.size(); ++built_) {
+        len_ = frames_[built_ - 1].path_len;
+        append(*frames_[built_].node, frames_[built_].index);
+        frames_[built_].path_len = len_;
+    }
+    len_ = frames_.back().path_len;
+    append(*visiting_, visiting_index_);
+}
+
+void WalkPath::append(const Node& child, std::size_t k) const {
+    const std::string_view name = child.name();
+    char* p = reserve(name.size() + 24);
+    *p++ = '/';
+    copy_short(p, name.data(), name.size());
+    p += name.size();
+    if (seg_ == Segment::NameIndex) {
+        *p++ = '[';
+        if (k < 10) {
+            *p++ = static_cast<char>('0' + k);
+        } else {
+            char digits[20];
+            char* d = digits + sizeof digits;
+            for (; k != 0; k /= 10) *--d = static_cast<char>('0' + k % 10);
+            const auto n = static_cast<std::size_t>(digits + sizeof digits - d);
+            std::memcpy(p, d, n);
+            p += n;
+        }
+        *p++ = ']';
+    }
+    len_ = static_cast<std::size_t>(p - text_);
+}
+
+char* WalkPath::reserve(std::size_t n) const {
+    if (cap_ - len_ < n || !text_) {
+        const std::size_t cap = std::max({2 * cap_, len_ + n, std::size_t{256}});
+        auto bigger = std::make_unique_for_overwrite<char[]>(cap);
+        if (len_ != 0) std::memcpy(bigger.get(), text_, len_);
+        heap_ = std::move(bigger);
+        text_ = heap_.get();
+        cap_ = cap;
+    }
+    return text_ + len_;
 }
 
 std::string path_string(std::string_view prefix, const PathRef& path) {
@@ -192,56 +259,136 @@ std::string bounded_path(std::string_view prefix, const PathRef& path) {
     return bounded_path(out, std::string_view());
 }
 
-std::string_view Report::store_path(const PathArg& path) {
-    // Only what is kept goes into the arena: a path that has to be
-    // shortened is written elsewhere first.
-    auto room = [this](std::size_t size) { return static_cast<char*>(paths.allocate(size, 1)); };
-    auto kept = [&](std::string_view text) -> std::string_view {
-        char* out = room(text.size());
-        if (!text.empty()) std::memcpy(out, text.data(), text.size());
-        return {out, text.size()};
-    };
-    if (path.ref) {
-        // Most paths are written on the stack, checked and copied; a very
-        // long one is built aside.
-        constexpr std::size_t kOnStack = 4096;
-        const std::size_t size = path_size(path_prefix, *path.ref);
-        if (size > kOnStack) return kept(bounded_path(path_prefix, *path.ref));
-        char buf[kOnStack];
-        write_path(path_prefix, *path.ref, buf, size);
-        const std::string_view whole(buf, size);
-        // A path of at most kPathSegments bytes cannot hold more separators.
-        if (size <= kPathSegments || slashes_upto(whole, kPathSegments + 1) <= kPathSegments) return kept(whole);
-        return kept(bounded_path(whole, std::string_view()));
+namespace {
+
+// What is learnt of a path in one pass over it: its separators, and whether
+// it holds a byte that the JSON result has to escape (a control byte, '"' or
+// '\\').
+struct PathScan {
+    std::size_t slashes = 0;
+    bool plain = true;
+};
+
+PathScan scan_path(const char* s, std::size_t n) {
+    PathScan r;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    if (n >= 16) {
+        const __m128i slash = _mm_set1_epi8('/');
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i backslash = _mm_set1_epi8('\\');
+        const __m128i control = _mm_set1_epi8(0x1F);
+        const __m128i zero = _mm_setzero_si128();
+        // Separators are counted per byte lane (a lane takes 255 at most, so
+        // the lanes are summed every 128 blocks); escapes are or-ed together.
+        __m128i count = zero, escapes = zero;
+        auto slashes = [&](__m128i v) { return _mm_cmpeq_epi8(v, slash); };
+        auto hits = [&](__m128i v) {
+            const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, control), control);
+            return _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        };
+        auto sum = [&] {
+            const __m128i halves = _mm_sad_epu8(count, zero);
+            r.slashes += static_cast<std::size_t>(_mm_cvtsi128_si32(halves)) +
+                         static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
+            count = zero;
+        };
+        for (std::size_t blocks = 0; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            count = _mm_sub_epi8(count, slashes(v));
+            escapes = _mm_or_si128(escapes, hits(v));
+            if (++blocks % 128 == 0) sum();
+        }
+        if (i < n) {
+            // The tail, as the last 16 bytes less those already seen.
+            alignas(16) static constexpr unsigned char kTail[32] = {
+                0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+            const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTail + (n - i)));
+            count = _mm_sub_epi8(count, _mm_and_si128(slashes(v), keep));
+            escapes = _mm_or_si128(escapes, _mm_and_si128(hits(v), keep));
+            i = n;
+        }
+        sum();
+        r.plain = _mm_movemask_epi8(escapes) == 0;
     }
-    const std::string_view head = path_prefix, tail = path.text;
-    const std::size_t in_head = slashes_upto(head, kPathSegments + 1);
-    if (in_head + slashes_upto(tail, kPathSegments + 1 - std::min(in_head, kPathSegments + 1)) > kPathSegments)
-        return kept(bounded_path(head, tail));
-    char* out = room(head.size() + tail.size());
-    if (!head.empty()) std::memcpy(out, head.data(), head.size());
-    if (!tail.empty()) std::memcpy(out + head.size(), tail.data(), tail.size());
-    return {out, head.size() + tail.size()};
+#endif
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        r.slashes += c == '/';
+        if (c < 0x20 || c == '"' || c == '\\') r.plain = false;
+    }
+    return r;
 }
 
-void Report::add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
-                 const Node* at) {
+// Shortens the path of `size` bytes at `s` where it lies, as bounded_path
+// would, when it holds more than kPathSegments separators; its new size, or
+// none when the short form would not fit in the same bytes.
+std::optional<std::size_t> bound_in_place(char* s, std::size_t size, std::size_t slashes) {
+    if (slashes <= kPathSegments) return size;
+    std::size_t seen = 0, cut_front = 0;
+    for (std::size_t i = 0; seen <= kPathHead; ++i)
+        if (s[i] == '/' && seen++ == kPathHead) cut_front = i;
+    std::size_t cut_back = size, found = 0;
+    while (found < kPathTail)
+        if (s[--cut_back] == '/') ++found;
+    constexpr std::string_view kCut = "/...";
+    if (cut_back < cut_front + kCut.size()) return std::nullopt;
+    std::memmove(s + cut_front + kCut.size(), s + cut_back, size - cut_back);
+    std::memcpy(s + cut_front, kCut.data(), kCut.size());
+    return cut_front + kCut.size() + (size - cut_back);
+}
+
+}  // namespace
+
+std::string_view Report::store_path(const PathArg& path, bool& plain) {
+    // The path is written straight into the arena and shortened there; a
+    // very long one is built aside and only its short form is kept.
+    constexpr std::size_t kInPlace = 4096;
+    const std::size_t size =
+        path.ref ? path_size(path_prefix, *path.ref) : path_prefix.size() + path.text.size();
+    plain = false;
+    if (size <= kInPlace) {
+        char* out = static_cast<char*>(paths.allocate(size, 1));
+        if (path.ref) {
+            write_path(path_prefix, *path.ref, out, size);
+        } else {
+            if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
+            if (!path.text.empty()) std::memcpy(out + path_prefix.size(), path.text.data(), path.text.size());
+        }
+        const PathScan scan = scan_path(out, size);
+        if (auto kept = bound_in_place(out, size, scan.slashes)) {
+            plain = scan.plain;
+            return {out, *kept};
+        }
+        return paths.copy(bounded_path(std::string_view(out, size), std::string_view()));
+    }
+    return paths.copy(path.ref ? bounded_path(path_prefix, *path.ref) : bounded_path(path_prefix, path.text));
+}
+
+std::optional<std::string_view> Report::add(const Rule& r, std::string_view message, std::string_view spec_ref,
+                                            bool plain, Severity s, const PathArg& path, const Node* at) {
     switch (s) {
-        case Severity::Off: return;
+        case Severity::Off: return std::nullopt;
         case Severity::Error: ++errors; break;
         case Severity::Warning: ++warnings; break;
         case Severity::Info: ++infos; break;
     }
     if (ctx.max_issues != 0 && issues.size() >= ctx.max_issues) {
         truncated = true;
-        return;
+        return std::nullopt;
     }
     // Room for a document's usual few findings in one allocation.
     if (issues.empty()) issues.reserve(ctx.max_issues != 0 && ctx.max_issues < 16 ? ctx.max_issues : 16);
     std::optional<std::string_view> text;
-    if (path.ref || path.present || !path_prefix.empty()) text = store_path(path);
+    bool path_plain = false;
+    if (path.recorded) text = path.text;
+    else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
     Issue& is = issues.emplace_back();
     is.path = text;
+    is.texts_plain = plain;
+    is.path_plain = path_plain;
     if (at) {
         if (pending_.empty()) pending_.reserve(issues.capacity());
         pending_.push_back({at, issues.size() - 1});
@@ -250,6 +397,7 @@ void Report::add(const Rule& r, std::string_view message, std::string_view spec_
     is.message = message;
     is.spec_ref = spec_ref;
     is.severity = s;
+    return text;
 }
 
 void Report::resolve_positions(std::string_view text) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,6 +30,14 @@ enum class Family : std::uint8_t {
 };
 std::string_view family_word(Family f) noexcept;  // "required", "schema", ...
 
+// True when the JSON result holds s as it is, between quotes: no control
+// byte, '"' or '\\'.
+constexpr bool json_plain(std::string_view s) noexcept {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\') return false;
+    return true;
+}
+
 struct Rule {
     std::string_view id;
     Severity severity;  // default
@@ -37,6 +46,9 @@ struct Rule {
     std::string_view message;      // what a finding says
     std::string_view spec_ref;     // the section it enforces
     std::string_view description = {};  // catalogue text, when it differs from the message
+    // id, message and spec_ref go into the JSON result as they are (known
+    // when the catalogue is compiled).
+    bool plain = json_plain(id) && json_plain(message) && json_plain(spec_ref);
 
     std::string_view summary() const noexcept { return description.empty() ? message : description; }
 };
@@ -46,6 +58,7 @@ struct RuleVariant {
     const Rule* rule;
     std::string_view message;
     std::string_view spec_ref;
+    bool plain = json_plain(rule->id) && json_plain(message) && json_plain(spec_ref);
 };
 
 constexpr RuleVariant as_variant(const Rule& r) noexcept { return {&r, r.message, r.spec_ref}; }
@@ -63,7 +76,10 @@ struct ValidationContext {
     static constexpr std::uint8_t kDefaultMaxWrapperDepth = 5;
 
     // Effective severity of a rule: its override, else its default.
-    Severity resolve(const Rule& rule) const;
+    Severity resolve(const Rule& rule) const {
+        return rule_overrides && !rule_overrides->empty() ? overridden(rule) : rule.severity;
+    }
+    Severity overridden(const Rule& rule) const;
 };
 
 struct Issue {
@@ -74,6 +90,8 @@ struct Issue {
     std::string_view message;
     std::string_view spec_ref;
     Severity severity = Severity::Error;
+    bool texts_plain = false;  // id, message and spec_ref are known to need no JSON escape
+    bool path_plain = false;   // and so is the path
 };
 
 using Issues = std::vector<Issue>;
@@ -90,7 +108,7 @@ struct PathRef {
         Name,       // "/name"
         NameIndex,  // "/name[index]"
         Attr,       // "[@name]"
-        Walk,       // the path of the node a walk is visiting, below its start
+        Walk,       // the whole path of the node a walk is visiting (a chain ends there)
     };
     const PathRef* parent = nullptr;
     std::string_view text;
@@ -121,10 +139,31 @@ PathRef named(PathRef&&, std::string_view) = delete;
 PathRef indexed(PathRef&&, std::string_view, std::size_t) = delete;
 PathRef attr_path(PathRef&&, std::string_view) = delete;
 
-// One segment as written out: its length, and its text written so that it
-// ends at `end` (the start is returned). A Walk segment is the walk's text.
-std::size_t segment_size(const PathRef& r);
-char* write_segment(const PathRef& r, char* end);
+// n bytes copied from `from` to `to`; cheaper than memcpy for the few bytes
+// of a name.
+inline void copy_short(char* to, const char* from, std::size_t n) noexcept {
+    if (n >= 8) {
+        if (n > 16) {
+            std::memcpy(to, from, n);
+            return;
+        }
+        std::uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else if (n != 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
 
 // `prefix` followed by the path, written out whole.
 std::string path_string(std::string_view prefix, const PathRef& path);
@@ -138,12 +177,21 @@ struct PathArg {
     const PathRef* ref = nullptr;
     std::string_view text;  // when there is no chain
     bool present = false;
+    bool recorded = false;  // text is a path this report has already kept
     PathArg(std::nullopt_t) {}
     PathArg(const PathRef& r) : ref(&r), present(true) {}
     PathArg(const WalkPath& w);  // in walk.h
     PathArg(const std::string& s) : text(s), present(true) {}
     PathArg(std::string_view s) : text(s), present(true) {}
     PathArg(const char* s) : text(s), present(true) {}
+
+    // The path a finding of the same report was recorded with (what the
+    // report returned for it), shared as it is.
+    static PathArg same_as(std::string_view kept) {
+        PathArg p(kept);
+        p.recorded = true;
+        return p;
+    }
 };
 
 // Paths of more than kPathSegments element segments keep their first
@@ -179,17 +227,20 @@ struct Report {
 
     explicit Report(const ValidationContext& c) : ctx(c) {}
 
-    void operator()(const Rule& r, PathArg path, const Node* at) {
-        add(r, r.message, r.spec_ref, ctx.resolve(r), path, at);
+    // Each returns the path the finding was recorded with, for further
+    // findings at the same place (PathArg::same_as); none when nothing was
+    // recorded or the finding has no path.
+    std::optional<std::string_view> operator()(const Rule& r, PathArg path, const Node* at) {
+        return add(r, r.message, r.spec_ref, r.plain, ctx.resolve(r), path, at);
     }
-    void operator()(const RuleVariant& v, PathArg path, const Node* at) {
-        add(*v.rule, v.message, v.spec_ref, ctx.resolve(*v.rule), path, at);
+    std::optional<std::string_view> operator()(const RuleVariant& v, PathArg path, const Node* at) {
+        return add(*v.rule, v.message, v.spec_ref, v.plain, ctx.resolve(*v.rule), path, at);
     }
     // Findings that an override can re-grade but not switch off: off reports
     // them at the rule's default severity.
-    void unmutable(const Rule& r, PathArg path, const Node* at) {
+    std::optional<std::string_view> unmutable(const Rule& r, PathArg path, const Node* at) {
         Severity s = ctx.resolve(r);
-        add(r, r.message, r.spec_ref, s == Severity::Off ? r.severity : s, path, at);
+        return add(r, r.message, r.spec_ref, r.plain, s == Severity::Off ? r.severity : s, path, at);
     }
 
     // True when a finding of this rule would be recorded, so a caller can
@@ -209,9 +260,10 @@ private:
     };
     std::vector<Pending> pending_;
 
-    void add(const Rule& r, std::string_view message, std::string_view spec_ref, Severity s, const PathArg& path,
-             const Node* at);
-    std::string_view store_path(const PathArg& path);
+    std::optional<std::string_view> add(const Rule& r, std::string_view message, std::string_view spec_ref, bool plain,
+                                        Severity s, const PathArg& path, const Node* at);
+    // The path as kept, and whether it is known to need no JSON escape.
+    std::string_view store_path(const PathArg& path, bool& plain);
     // The first block of the path arena holds a document's usual findings.
     static constexpr std::size_t kPathBlock = 2048;
 };

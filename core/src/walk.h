@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,18 +29,22 @@ inline constexpr std::size_t kWalkFrames = 16;
 
 // The path of the node a walk is visiting, built only when asked for: most
 // visits report nothing, so most paths are never written out. The text kept
-// here is the part below the walk's start node; as a PathRef it follows the
-// path the walk started from. Paths of the ancestors, once built, are kept
-// and reused.
+// here is the whole path: the path the walk started from, written out once,
+// then the part below the start node. Paths of the ancestors, once built, are
+// kept and reused.
 class WalkPath {
 public:
     WalkPath(const PathRef& base, Segment seg) : ref_{&base, {}, 0, this, PathRef::Kind::Walk}, seg_(seg) {}
     WalkPath(const WalkPath&) = delete;
     WalkPath& operator=(const WalkPath&) = delete;
 
-    // The visited node's path below the start node ("" for the start node
-    // itself); valid until the walk moves on.
-    const std::string& tail() const { return current_ ? path_ : build_tail(); }
+    // The visited node's whole path; valid until the walk moves on.
+    std::string_view text() const {
+        if (!current_) build();
+        return {text_, len_};
+    }
+    // Its part below the start node ("" for the start node itself).
+    std::string_view tail() const { return text().substr(base_len_); }
     // The visited node's whole path, as a parent of further segments.
     const PathRef& ref() const noexcept { return ref_; }
     operator const PathRef&() const noexcept { return ref_; }
@@ -48,19 +53,8 @@ private:
     template <class Visit>
     friend void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit);
 
-    const std::string& build_tail() const {
-        // The open ancestors' paths first, each from its parent's.
-        for (; built_ < frames_.size(); ++built_) {
-            const Frame& parent = frames_[built_ - 1];
-            path_.resize(parent.path_len);
-            append(*frames_[built_].node, frames_[built_].index);
-            frames_[built_].path_len = path_.size();
-        }
-        path_.resize(frames_.back().path_len);
-        append(*visiting_, visiting_index_);
-        current_ = true;
-        return path_;
-    }
+    // Writes out the visited node's path (in report.cpp).
+    void build() const;
 
     struct Frame {
         const Node* node;
@@ -70,25 +64,29 @@ private:
         std::size_t path_len;     // length of this node's path, once built
     };
 
-    // Appends the segment of `child`, child k of its parent.
-    void append(const Node& child, std::size_t k) const {
-        const PathRef segment{nullptr, child.name(), k, nullptr,
-                              seg_ == Segment::NameIndex ? PathRef::Kind::NameIndex : PathRef::Kind::Name};
-        const std::size_t at = path_.size(), size = segment_size(segment);
-        path_.resize(at + size);
-        write_segment(segment, path_.data() + at + size);
-    }
+    // Appends the segment of `child`, child k of its parent: "/name" or
+    // "/name[k]".
+    void append(const Node& child, std::size_t k) const;
+    // Room for n more bytes after the text; where they start.
+    char* reserve(std::size_t n) const;
 
     PathRef ref_;
-    mutable std::string path_;
     Segment seg_;
+    // The text of paths built so far, in a block that only grows (a buffer
+    // on the stack would keep the walks of the families from being inlined).
+    mutable std::unique_ptr<char[]> heap_;
+    mutable char* text_ = nullptr;
+    mutable std::size_t len_ = 0;
+    mutable std::size_t cap_ = 0;
     // frames_[0] is the walk's start node; frames_[i] for i > 0 is child
     // frames_[i].index of frames_[i - 1]. The paths of frames_[0, built_) are
-    // known (frames_[0]'s is empty).
+    // known once the start node's is.
     mutable std::vector<Frame> frames_;
     mutable std::size_t built_ = 1;
-    mutable bool current_ = true;  // path_ holds the visited node's path
-    const Node* visiting_ = nullptr;  // the visited node, below the start node
+    mutable std::size_t base_len_ = 0;  // length of the start node's path, once built
+    mutable bool base_built_ = false;
+    mutable bool current_ = false;  // the text holds the visited node's path
+    const Node* visiting_ = nullptr;  // the visited node below the start node (none: the start node)
     std::size_t visiting_index_ = 0;  // its index among its parent's children
 };
 
@@ -113,7 +111,7 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
     }
     auto& stack = wp.frames_;
     stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
-    stack.push_back({&node, node.first_child(), 0, 0, 0});
+    stack.push_back({&node, node.first_child(), 0, 0, wp.base_len_});
     while (!stack.empty()) {
         auto& top = stack.back();
         if (top.next == top.node + top.node->span) {
@@ -132,7 +130,7 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
         if (s == Step::Into && child.has_children()) {
             // `top` is not used past this point.
             const bool known = wp.current_ && wp.built_ == stack.size();
-            stack.push_back({&child, child.first_child(), 0, k, known ? wp.path_.size() : 0});
+            stack.push_back({&child, child.first_child(), 0, k, known ? wp.len_ : 0});
             if (known) wp.built_ = stack.size();
         }
     }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,20 +58,8 @@ void check_url_value(std::string_view value, const PathRef& path, Report& report
         report(rule::vast_url_invalid, path, nullptr);
 }
 
-namespace {
-
-// As check_url_value, with the URL test's answer already known.
-void check_url_value(std::string_view value, bool valid, const PathRef& path, Report& report) {
-    if (value.empty())
-        report(rule::vast_url_empty, path, nullptr);
-    else if (!valid)
-        report(rule::vast_url_invalid, path, nullptr);
-}
-
-}  // namespace
-
 // The issues of one element of the walk, before those of its children; the
-// path is written out only for a finding.
+// path is written out only for a finding, and once for all of the element's.
 void check_url_element(const Node& node, const WalkPath& path, Report& report) {
     const std::string_view value = node.text();
     // The URL test runs at most once per element.
@@ -79,19 +68,24 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         if (valid < 0) valid = !value.empty() && is_valid_url(value);
         return valid == 1;
     };
-    if (node.children().empty() && !value.empty() && !node.has_cdata && is_valid())
-        report(rule::vast_url_cdata, path, &node);
+    std::optional<std::string_view> kept;  // the path as the first finding recorded it
+    auto put = [&](const auto& r, const Node* at) {
+        if (kept) report(r, PathArg::same_as(*kept), at);
+        else kept = report(r, path, at);
+    };
+    if (node.children().empty() && !value.empty() && !node.has_cdata && is_valid()) put(rule::vast_url_cdata, &node);
 
     const int kind = kHttpsElementSet.find(node.name());
     if (kind < 0) return;
-    if (value.empty() || !is_valid()) check_url_value(value, false, path, report);
+    if (value.empty()) put(rule::vast_url_empty, nullptr);
+    else if (!is_valid()) put(rule::vast_url_invalid, nullptr);
     if (!is_plain_http(value)) return;
     if (kind == kTrackingElement)
-        report(rule::vast_tracking_https, path, &node);
+        put(rule::vast_tracking_https, &node);
     else if (kind == kMediaFileElement)
-        report(rule::vast_mediafile_https, path, &node);
+        put(rule::vast_mediafile_https, &node);
     else
-        report(rule::vast_click_tracking_https, path, &node);
+        put(rule::vast_click_tracking_https, &node);
 }
 
 namespace {
