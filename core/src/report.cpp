@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "walk.h"
@@ -401,32 +402,26 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
 }
 
 void Report::resolve_positions(std::string_view text) {
-    // One count of line breaks up to the last finding, the findings taken in
-    // the order of their offsets. Elements not read from the text (a
-    // stand-in root) are at line 0, column 0.
-    struct At {
-        std::size_t offset;
-        std::size_t issue;
-    };
-    std::vector<At> order;
-    order.reserve(pending_.size());
+    // Elements lie in document order, so findings sorted by element are
+    // sorted by offset: one count of line breaks up to the last of them.
+    // Elements not read from the text (a stand-in root) are at line 0,
+    // column 0.
+    auto before = [](const Pending& a, const Pending& b) { return std::less<const Node*>{}(a.at, b.at); };
+    if (!std::is_sorted(pending_.begin(), pending_.end(), before))
+        std::sort(pending_.begin(), pending_.end(), before);
+    xml::LineCounter lines;
+    const Node* last = nullptr;
+    xml::LineCol at{0, 0};
     for (const Pending& p : pending_) {
-        if (const auto off = tag_offset(text, *p.at)) {
-            order.push_back({*off, p.issue});
-        } else {
-            issues[p.issue].line = 0;
-            issues[p.issue].col = 0;
+        if (p.at != last) {
+            last = p.at;
+            const auto off = tag_offset(text, *p.at);
+            at = off ? xml::locate(lines, text, *off) : xml::LineCol{0, 0};
         }
+        issues[p.issue].line = at.line;
+        issues[p.issue].col = at.col;
     }
     pending_.clear();
-    auto before = [](const At& a, const At& b) { return a.offset < b.offset; };
-    if (!std::is_sorted(order.begin(), order.end(), before)) std::sort(order.begin(), order.end(), before);
-    xml::LineCounter lines;
-    for (const At& a : order) {
-        const xml::LineCol lc = xml::locate(lines, text, a.offset);
-        issues[a.issue].line = lc.line;
-        issues[a.issue].col = lc.col;
-    }
 }
 
 }  // namespace adsieve
