@@ -124,10 +124,14 @@ void check_ad_verifications(Children children, const PathRef& path,
                             Report& report);
 void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report);
-void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
+void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report);
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report) {
     if (root.name() != "VAST") {
         report(rule::vast_root_element, "/", &root);
         return;
@@ -141,27 +145,26 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
         if (!known)
             report(rule::vast_root_version_value, "/VAST[@version]", &root);
     }
-    bool has_ad = root.has_child("Ad"), has_error = root.has_child("Error");
+    bool has_ad = !top.ads.empty(), has_error = !top.errors.empty();
     if (!has_ad && !has_error)
         report(rule::vast_root_has_ad_or_error, "/VAST", &root);
     if (version.at_least(VastVersion::V4_0) && has_ad && has_error)
         report(rule::vast_wrapper_root_error, "/VAST", &root);
     std::size_t i = 0;
-    for (const Node& c : root.children())
-        if (c.name() == "Ad") check_ad(c, i++, version, report);
+    for (const AdNodes& ad : top.ads) check_ad(ad, i++, version, report);
 }
 
-void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
+void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report) {
     const PathRef ad_path = indexed(kVastPath, "Ad", ad_index);
-    const Node* inline_ad = ad.child("InLine");
-    const Node* wrapper = ad.child("Wrapper");
+    const Node* inline_ad = ad.inline_ad;
+    const Node* wrapper = ad.wrapper;
     if (!inline_ad && !wrapper) {
-        report(rule::vast_ad_has_inline_or_wrapper, ad_path, &ad);
+        report(rule::vast_ad_has_inline_or_wrapper, ad_path, ad.ad);
         return;
     }
     if (inline_ad && wrapper)
-        report(rule::vast_ad_has_both_inline_and_wrapper, ad_path, &ad);
+        report(rule::vast_ad_has_both_inline_and_wrapper, ad_path, ad.ad);
 
     if (inline_ad) {
         const Node& in = *inline_ad;

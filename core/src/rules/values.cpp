@@ -383,29 +383,30 @@ void check_ad_content(Children children, const PathRef& content_path,
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name() != "VAST") return;
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
     std::optional<VastVersion> effective = version.effective();
 
     if (version.at_least(VastVersion::V4_1)) {
         std::size_t i = 0;
-        for (const Node& ad : root.children()) {
-            if (ad.name() != "Ad") continue;
+        for (const AdNodes& ad : top.ads) {
             std::size_t index = i++;
-            auto ad_type = ad.attr("adType");
+            auto ad_type = ad.ad->attr("adType");
             if (ad_type && !one_of(*ad_type, kAdTypes)) {
                 const PathRef ad_path = indexed(kVastPath, "Ad", index);
-                report(rule::vast_adtype_value, attr_path(ad_path, "adType"), &ad);
+                report(rule::vast_adtype_value, attr_path(ad_path, "adType"), ad.ad);
             }
         }
     }
 
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inline_ = ad.child("InLine"))
+        if (const Node* inline_ = ad.inline_ad)
             check_ad_content(inline_->children(), join(ad_path, "/InLine"), effective, report);
-        if (const Node* wrapper = ad.child("Wrapper"))
+        if (const Node* wrapper = ad.wrapper)
             check_ad_content(wrapper->children(), join(ad_path, "/Wrapper"), effective, report);
     }
 }
