@@ -85,6 +85,16 @@ TEST(Macros, UnencodedCharactersAreCharacters) {
             EXPECT_EQ(impression(head + c + tail), Lines{}) << pad << " " << c;
     }
     EXPECT_EQ(impression("[TIMESTAMP]\xC2\xA9" + std::string(40, 'a') + "|"), flagged);
+    // The last bytes are read in one block that ends with the text and
+    // overlaps the block before: each character at each place near the end.
+    for (std::size_t size : {16u, 21u, 32u, 40u})
+        for (std::size_t back = 0; back < 18 && back + 12 < size; ++back) {
+            const std::string head = "[TIMESTAMP]" + std::string(size - 11 - back, 'a');
+            for (std::string c : {"\"", "}", "\xC2\x9F"})
+                EXPECT_EQ(impression(head + c + std::string(back, 'b')), flagged) << size << " " << back << " " << c;
+            for (std::string c : {"\xC2\xA9", "~"})
+                EXPECT_EQ(impression(head + c + std::string(back, 'b')), Lines{}) << size << " " << back << " " << c;
+        }
     // Without a macro nothing is looked at; with several forbidden characters one finding.
     EXPECT_EQ(impression("https://a.example/? |x"), Lines{});
     EXPECT_EQ(impression("[TIMESTAMP] | {x}"), flagged);

@@ -94,8 +94,9 @@ constexpr int kMediaPlayhead = 34, kContentPlayhead = 19, kReason = 42, kErrorCo
 static_assert(KNOWN_MACROS[kMediaPlayhead] == "MEDIAPLAYHEAD" && KNOWN_MACROS[kContentPlayhead] == "CONTENTPLAYHEAD" &&
               KNOWN_MACROS[kReason] == "REASON" && KNOWN_MACROS[kErrorCode] == "ERRORCODE");
 
-// Bytes of macro names: 0 for any other byte.
-constexpr unsigned char kUpperCase = 1, kLowerCase = 2, kDigitOrUnderscore = 3;
+// Bytes of macro names, as bits: 0 for any other byte. The bit of a small
+// letter is 0x20 apart from its capital.
+constexpr unsigned char kUpperCase = 1, kLowerCase = 0x20, kDigitOrUnderscore = 2;
 constexpr std::array<unsigned char, 256> kNameByte = [] {
     std::array<unsigned char, 256> t{};
     for (int c = 'A'; c <= 'Z'; ++c) t[c] = kUpperCase;
@@ -140,8 +141,8 @@ bool has_unencoded_character(std::string_view s) noexcept {
     const __m128i del = _mm_set1_epi8(0x7F), c2 = _mm_set1_epi8(static_cast<char>(0xC2));
     // '{', '|' and '}' are 7B..7D: x - 7B, unsigned, is at most 2.
     const __m128i brace = _mm_set1_epi8('{'), two = _mm_set1_epi8(2);
-    for (; i + 16 <= s.size(); i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    auto candidates = [&](std::size_t at) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
         const __m128i from_brace = _mm_sub_epi8(x, brace);
         __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x),
                                    _mm_cmpeq_epi8(_mm_min_epu8(from_brace, two), from_brace));
@@ -149,10 +150,16 @@ bool has_unencoded_character(std::string_view s) noexcept {
         hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, less)));
         hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, greater), _mm_cmpeq_epi8(x, caret)));
         hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, del), _mm_cmpeq_epi8(x, c2)));
-        if (_mm_movemask_epi8(hit) == 0) continue;
+        return _mm_movemask_epi8(hit) != 0;
+    };
+    for (; i + 16 <= s.size(); i += 16) {
+        if (!candidates(i)) continue;
         for (std::size_t k = i; k < i + 16; ++k)
             if (must_encode_at(s, k)) return true;
     }
+    // The last bytes: one more block, ending where the text ends, over bytes
+    // already found clean; with a candidate, byte by byte below.
+    if (i < s.size() && s.size() >= 16 && !candidates(s.size() - 16)) return false;
 #endif
     for (; i < s.size(); ++i)
         if (must_encode_at(s, i)) return true;
@@ -184,16 +191,16 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
         // the name holds a letter. Anything else fails as a name too, so the
         // search goes on after the "[".
         std::array<char, kMaxNameBytes + 1> buffer;
-        bool letter = false, lower_case = false;
+        unsigned seen = 0;  // the classes of the name's bytes
         std::size_t close = p + 1;
         for (; close < window_end; ++close) {
             const unsigned char c = static_cast<unsigned char>(text[close]);
             const unsigned char cls = kNameByte[c];
             if (cls == 0) break;
-            letter = letter || cls != kDigitOrUnderscore;
-            lower_case = lower_case || cls == kLowerCase;
-            buffer[close - p - 1] = static_cast<char>(cls == kLowerCase ? c - 0x20 : c);
+            seen |= cls;
+            buffer[close - p - 1] = static_cast<char>(c - (cls & kLowerCase));
         }
+        const bool letter = (seen & (kUpperCase | kLowerCase)) != 0, lower_case = (seen & kLowerCase) != 0;
         if (close == window_end || text[close] != ']' || !letter) {
             ++p;
             continue;
