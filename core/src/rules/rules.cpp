@@ -57,16 +57,4 @@ TopLevel top_level(const Node& root) {
     return top;
 }
 
-const Node* first_child(Children children, std::string_view name) noexcept {
-    for (const Node& c : children)
-        if (c.name() == name) return &c;
-    return nullptr;
-}
-
-bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept {
-    for (std::string_view s : set)
-        if (v == s) return true;
-    return false;
-}
-
 }  // namespace adsieve::rules

@@ -50,9 +50,18 @@ struct AdUrlFirsts {
 // `parse_failed` is true when the text could not be read to its end.
 void run(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report);
 
-// First element of a child list with exactly this name, or nullptr.
-const Node* first_child(Children children, std::string_view name) noexcept;
+// First element of a child list with exactly this name, or nullptr. Inline,
+// so that a comparison with a literal name compiles to a few loads.
+inline const Node* first_child(Children children, std::string_view name) noexcept {
+    for (const Node& c : children)
+        if (Node::same_name(c.name(), name)) return &c;
+    return nullptr;
+}
 // True when v equals one of the values of a vocabulary table.
-bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept;
+inline bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept {
+    for (std::string_view s : set)
+        if (v == s) return true;
+    return false;
+}
 
 }  // namespace adsieve::rules
