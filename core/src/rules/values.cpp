@@ -310,23 +310,18 @@ void check_authorities(Children children, const PathRef& content_path, std::stri
 
 }  // namespace
 
+// HH:MM:SS or HH:MM:SS.mmm: two or more digits of hours, minutes and seconds
+// below 60. Read from the end, where every part but the hours has its fixed
+// place; a '.' or ':' anywhere else fails the digit tests.
 bool is_hhmmss(std::string_view s) noexcept {
-    std::string_view clock = s;
-    std::size_t dot = s.find('.');
-    if (dot != std::string_view::npos) {
-        clock = s.substr(0, dot);
-        std::string_view frac = s.substr(dot + 1);
-        if (frac.size() != 3 || !all_digits(frac)) return false;
+    std::size_t n = s.size();
+    if (n >= 4 && s[n - 4] == '.') {
+        if (!is_digit(s[n - 3]) || !is_digit(s[n - 2]) || !is_digit(s[n - 1])) return false;
+        n -= 4;
     }
-    std::size_t c1 = clock.find(':');
-    if (c1 == std::string_view::npos) return false;
-    std::size_t c2 = clock.find(':', c1 + 1);
-    if (c2 == std::string_view::npos || clock.find(':', c2 + 1) != std::string_view::npos) return false;
-    std::string_view hours = clock.substr(0, c1);
-    std::string_view minutes = clock.substr(c1 + 1, c2 - c1 - 1);
-    std::string_view seconds = clock.substr(c2 + 1);
-    return hours.size() >= 2 && all_digits(hours) && two_digits_below_60(minutes) &&
-           two_digits_below_60(seconds);
+    if (n < 8 || s[n - 3] != ':' || s[n - 6] != ':') return false;
+    return two_digits_below_60(s.substr(n - 2, 2)) && two_digits_below_60(s.substr(n - 5, 2)) &&
+           all_digits(s.substr(0, n - 6));
 }
 
 bool is_valid_time_or_percent(std::string_view s) noexcept {
