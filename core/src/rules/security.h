@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "rules/rules.h"
@@ -39,11 +40,18 @@ inline constexpr std::array<std::string_view, 18> kHttpsElements = {
 };
 inline constexpr auto kHttpsElementSet = text::make_name_set(kHttpsElements);
 
-inline bool is_valid_url(std::string_view s) {
-    return text::starts_with(s, "data:") || s == "about:blank" || url::is_absolute_url(s);
+// Whether `s` starts with the literal `prefix`; compiles to a compare of a
+// few bytes in place.
+template <std::size_t N>
+inline bool has_prefix(std::string_view s, const char (&prefix)[N]) noexcept {
+    return s.size() >= N - 1 && std::memcmp(s.data(), prefix, N - 1) == 0;
 }
 
-inline bool is_plain_http(std::string_view s) noexcept { return text::starts_with(s, "http://"); }
+inline bool is_valid_url(std::string_view s) {
+    return has_prefix(s, "data:") || s == "about:blank" || url::is_absolute_url(s);
+}
+
+inline bool is_plain_http(std::string_view s) noexcept { return has_prefix(s, "http://"); }
 
 // Whether the walk below an ad's InLine or Wrapper reports anything for
 // `node`; `https` is the node name's place in kHttpsElements, or -1.
