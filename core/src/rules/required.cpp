@@ -4,6 +4,7 @@
 #include "rules/required.h"
 
 #include <array>
+#include <utility>
 #include <set>
 #include <string>
 #include <string_view>
@@ -48,10 +49,13 @@ constexpr RequiredAttr kIconAttrs[] = {
     {"yPosition", as_variant(rule::vast_icon_yposition)},
 };
 
-void check_required_attrs(const Node& n, std::span<const RequiredAttr> attrs, const PathRef& path,
-                          Report& report) {
-    for (const RequiredAttr& a : attrs)
-        if (!n.attr(a.attr)) report(a.rule, path, &n);
+// In the order of the table. The table is a template argument, so that each
+// name is compared as a literal.
+template <const auto& Attrs>
+void check_required_attrs(const Node& n, const PathRef& path, Report& report) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        ((n.attr(Attrs[I].attr) ? void() : report(Attrs[I].rule, path, &n)), ...);
+    }(std::make_index_sequence<std::size(Attrs)>{});
 }
 
 bool has_resource(const Node& n) {
@@ -291,11 +295,11 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         std::size_t i = 0;
         for (const Node& f : media->children())
             if (f.name() == "MediaFile")
-                check_required_attrs(f, kMediaFileAttrs, indexed(m, "MediaFile", i++), report);
+                check_required_attrs<kMediaFileAttrs>(f, indexed(m, "MediaFile", i++), report);
         i = 0;
         for (const Node& z : media->children())
             if (z.name() == "Mezzanine")
-                check_required_attrs(z, kMezzanineAttrs, indexed(m, "Mezzanine", i++), report);
+                check_required_attrs<kMezzanineAttrs>(z, indexed(m, "Mezzanine", i++), report);
     }
 
     if (const Node* icons = linear->child("Icons")) {
@@ -304,7 +308,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         for (const Node& icon : icons->children()) {
             if (icon.name() != "Icon") continue;
             const PathRef ip = indexed(base, "Icon", i++);
-            check_required_attrs(icon, kIconAttrs, ip, report);
+            check_required_attrs<kIconAttrs>(icon, ip, report);
             if (!has_resource(icon))
                 report(rule::vast_icon_resource, ip, &icon);
         }
