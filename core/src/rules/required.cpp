@@ -4,6 +4,7 @@
 #include "rules/required.h"
 
 #include <array>
+#include <cstdint>
 #include <utility>
 #include <set>
 #include <string>
@@ -64,6 +65,32 @@ bool has_resource(const Node& n) {
     return false;
 }
 
+// The children of an InLine or Wrapper this family looks for, each found
+// first in one pass over the children.
+constexpr std::array<std::string_view, 11> kBodyNames = {
+    "AdSystem", "AdTitle",    "Impression",      "Creatives",    "AdServingId",        "Pricing",
+    "AdVerifications", "Extensions", "Category", "VASTAdTagURI", "BlockedAdCategories",
+};
+constexpr auto kBodySet = text::make_name_set(kBodyNames);
+constexpr std::uint64_t kBodyLengths = text::length_mask(kBodyNames);
+enum Body : std::size_t {
+    kAdSystem, kAdTitle, kImpression, kCreatives, kAdServingId, kPricing, kAdVerifications, kExtensions,
+    kCategory, kVastAdTagUri, kBlockedAdCategories,
+};
+static_assert(kBodyNames[kBlockedAdCategories] == "BlockedAdCategories" && kBodyNames[kCategory] == "Category");
+
+using BodyChildren = std::array<const Node*, kBodyNames.size()>;
+
+BodyChildren body_children(const Node& body) {
+    BodyChildren first{};
+    for (const Node& c : body.children()) {
+        if (!text::may_have_length(kBodyLengths, c.name_size)) continue;
+        const int k = kBodySet.find(c.name());
+        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
+    }
+    return first;
+}
+
 bool is_ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -120,7 +147,7 @@ bool names_reason_macro(std::string_view url) {
 
 void check_creative_requirements(const Node& creative, const PathRef& path,
                                  const DetectedVersion& version, Report& report);
-void check_pricing(Children children, const PathRef& parent_path,
+void check_pricing(const Node* pricing, const PathRef& parent_path,
                    Report& report);
 void check_categories(Children children, const PathRef& parent_path,
                       Report& report);
@@ -172,19 +199,20 @@ void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& ve
 
     if (inline_ad) {
         const Node& in = *inline_ad;
+        const BodyChildren first = body_children(in);
         const PathRef p = join(ad_path, "/InLine");
-        if (!in.has_child("AdSystem"))
+        if (!first[kAdSystem])
             report(rule::vast_inline_adsystem, p, &in);
-        if (!in.has_child("AdTitle"))
+        if (!first[kAdTitle])
             report(rule::vast_inline_adtitle, p, &in);
-        if (!in.has_child("Impression"))
+        if (!first[kImpression])
             report(rule::vast_inline_impression, p, &in);
-        const Node* creatives = in.child("Creatives");
+        const Node* creatives = first[kCreatives];
         if (!creatives)
             report(rule::vast_inline_creatives, p, &in);
         else if (!creatives->has_child("Creative"))
             report(rule::vast_inline_creatives_empty, join(p, "/Creatives"), &in);
-        if (version.at_least(VastVersion::V4_1) && !in.has_child("AdServingId"))
+        if (version.at_least(VastVersion::V4_1) && !first[kAdServingId])
             report(rule::vast_adservingid_present, p, &in);
         if (creatives) {
             const PathRef base = join(p, "/Creatives");
@@ -193,36 +221,39 @@ void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& ve
                 if (c.name() == "Creative")
                     check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
         }
-        check_categories(in.children(), p, report);
-        check_pricing(in.children(), p, report);
-        if (const Node* av = in.child("AdVerifications"))
+        if (first[kCategory]) check_categories(in.children(), p, report);
+        check_pricing(first[kPricing], p, report);
+        if (const Node* av = first[kAdVerifications])
             check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
-        if (const Node* ext = in.child("Extensions"))
+        if (const Node* ext = first[kExtensions])
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
 
     if (wrapper) {
         const Node& w = *wrapper;
+        const BodyChildren first = body_children(w);
         const PathRef p = join(ad_path, "/Wrapper");
-        if (!w.has_child("AdSystem"))
+        if (!first[kAdSystem])
             report(rule::vast_wrapper_adsystem, p, &w);
-        if (!w.has_child("Impression"))
+        if (!first[kImpression])
             report(rule::vast_wrapper_impression, p, &w);
-        if (!w.has_child("VASTAdTagURI"))
+        if (!first[kVastAdTagUri])
             report(rule::vast_wrapper_vastadtaguri, p, &w);
-        check_categories(w.children(), p, report);
-        check_pricing(w.children(), p, report);
-        std::size_t k = 0;
-        for (const Node& c : w.children()) {
-            if (c.name() != "BlockedAdCategories") continue;
-            std::size_t idx = k++;
-            if (!c.attr("authority"))
-                report(rule::vast_blockedadcategories_no_authority, indexed(p, "BlockedAdCategories", idx), &c);
+        if (first[kCategory]) check_categories(w.children(), p, report);
+        check_pricing(first[kPricing], p, report);
+        if (first[kBlockedAdCategories]) {
+            std::size_t k = 0;
+            for (const Node& c : w.children()) {
+                if (c.name() != "BlockedAdCategories") continue;
+                std::size_t idx = k++;
+                if (!c.attr("authority"))
+                    report(rule::vast_blockedadcategories_no_authority, indexed(p, "BlockedAdCategories", idx), &c);
+            }
         }
         if (version.at_least(VastVersion::V4_1))
-            if (const Node* av = w.child("AdVerifications"))
+            if (const Node* av = first[kAdVerifications])
                 check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
-        if (const Node* ext = w.child("Extensions"))
+        if (const Node* ext = first[kExtensions])
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
 }
@@ -328,9 +359,8 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     }
 }
 
-void check_pricing(Children children, const PathRef& parent_path,
+void check_pricing(const Node* pricing, const PathRef& parent_path,
                    Report& report) {
-    const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
     const PathRef p = join(parent_path, "/Pricing");
     if (!pricing->attr("model"))

@@ -350,9 +350,25 @@ void check_authority_value(std::string_view value, const PathRef& path, const Ru
         report(unknown, path, at);
 }
 
+namespace {
+
+// The children of an InLine or Wrapper looked at here: the first of each
+// name, found in one pass over the children.
+constexpr std::array<std::string_view, 4> kContentNames = {"Creatives", "Pricing", "Category", "BlockedAdCategories"};
+constexpr auto kContentSet = text::make_name_set(kContentNames);
+constexpr std::uint64_t kContentLengths = text::length_mask(kContentNames);
+
+}  // namespace
+
 void check_ad_content(Children children, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report) {
-    if (const Node* creatives = first_child(children, "Creatives")) {
+    std::array<const Node*, kContentNames.size()> first{};
+    for (const Node& c : children) {
+        if (!text::may_have_length(kContentLengths, c.name_size)) continue;
+        const int k = kContentSet.find(c.name());
+        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
+    }
+    if (const Node* creatives = first[0]) {
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
         for (const Node& creative : creatives->children()) {
@@ -365,13 +381,13 @@ void check_ad_content(Children children, const PathRef& content_path,
         }
     }
 
-    if (const Node* pricing = first_child(children, "Pricing"))
+    if (const Node* pricing = first[1])
         check_pricing(*pricing, join(content_path, "/Pricing"), version, report);
 
-    if (version && *version >= VastVersion::V4_0)
+    if (version && *version >= VastVersion::V4_0 && first[2])
         check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
                           rule::vast_category_authority_unknown, report);
-    if (version && *version >= VastVersion::V4_1)
+    if (version && *version >= VastVersion::V4_1 && first[3])
         check_authorities(children, content_path, "BlockedAdCategories",
                           rule::vast_blockedadcategories_authority_not_uri,
                           rule::vast_blockedadcategories_authority_unknown, report);
