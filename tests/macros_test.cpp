@@ -54,6 +54,10 @@ TEST(Macros, MacroNames) {
     EXPECT_EQ(impression("[" + std::string(47, 'a') + "b]"), at_impression({"VAST-2.0-macro-unknown"}));
     EXPECT_EQ(impression("[" + std::string(48, 'a') + "b]"), Lines{});
     EXPECT_EQ(impression("[" + std::string(47, 'A') + "[timestamp]"), at_impression({"VAST-2.0-macro-lowercase"}));
+    // Texts are looked through for '[' sixteen bytes at a time: a macro at
+    // every place.
+    for (std::size_t pad = 0; pad < 40; ++pad)
+        EXPECT_EQ(impression(std::string(pad, 'a') + "[timestamp]"), at_impression({"VAST-2.0-macro-lowercase"})) << pad;
     // Unclosed or trailing brackets.
     EXPECT_EQ(impression(u + "t=[TIMESTAMP"), Lines{});
     EXPECT_EQ(impression(u + "t=["), Lines{});

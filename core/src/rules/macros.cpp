@@ -223,13 +223,34 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
     return f;
 }
 
+// Whether `s` holds the byte `c`. Texts of sixteen bytes or more are read
+// sixteen at a time, the last bytes in one block that ends with the text;
+// shorter ones by memchr.
+inline bool holds_byte(std::string_view s, char c) noexcept {
+#if defined(__SSE2__)
+    const std::size_t n = s.size();
+    if (n >= 16) {
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const __m128i needle = _mm_set1_epi8(c);
+        auto found = [&](std::size_t at) {
+            return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), needle)) != 0;
+        };
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16)
+            if (found(i)) return true;
+        return i < n && found(n - 16);
+    }
+#endif
+    return std::memchr(s.data(), c, s.size()) != nullptr;
+}
+
 // Scans one text for macros. Most texts hold none, and no "[" either.
 // `reason_context` tells whether [REASON] belongs in the text; it is asked
 // only when the text names it.
 template <class ReasonContext>
 TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool error_context,
                        ReasonContext&& reason_context) {
-    if (text.empty() || std::memchr(text.data(), '[', text.size()) == nullptr) return 0;
+    if (!holds_byte(text, '[')) return 0;
     TextFindings f = scan_macros(text, deprecation_enabled, error_context);
     if ((f & kReasonSeen) != 0) {
         f &= ~kReasonSeen;
