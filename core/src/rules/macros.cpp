@@ -223,13 +223,14 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
     return f;
 }
 
-// Whether `s` holds the byte `c`. Texts of sixteen bytes or more are read
-// sixteen at a time, the last bytes in one block that ends with the text;
-// shorter ones by memchr.
+// Whether `s` holds the byte `c`. Texts of 16 to 64 bytes, most URLs, are
+// read in place sixteen bytes at a time, the last bytes in one block that
+// ends with the text; shorter and longer ones by memchr, whose call costs
+// less than its wider reading saves on long texts.
 inline bool holds_byte(std::string_view s, char c) noexcept {
 #if defined(__SSE2__)
     const std::size_t n = s.size();
-    if (n >= 16) {
+    if (n >= 16 && n <= 64) {
         const auto* p = reinterpret_cast<const unsigned char*>(s.data());
         const __m128i needle = _mm_set1_epi8(c);
         auto found = [&](std::size_t at) {
