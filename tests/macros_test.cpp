@@ -54,6 +54,10 @@ TEST(Macros, MacroNames) {
     EXPECT_EQ(impression("[" + std::string(47, 'a') + "b]"), at_impression({"VAST-2.0-macro-unknown"}));
     EXPECT_EQ(impression("[" + std::string(48, 'a') + "b]"), Lines{});
     EXPECT_EQ(impression("[" + std::string(47, 'A') + "[timestamp]"), at_impression({"VAST-2.0-macro-lowercase"}));
+    // Texts are looked through for '[' sixteen bytes at a time: a macro at
+    // every place.
+    for (std::size_t pad = 0; pad < 40; ++pad)
+        EXPECT_EQ(impression(std::string(pad, 'a') + "[timestamp]"), at_impression({"VAST-2.0-macro-lowercase"})) << pad;
     // Unclosed or trailing brackets.
     EXPECT_EQ(impression(u + "t=[TIMESTAMP"), Lines{});
     EXPECT_EQ(impression(u + "t=["), Lines{});
@@ -85,6 +89,16 @@ TEST(Macros, UnencodedCharactersAreCharacters) {
             EXPECT_EQ(impression(head + c + tail), Lines{}) << pad << " " << c;
     }
     EXPECT_EQ(impression("[TIMESTAMP]\xC2\xA9" + std::string(40, 'a') + "|"), flagged);
+    // The last bytes are read in one block that ends with the text and
+    // overlaps the block before: each character at each place near the end.
+    for (std::size_t size : {16u, 21u, 32u, 40u})
+        for (std::size_t back = 0; back < 18 && back + 12 < size; ++back) {
+            const std::string head = "[TIMESTAMP]" + std::string(size - 11 - back, 'a');
+            for (std::string c : {"\"", "}", "\xC2\x9F"})
+                EXPECT_EQ(impression(head + c + std::string(back, 'b')), flagged) << size << " " << back << " " << c;
+            for (std::string c : {"\xC2\xA9", "~"})
+                EXPECT_EQ(impression(head + c + std::string(back, 'b')), Lines{}) << size << " " << back << " " << c;
+        }
     // Without a macro nothing is looked at; with several forbidden characters one finding.
     EXPECT_EQ(impression("https://a.example/? |x"), Lines{});
     EXPECT_EQ(impression("[TIMESTAMP] | {x}"), flagged);

@@ -158,4 +158,37 @@ TEST(Security, DeepDocumentsAreWalkedWithoutRecursion) {
     EXPECT_EQ(issues[0].col, 3u);
 }
 
+// Security and macros find where their walks start in one scan of each
+// InLine and Wrapper: either family's first finding may come first, and
+// other children of the root (here <x/>, and an <Error>) sit between the ads.
+TEST(Security, FindingsNextToMacroFindings) {
+    constexpr std::string_view kDoc = R"(<VAST version="4.2">
+<x/>
+<Ad><InLine>
+<Impression><![CDATA[https://t.example/i?c=[NOPE]]]></Impression>
+<Impression>http://t.example/j</Impression>
+</InLine></Ad>
+<Error><![CDATA[https://t.example/e?r=[REASON]]]></Error>
+<x/><x/>
+<Ad><Wrapper>
+<VASTAdTagURI><![CDATA[http://t.example/w]]></VASTAdTagURI>
+<Impression><![CDATA[https://t.example/k?c=[cachebusting]]]></Impression>
+<Impression>https://t.example/l?c=[NOPE]</Impression>
+</Wrapper></Ad>
+</VAST>)";
+    const adsieve::ValidationResult r = adsieve::validate(kDoc);
+    EXPECT_EQ(family_lines(r), (Lines{
+        "VAST-2.0-url-cdata|1|/VAST/Ad[0]/InLine/Impression[1]|5|1",
+        "VAST-2.0-tracking-https|1|/VAST/Ad[0]/InLine/Impression[1]|5|1",
+        "VAST-2.0-tracking-https|1|/VAST/Ad[1]/Wrapper/VASTAdTagURI[0]|10|1",
+        "VAST-2.0-url-cdata|1|/VAST/Ad[1]/Wrapper/Impression[2]|12|1",
+    }));
+    EXPECT_EQ(adsieve::testing::family_lines(r, adsieve::Family::Macros), (Lines{
+        "VAST-2.0-macro-unknown|1|/VAST/Ad[0]/InLine/Impression[0]|4|1",
+        "VAST-2.0-macro-lowercase|1|/VAST/Ad[1]/Wrapper/Impression[1]|11|1",
+        "VAST-2.0-macro-unknown|1|/VAST/Ad[1]/Wrapper/Impression[2]|12|1",
+        "VAST-2.0-macro-wrong-context|0|/VAST/Error[0]|7|1",
+    }));
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -68,6 +69,48 @@ TEST(ValueGrammar, ClockTime) {
                             "1:00:00", " 00:00:30", "00:00:30 ", "00:00", "00:00:00:00", "00:0:00",
                             "00:00:30.500.000", "00.000:00:30", "+0:00:00"})
         EXPECT_FALSE(is_hhmmss(bad)) << bad;
+}
+
+// The clock reading as it was first written, part by part, to compare the
+// reading from the end against.
+bool reference_hhmmss(std::string_view s) {
+    auto digits = [](std::string_view t) { return t.find_first_not_of("0123456789") == std::string_view::npos; };
+    auto below_60 = [&](std::string_view t) { return t.size() == 2 && digits(t) && t[0] <= '5'; };
+    std::string_view clock = s;
+    if (const std::size_t dot = s.find('.'); dot != std::string_view::npos) {
+        clock = s.substr(0, dot);
+        if (s.size() - dot - 1 != 3 || !digits(s.substr(dot + 1))) return false;
+    }
+    const std::size_t c1 = clock.find(':');
+    if (c1 == std::string_view::npos) return false;
+    const std::size_t c2 = clock.find(':', c1 + 1);
+    if (c2 == std::string_view::npos || clock.find(':', c2 + 1) != std::string_view::npos) return false;
+    return c1 >= 2 && digits(clock.substr(0, c1)) && below_60(clock.substr(c1 + 1, c2 - c1 - 1)) &&
+           below_60(clock.substr(c2 + 1));
+}
+
+TEST(ValueGrammar, ClockTimeAgainstReference) {
+    // Random texts over the bytes that matter, and valid times with one byte
+    // changed, dropped or added.
+    std::mt19937 rng(7);
+    const std::string_view bytes = "0123456789::..5 6a";
+    auto pick = [&](std::size_t n) { return std::size_t(rng() % n); };
+    for (int round = 0; round < 200000; ++round) {
+        std::string t;
+        if (round % 2 == 0) {
+            for (std::size_t k = pick(17); k > 0; --k) t += bytes[pick(bytes.size())];
+        } else {
+            t = std::string(2 + pick(3), '1') + ":" + char('0' + pick(7)) + "9:" + char('0' + pick(7)) + "0";
+            if (pick(2)) t += ".123";
+            const std::size_t at = pick(t.size() + 1);
+            switch (pick(3)) {
+                case 0: if (at < t.size()) t[at] = bytes[pick(bytes.size())]; break;
+                case 1: if (at < t.size()) t.erase(at, 1); break;
+                default: t.insert(at, 1, bytes[pick(bytes.size())]); break;
+            }
+        }
+        ASSERT_EQ(is_hhmmss(t), reference_hhmmss(t)) << '"' << t << '"';
+    }
 }
 
 TEST(ValueGrammar, TimeOrPercentage) {

@@ -203,6 +203,19 @@ consteval NameSet<N, name_set_bits(N)> make_name_set(const std::array<std::strin
     throw "no multiplier separates these names";
 }
 
+// The lengths of a set of names as a mask: bit n for a name of n bytes, bit
+// 63 for every name of 63 bytes or more. A name whose bit is clear is in none
+// of them, which a lookup can tell before it hashes anything.
+template <std::size_t N>
+consteval std::uint64_t length_mask(const std::array<std::string_view, N>& names) {
+    std::uint64_t mask = 0;
+    for (std::string_view n : names) mask |= std::uint64_t{1} << (n.size() < 63 ? n.size() : 63);
+    return mask;
+}
+constexpr bool may_have_length(std::uint64_t mask, std::size_t n) noexcept {
+    return (mask >> (n < 63 ? n : 63) & 1) != 0;
+}
+
 // True when the bytes are well-formed UTF-8.
 bool is_valid_utf8(std::string_view s) noexcept;
 

@@ -51,11 +51,14 @@ constexpr Signal kSignals[] = {
     {"MediaFile", VastVersion::V2_0},
 };
 
-constexpr auto kSignalSet = text::make_name_set([] {
+constexpr std::array<std::string_view, std::size(kSignals)> kSignalNames = [] {
     std::array<std::string_view, std::size(kSignals)> names{};
     for (std::size_t k = 0; k < names.size(); ++k) names[k] = kSignals[k].element;
     return names;
-}());
+}();
+constexpr auto kSignalSet = text::make_name_set(kSignalNames);
+// Most names are passed over by their length alone.
+constexpr std::uint64_t kSignalLengths = text::length_mask(kSignalNames);
 
 std::optional<VastVersion> declared_version(std::string_view v) {
     v = text::trim(v);
@@ -76,7 +79,7 @@ std::optional<VastVersion> infer_version(const Node& root) {
     constexpr std::size_t kNone = std::size(kSignals);
     std::size_t best = kNone;
     walk(root, {}, Segment::None, [&](const Node& n, const WalkPath&) {
-        if (&n == &root) return Step::Into;
+        if (&n == &root || !text::may_have_length(kSignalLengths, n.name_size)) return Step::Into;
         const int k = kSignalSet.find(n.name());
         if (k >= 0 && static_cast<std::size_t>(k) < best) best = static_cast<std::size_t>(k);
         return best == 0 ? Step::Stop : Step::Into;

@@ -128,16 +128,18 @@ void check_wrapper(const Node& wrapper, const PathRef& ad_path, Report& report) 
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name() != "VAST") return;
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
     const auto effective = version.effective();
     const bool wrapper_gate =
         effective && (*effective == VastVersion::V4_0 || *effective == VastVersion::V4_1);
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, ad_path, version, report);
-        if (const Node* wrapper = ad.child("Wrapper"); wrapper && wrapper_gate)
+        if (const Node* inl = ad.inline_ad) check_inline(*inl, ad_path, version, report);
+        if (const Node* wrapper = ad.wrapper; wrapper && wrapper_gate)
             check_wrapper(*wrapper, ad_path, report);
     }
 }

@@ -41,6 +41,10 @@ void check_duplicate_impressions(const Node& container, const PathRef& path,
 }  // namespace
 
 void check(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report) {
+    check_ads(root, parse_failed ? TopLevel{} : top_level(root), parse_failed, version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, bool parse_failed, const DetectedVersion& version, Report& report) {
     // A document that fails to parse is reported by this one issue alone.
     if (parse_failed) {
         report(rule::vast_parse_error, "/VAST", nullptr);
@@ -49,14 +53,12 @@ void check(const Node& root, bool parse_failed, const DetectedVersion& version, 
 
     if (version.state == VersionState::Mismatch)
         report(rule::vast_version_mismatch, "/VAST", nullptr);
-    if (root.name() != "VAST") return;
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inline_ = ad.child("InLine"))
+        if (const Node* inline_ = ad.inline_ad)
             check_duplicate_impressions(*inline_, join(ad_path, "/InLine"), report);
-        else if (const Node* wrapper = ad.child("Wrapper"))
+        else if (const Node* wrapper = ad.wrapper)
             check_duplicate_impressions(*wrapper, join(ad_path, "/Wrapper"), report);
     }
 }

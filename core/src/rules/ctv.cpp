@@ -52,12 +52,15 @@ void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name() != "VAST" || !version.at_least(VastVersion::V4_1)) return;
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
+    if (!version.at_least(VastVersion::V4_1)) return;
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, join(ad_path, "/InLine"), report);
+        if (const Node* inl = ad.inline_ad) check_inline(*inl, join(ad_path, "/InLine"), report);
     }
 }
 

@@ -64,17 +64,19 @@ void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVer
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name() != "VAST") return;
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
     const bool v41 = version.at_least(VastVersion::V4_1);
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (v41 && ad.attr("conditionalAd")) {
-            report(rule::vast_conditionalad, ad_path, &ad);
+        if (v41 && ad.ad->attr("conditionalAd")) {
+            report(rule::vast_conditionalad, ad_path, ad.ad);
         }
-        if (const Node* inl = ad.child("InLine")) check_inline(*inl, join(ad_path, "/InLine"), version, report);
-        if (const Node* wrapper = ad.child("Wrapper"); wrapper && v41)
+        if (const Node* inl = ad.inline_ad) check_inline(*inl, join(ad_path, "/InLine"), version, report);
+        if (const Node* wrapper = ad.wrapper; wrapper && v41)
             check_survey(*wrapper, join(ad_path, "/Wrapper"), report);
     }
 }

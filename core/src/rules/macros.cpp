@@ -15,6 +15,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "rules/security.h"
 #include "text.h"
 
 namespace adsieve::rules::macros {
@@ -72,14 +73,30 @@ constexpr int kErrorElement = 1;
 constexpr int kTrackingElement = 17;
 static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTrackingElement] == "Tracking");
 
+// The place of each element above among the security family's https
+// elements, or -1. Those are all macro-bearing elements, so one lookup of a
+// name serves both families.
+constexpr std::array<std::int8_t, kMacroElements.size()> kHttpsKind = [] {
+    std::array<std::int8_t, kMacroElements.size()> kinds{};
+    for (std::size_t i = 0; i < kMacroElements.size(); ++i)
+        kinds[i] = static_cast<std::int8_t>(security::kHttpsElementSet.find(kMacroElements[i]));
+    return kinds;
+}();
+static_assert([] {
+    for (std::string_view name : security::kHttpsElements)
+        if (kMacroElementSet.find(name) < 0) return false;
+    return true;
+}());
+
 constexpr std::size_t kMaxNameBytes = 48;
 
 constexpr int kMediaPlayhead = 34, kContentPlayhead = 19, kReason = 42, kErrorCode = 24;
 static_assert(KNOWN_MACROS[kMediaPlayhead] == "MEDIAPLAYHEAD" && KNOWN_MACROS[kContentPlayhead] == "CONTENTPLAYHEAD" &&
               KNOWN_MACROS[kReason] == "REASON" && KNOWN_MACROS[kErrorCode] == "ERRORCODE");
 
-// Bytes of macro names: 0 for any other byte.
-constexpr unsigned char kUpperCase = 1, kLowerCase = 2, kDigitOrUnderscore = 3;
+// Bytes of macro names, as bits: 0 for any other byte. The bit of a small
+// letter is 0x20 apart from its capital.
+constexpr unsigned char kUpperCase = 1, kLowerCase = 0x20, kDigitOrUnderscore = 2;
 constexpr std::array<unsigned char, 256> kNameByte = [] {
     std::array<unsigned char, 256> t{};
     for (int c = 'A'; c <= 'Z'; ++c) t[c] = kUpperCase;
@@ -124,8 +141,8 @@ bool has_unencoded_character(std::string_view s) noexcept {
     const __m128i del = _mm_set1_epi8(0x7F), c2 = _mm_set1_epi8(static_cast<char>(0xC2));
     // '{', '|' and '}' are 7B..7D: x - 7B, unsigned, is at most 2.
     const __m128i brace = _mm_set1_epi8('{'), two = _mm_set1_epi8(2);
-    for (; i + 16 <= s.size(); i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    auto candidates = [&](std::size_t at) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
         const __m128i from_brace = _mm_sub_epi8(x, brace);
         __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x),
                                    _mm_cmpeq_epi8(_mm_min_epu8(from_brace, two), from_brace));
@@ -133,10 +150,16 @@ bool has_unencoded_character(std::string_view s) noexcept {
         hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, less)));
         hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, greater), _mm_cmpeq_epi8(x, caret)));
         hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, del), _mm_cmpeq_epi8(x, c2)));
-        if (_mm_movemask_epi8(hit) == 0) continue;
+        return _mm_movemask_epi8(hit) != 0;
+    };
+    for (; i + 16 <= s.size(); i += 16) {
+        if (!candidates(i)) continue;
         for (std::size_t k = i; k < i + 16; ++k)
             if (must_encode_at(s, k)) return true;
     }
+    // The last bytes: one more block, ending where the text ends, over bytes
+    // already found clean; with a candidate, byte by byte below.
+    if (i < s.size() && s.size() >= 16 && !candidates(s.size() - 16)) return false;
 #endif
     for (; i < s.size(); ++i)
         if (must_encode_at(s, i)) return true;
@@ -144,14 +167,16 @@ bool has_unencoded_character(std::string_view s) noexcept {
 }
 
 // What one text's macros give, each issue at most once.
-struct TextFindings {
-    bool unknown = false, lowercase = false, deprecated = false, wrong_context = false, unencoded = false;
-    bool any() const noexcept { return unknown || lowercase || deprecated || wrong_context || unencoded; }
-};
+// What one text's macros give, each issue at most once: a set of the bits
+// below, 0 for none.
+using TextFindings = unsigned;
+constexpr TextFindings kUnknown = 1, kLowercase = 2, kDeprecated = 4, kWrongContext = 8, kUnencoded = 16;
+// [REASON] was seen; whether that is in context is the caller's to tell.
+constexpr TextFindings kReasonSeen = 32;
 
-// Scans one text for macros.
-TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool error_context, bool reason_context) {
-    TextFindings f;
+// Scans one text that holds a "[" for macros.
+TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool error_context) {
+    TextFindings f = 0;
     bool macro_seen = false;
 
     std::size_t p = 0;
@@ -166,16 +191,16 @@ TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool err
         // the name holds a letter. Anything else fails as a name too, so the
         // search goes on after the "[".
         std::array<char, kMaxNameBytes + 1> buffer;
-        bool letter = false, lower_case = false;
+        unsigned seen = 0;  // the classes of the name's bytes
         std::size_t close = p + 1;
         for (; close < window_end; ++close) {
             const unsigned char c = static_cast<unsigned char>(text[close]);
             const unsigned char cls = kNameByte[c];
             if (cls == 0) break;
-            letter = letter || cls != kDigitOrUnderscore;
-            lower_case = lower_case || cls == kLowerCase;
-            buffer[close - p - 1] = static_cast<char>(cls == kLowerCase ? c - 0x20 : c);
+            seen |= cls;
+            buffer[close - p - 1] = static_cast<char>(c - (cls & kLowerCase));
         }
+        const bool letter = (seen & (kUpperCase | kLowerCase)) != 0, lower_case = (seen & kLowerCase) != 0;
         if (close == window_end || text[close] != ']' || !letter) {
             ++p;
             continue;
@@ -184,17 +209,54 @@ TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool err
         const std::string_view upper(buffer.data(), close - p - 1);
         const int known = kKnownMacroSet.find(upper);
         if (known < 0) {
-            f.unknown = true;
+            f |= kUnknown;
         } else if (lower_case) {
-            f.lowercase = true;
+            f |= kLowercase;
         } else {
-            if (deprecation_enabled && (known == kMediaPlayhead || known == kContentPlayhead)) f.deprecated = true;
-            if (known == kReason && !reason_context) f.wrong_context = true;
-            if (known == kErrorCode && !error_context) f.wrong_context = true;
+            if (deprecation_enabled && (known == kMediaPlayhead || known == kContentPlayhead)) f |= kDeprecated;
+            if (known == kReason) f |= kReasonSeen;
+            if (known == kErrorCode && !error_context) f |= kWrongContext;
         }
         p = close + 1;
     }
-    f.unencoded = macro_seen && has_unencoded_character(text);
+    if (macro_seen && has_unencoded_character(text)) f |= kUnencoded;
+    return f;
+}
+
+// Whether `s` holds the byte `c`. Texts of 16 to 64 bytes, most URLs, are
+// read in place sixteen bytes at a time, the last bytes in one block that
+// ends with the text; shorter and longer ones by memchr, whose call costs
+// less than its wider reading saves on long texts.
+inline bool holds_byte(std::string_view s, char c) noexcept {
+#if defined(__SSE2__)
+    const std::size_t n = s.size();
+    if (n >= 16 && n <= 64) {
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const __m128i needle = _mm_set1_epi8(c);
+        auto found = [&](std::size_t at) {
+            return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), needle)) != 0;
+        };
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16)
+            if (found(i)) return true;
+        return i < n && found(n - 16);
+    }
+#endif
+    return std::memchr(s.data(), c, s.size()) != nullptr;
+}
+
+// Scans one text for macros. Most texts hold none, and no "[" either.
+// `reason_context` tells whether [REASON] belongs in the text; it is asked
+// only when the text names it.
+template <class ReasonContext>
+TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool error_context,
+                       ReasonContext&& reason_context) {
+    if (!holds_byte(text, '[')) return 0;
+    TextFindings f = scan_macros(text, deprecation_enabled, error_context);
+    if ((f & kReasonSeen) != 0) {
+        f &= ~kReasonSeen;
+        if (!reason_context()) f |= kWrongContext;
+    }
     return f;
 }
 
@@ -202,70 +264,102 @@ TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool err
 // the element whose text this is.
 template <class Path>
 void report_text(const TextFindings& f, const Path& path, const Node& node, Report& report) {
-    if (f.unknown)
+    if (f & kUnknown)
         report(rule::vast_macro_unknown, path, &node);
-    if (f.lowercase)
+    if (f & kLowercase)
         report(rule::vast_macro_lowercase, path, &node);
-    if (f.deprecated)
+    if (f & kDeprecated)
         report(rule::vast_macro_deprecated, path, &node);
-    if (f.wrong_context)
+    if (f & kWrongContext)
         report(rule::vast_macro_wrong_context, path, &node);
-    if (f.unencoded)
+    if (f & kUnencoded)
         report(rule::vast_macro_uri_unencoded, path, &node);
 }
 
-// The findings of one element's own text when it is a macro-bearing element.
+// The findings of one element's own text; `kind` is the element's place in
+// kMacroElements, or -1.
+TextFindings scan_macro_element(const Node& node, int kind, bool deprecation_enabled) {
+    if (kind < 0) return 0;
+    return scan_text(node.text(), deprecation_enabled, kind == kErrorElement, [&] {
+        return kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
+    });
+}
+
 TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
     if (node.text().empty()) return {};
-    const int kind = kMacroElementSet.find(node.name());
-    if (kind < 0) return {};
-    const bool error_context = kind == kErrorElement;
-    const bool reason_context =
-        kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
-    return scan_text(node.text(), deprecation_enabled, error_context, reason_context);
+    return scan_macro_element(node, kMacroElementSet.find(node.name()), deprecation_enabled);
 }
 
 // Scans `node` and its subtree in pre-order; child paths index each child
-// among all children of its parent. Most subtrees have nothing to report, so
-// a scan without paths looks first, and the walk that keeps them runs only
-// when it found something.
-void scan_subtree(const Node& node, const PathRef& path, bool deprecation_enabled, Report& report) {
-    bool found = false;
-    walk(node, path, Segment::None, [&](const Node& n, const WalkPath&) {
-        found = scan_macro_element(n, deprecation_enabled).any();
-        return found ? Step::Stop : Step::Into;
-    });
-    if (!found) return;
+// among all children of its parent. Most subtrees have nothing to report: a
+// scan without paths has found the first element that has (or none), and the
+// walk that keeps paths checks from there on.
+void scan_subtree(const Node& node, const Node* first, const PathRef& path, bool deprecation_enabled,
+                  Report& report) {
+    if (first == nullptr) return;
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
+        if (&n < first) return Step::Into;  // found clean
         const TextFindings f = scan_macro_element(n, deprecation_enabled);
-        if (f.any()) report_text(f, p, n, report);
+        if (f != 0) report_text(f, p, n, report);
         return Step::Into;
     });
 }
 
+// The first elements of `node`'s subtree, in document order, with a finding
+// of this family and of the security family.
+UrlFirsts first_findings(const Node& node, bool deprecation_enabled) {
+    UrlFirsts first;
+    for (const Node *n = &node, *end = &node + node.span; n != end; n = n->first_child()) {
+        const int kind = kMacroElementSet.find(n->name());
+        if (first.security == nullptr && security::has_url_finding(*n, kind < 0 ? -1 : kHttpsKind[kind])) {
+            first.security = n;
+            if (first.macros != nullptr) break;
+        }
+        if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled) != 0) {
+            first.macros = n;
+            if (first.security != nullptr) break;
+        }
+    }
+    return first;
+}
+
 }  // namespace
 
+std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, const DetectedVersion& version) {
+    const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
+    std::vector<AdUrlFirsts> firsts(top.ads.size());
+    for (std::size_t i = 0; i < top.ads.size(); ++i) {
+        if (top.ads[i].inline_ad) firsts[i].inline_ad = first_findings(*top.ads[i].inline_ad, deprecation_enabled);
+        if (top.ads[i].wrapper) firsts[i].wrapper = first_findings(*top.ads[i].wrapper, deprecation_enabled);
+    }
+    return firsts;
+}
+
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name() != "VAST") return;
+    const TopLevel top = top_level(root);
+    check_ads(root, top, first_url_findings(top, version), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
+           Report& report) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
+        const AdUrlFirsts& first = firsts[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inline_ad = ad.child("InLine"))
-            scan_subtree(*inline_ad, join(ad_path, "/InLine"), deprecation_enabled, report);
-        if (const Node* wrapper = ad.child("Wrapper"))
-            scan_subtree(*wrapper, join(ad_path, "/Wrapper"), deprecation_enabled, report);
+        if (const Node* inline_ad = ad.inline_ad)
+            scan_subtree(*inline_ad, first.inline_ad.macros, join(ad_path, "/InLine"), deprecation_enabled, report);
+        if (const Node* wrapper = ad.wrapper)
+            scan_subtree(*wrapper, first.wrapper.macros, join(ad_path, "/Wrapper"), deprecation_enabled, report);
     }
 
     std::size_t n = 0;
-    for (const Node& error : root.children()) {
-        if (error.name() != "Error") continue;
+    for (const Node* error : top.errors) {
         const std::size_t index = n++;
-        if (!error.text().empty())
-            report_text(scan_text(error.text(), deprecation_enabled, true, false),
-                        indexed(kVastPath, "Error", index), error, report);
+        if (!error->text().empty())
+            report_text(scan_text(error->text(), deprecation_enabled, true, [] { return false; }),
+                        indexed(kVastPath, "Error", index), *error, report);
     }
 }
 

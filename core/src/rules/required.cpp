@@ -4,6 +4,8 @@
 #include "rules/required.h"
 
 #include <array>
+#include <cstdint>
+#include <utility>
 #include <set>
 #include <string>
 #include <string_view>
@@ -48,16 +50,45 @@ constexpr RequiredAttr kIconAttrs[] = {
     {"yPosition", as_variant(rule::vast_icon_yposition)},
 };
 
-void check_required_attrs(const Node& n, std::span<const RequiredAttr> attrs, const PathRef& path,
-                          Report& report) {
-    for (const RequiredAttr& a : attrs)
-        if (!n.attr(a.attr)) report(a.rule, path, &n);
+// In the order of the table. The table is a template argument, so that each
+// name is compared as a literal.
+template <const auto& Attrs>
+void check_required_attrs(const Node& n, const PathRef& path, Report& report) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        ((n.attr(Attrs[I].attr) ? void() : report(Attrs[I].rule, path, &n)), ...);
+    }(std::make_index_sequence<std::size(Attrs)>{});
 }
 
 bool has_resource(const Node& n) {
     for (std::string_view r : kResourceNames)
         if (n.has_child(r)) return true;
     return false;
+}
+
+// The children of an InLine or Wrapper this family looks for, each found
+// first in one pass over the children.
+constexpr std::array<std::string_view, 11> kBodyNames = {
+    "AdSystem", "AdTitle",    "Impression",      "Creatives",    "AdServingId",        "Pricing",
+    "AdVerifications", "Extensions", "Category", "VASTAdTagURI", "BlockedAdCategories",
+};
+constexpr auto kBodySet = text::make_name_set(kBodyNames);
+constexpr std::uint64_t kBodyLengths = text::length_mask(kBodyNames);
+enum Body : std::size_t {
+    kAdSystem, kAdTitle, kImpression, kCreatives, kAdServingId, kPricing, kAdVerifications, kExtensions,
+    kCategory, kVastAdTagUri, kBlockedAdCategories,
+};
+static_assert(kBodyNames[kBlockedAdCategories] == "BlockedAdCategories" && kBodyNames[kCategory] == "Category");
+
+using BodyChildren = std::array<const Node*, kBodyNames.size()>;
+
+BodyChildren body_children(const Node& body) {
+    BodyChildren first{};
+    for (const Node& c : body.children()) {
+        if (!text::may_have_length(kBodyLengths, c.name_size)) continue;
+        const int k = kBodySet.find(c.name());
+        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
+    }
+    return first;
 }
 
 bool is_ascii_alnum(char c) {
@@ -116,7 +147,7 @@ bool names_reason_macro(std::string_view url) {
 
 void check_creative_requirements(const Node& creative, const PathRef& path,
                                  const DetectedVersion& version, Report& report);
-void check_pricing(Children children, const PathRef& parent_path,
+void check_pricing(const Node* pricing, const PathRef& parent_path,
                    Report& report);
 void check_categories(Children children, const PathRef& parent_path,
                       Report& report);
@@ -124,10 +155,14 @@ void check_ad_verifications(Children children, const PathRef& path,
                             Report& report);
 void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report);
-void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
+void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report);
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report) {
     if (root.name() != "VAST") {
         report(rule::vast_root_element, "/", &root);
         return;
@@ -141,43 +176,43 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
         if (!known)
             report(rule::vast_root_version_value, "/VAST[@version]", &root);
     }
-    bool has_ad = root.has_child("Ad"), has_error = root.has_child("Error");
+    bool has_ad = !top.ads.empty(), has_error = !top.errors.empty();
     if (!has_ad && !has_error)
         report(rule::vast_root_has_ad_or_error, "/VAST", &root);
     if (version.at_least(VastVersion::V4_0) && has_ad && has_error)
         report(rule::vast_wrapper_root_error, "/VAST", &root);
     std::size_t i = 0;
-    for (const Node& c : root.children())
-        if (c.name() == "Ad") check_ad(c, i++, version, report);
+    for (const AdNodes& ad : top.ads) check_ad(ad, i++, version, report);
 }
 
-void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& version,
+void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report) {
     const PathRef ad_path = indexed(kVastPath, "Ad", ad_index);
-    const Node* inline_ad = ad.child("InLine");
-    const Node* wrapper = ad.child("Wrapper");
+    const Node* inline_ad = ad.inline_ad;
+    const Node* wrapper = ad.wrapper;
     if (!inline_ad && !wrapper) {
-        report(rule::vast_ad_has_inline_or_wrapper, ad_path, &ad);
+        report(rule::vast_ad_has_inline_or_wrapper, ad_path, ad.ad);
         return;
     }
     if (inline_ad && wrapper)
-        report(rule::vast_ad_has_both_inline_and_wrapper, ad_path, &ad);
+        report(rule::vast_ad_has_both_inline_and_wrapper, ad_path, ad.ad);
 
     if (inline_ad) {
         const Node& in = *inline_ad;
+        const BodyChildren first = body_children(in);
         const PathRef p = join(ad_path, "/InLine");
-        if (!in.has_child("AdSystem"))
+        if (!first[kAdSystem])
             report(rule::vast_inline_adsystem, p, &in);
-        if (!in.has_child("AdTitle"))
+        if (!first[kAdTitle])
             report(rule::vast_inline_adtitle, p, &in);
-        if (!in.has_child("Impression"))
+        if (!first[kImpression])
             report(rule::vast_inline_impression, p, &in);
-        const Node* creatives = in.child("Creatives");
+        const Node* creatives = first[kCreatives];
         if (!creatives)
             report(rule::vast_inline_creatives, p, &in);
         else if (!creatives->has_child("Creative"))
             report(rule::vast_inline_creatives_empty, join(p, "/Creatives"), &in);
-        if (version.at_least(VastVersion::V4_1) && !in.has_child("AdServingId"))
+        if (version.at_least(VastVersion::V4_1) && !first[kAdServingId])
             report(rule::vast_adservingid_present, p, &in);
         if (creatives) {
             const PathRef base = join(p, "/Creatives");
@@ -186,36 +221,39 @@ void check_ad(const Node& ad, std::size_t ad_index, const DetectedVersion& versi
                 if (c.name() == "Creative")
                     check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
         }
-        check_categories(in.children(), p, report);
-        check_pricing(in.children(), p, report);
-        if (const Node* av = in.child("AdVerifications"))
+        if (first[kCategory]) check_categories(in.children(), p, report);
+        check_pricing(first[kPricing], p, report);
+        if (const Node* av = first[kAdVerifications])
             check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
-        if (const Node* ext = in.child("Extensions"))
+        if (const Node* ext = first[kExtensions])
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
 
     if (wrapper) {
         const Node& w = *wrapper;
+        const BodyChildren first = body_children(w);
         const PathRef p = join(ad_path, "/Wrapper");
-        if (!w.has_child("AdSystem"))
+        if (!first[kAdSystem])
             report(rule::vast_wrapper_adsystem, p, &w);
-        if (!w.has_child("Impression"))
+        if (!first[kImpression])
             report(rule::vast_wrapper_impression, p, &w);
-        if (!w.has_child("VASTAdTagURI"))
+        if (!first[kVastAdTagUri])
             report(rule::vast_wrapper_vastadtaguri, p, &w);
-        check_categories(w.children(), p, report);
-        check_pricing(w.children(), p, report);
-        std::size_t k = 0;
-        for (const Node& c : w.children()) {
-            if (c.name() != "BlockedAdCategories") continue;
-            std::size_t idx = k++;
-            if (!c.attr("authority"))
-                report(rule::vast_blockedadcategories_no_authority, indexed(p, "BlockedAdCategories", idx), &c);
+        if (first[kCategory]) check_categories(w.children(), p, report);
+        check_pricing(first[kPricing], p, report);
+        if (first[kBlockedAdCategories]) {
+            std::size_t k = 0;
+            for (const Node& c : w.children()) {
+                if (c.name() != "BlockedAdCategories") continue;
+                std::size_t idx = k++;
+                if (!c.attr("authority"))
+                    report(rule::vast_blockedadcategories_no_authority, indexed(p, "BlockedAdCategories", idx), &c);
+            }
         }
         if (version.at_least(VastVersion::V4_1))
-            if (const Node* av = w.child("AdVerifications"))
+            if (const Node* av = first[kAdVerifications])
                 check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
-        if (const Node* ext = w.child("Extensions"))
+        if (const Node* ext = first[kExtensions])
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
 }
@@ -288,11 +326,11 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         std::size_t i = 0;
         for (const Node& f : media->children())
             if (f.name() == "MediaFile")
-                check_required_attrs(f, kMediaFileAttrs, indexed(m, "MediaFile", i++), report);
+                check_required_attrs<kMediaFileAttrs>(f, indexed(m, "MediaFile", i++), report);
         i = 0;
         for (const Node& z : media->children())
             if (z.name() == "Mezzanine")
-                check_required_attrs(z, kMezzanineAttrs, indexed(m, "Mezzanine", i++), report);
+                check_required_attrs<kMezzanineAttrs>(z, indexed(m, "Mezzanine", i++), report);
     }
 
     if (const Node* icons = linear->child("Icons")) {
@@ -301,7 +339,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         for (const Node& icon : icons->children()) {
             if (icon.name() != "Icon") continue;
             const PathRef ip = indexed(base, "Icon", i++);
-            check_required_attrs(icon, kIconAttrs, ip, report);
+            check_required_attrs<kIconAttrs>(icon, ip, report);
             if (!has_resource(icon))
                 report(rule::vast_icon_resource, ip, &icon);
         }
@@ -321,9 +359,8 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
     }
 }
 
-void check_pricing(Children children, const PathRef& parent_path,
+void check_pricing(const Node* pricing, const PathRef& parent_path,
                    Report& report) {
-    const Node* pricing = first_child(children, "Pricing");
     if (!pricing) return;
     const PathRef p = join(parent_path, "/Pricing");
     if (!pricing->attr("model"))

@@ -18,7 +18,7 @@ namespace adsieve::rules {
 
 void run(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report) {
     if (parse_failed) {
-        consistency::check(root, parse_failed, version, report);
+        consistency::check_ads(root, TopLevel{}, parse_failed, version, report);
         return;
     }
     if (root.name() == "DAAST") {
@@ -29,29 +29,32 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
         vmap::check(root, report);
         return;
     }
-    required::check(root, version, report);
-    schema::check(root, version, report);
-    structure::check(root, version, report);
-    security::check(root, version, report);
-    consistency::check(root, parse_failed, version, report);
-    deprecated::check(root, version, report);
-    ambiguous::check(root, version, report);
-    values::check(root, version, report);
-    ctv::check(root, version, report);
-    simid::check(root, version, report);
-    macros::check(root, version, report);
+    const TopLevel top = top_level(root);
+    const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, version);
+    required::check_ads(root, top, version, report);
+    schema::check_ads(root, top, version, report);
+    structure::check_ads(root, top, version, report);
+    security::check_ads(root, top, url_firsts, version, report);
+    consistency::check_ads(root, top, parse_failed, version, report);
+    deprecated::check_ads(root, top, version, report);
+    ambiguous::check_ads(root, top, version, report);
+    values::check_ads(root, top, version, report);
+    ctv::check_ads(root, top, version, report);
+    simid::check_ads(root, top, version, report);
+    macros::check_ads(root, top, url_firsts, version, report);
 }
 
-const Node* first_child(Children children, std::string_view name) noexcept {
-    for (const Node& c : children)
-        if (c.name() == name) return &c;
-    return nullptr;
-}
-
-bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept {
-    for (std::string_view s : set)
-        if (v == s) return true;
-    return false;
+TopLevel top_level(const Node& root) {
+    TopLevel top;
+    if (root.name() != "VAST") return top;
+    for (const Node& c : root.children()) {
+        if (c.name_size != 2 && c.name_size != 5) continue;
+        if (c.name() == "Ad")
+            top.ads.push_back({&c, c.child("InLine"), c.child("Wrapper")});
+        else if (c.name() == "Error")
+            top.errors.push_back(&c);
+    }
+    return top;
 }
 
 }  // namespace adsieve::rules

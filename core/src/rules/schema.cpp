@@ -465,17 +465,20 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
 
 }  // namespace
 
-void check(const Node& root, const DetectedVersion&, Report& report) {
+void check(const Node& root, const DetectedVersion& version, Report& report) {
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node& root, const TopLevel& top, const DetectedVersion&, Report& report) {
     if (root.name() != "VAST") return;
     check_attributes(root, kVastPath, attrs_of(kAttrsVersion), report);
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        check_attributes(ad, ad_path, attrs_of(kAttrsAd), report);
-        if (const Node* inline_ = ad.child("InLine"))
+        check_attributes(*ad.ad, ad_path, attrs_of(kAttrsAd), report);
+        if (const Node* inline_ = ad.inline_ad)
             check_container(*inline_, Kind::InLine, join(ad_path, "/InLine"), report);
-        if (const Node* wrapper = ad.child("Wrapper"))
+        if (const Node* wrapper = ad.wrapper)
             check_container(*wrapper, Kind::Wrapper, join(ad_path, "/Wrapper"), report);
     }
 }

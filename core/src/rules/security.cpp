@@ -10,44 +10,16 @@
 #include <vector>
 
 #include "text.h"
+#include "rules/macros.h"
 #include "url/url.h"
 
 namespace adsieve::rules::security {
 
 namespace {
 
-// Elements whose content is a URL that must use https: the tracker and click
-// elements, then Tracking and MediaFile, which have rules of their own.
-constexpr std::array<std::string_view, 18> kHttpsElements = {
-    "Error",
-    "Impression",
-    "ClickThrough",
-    "ClickTracking",
-    "CustomClick",
-    "Viewable",
-    "NotViewable",
-    "ViewUndetermined",
-    "IconClickThrough",
-    "IconClickTracking",
-    "IconViewTracking",
-    "NonLinearClickThrough",
-    "NonLinearClickTracking",
-    "CompanionClickThrough",
-    "CompanionClickTracking",
-    "VASTAdTagURI",
-    "Tracking",
-    "MediaFile",
-};
-constexpr auto kHttpsElementSet = text::make_name_set(kHttpsElements);
 constexpr int kTrackingElement = 16;
 constexpr int kMediaFileElement = 17;
 static_assert(kHttpsElements[kTrackingElement] == "Tracking" && kHttpsElements[kMediaFileElement] == "MediaFile");
-
-bool is_valid_url(std::string_view s) {
-    return text::starts_with(s, "data:") || s == "about:blank" || url::is_absolute_url(s);
-}
-
-bool is_plain_http(std::string_view s) noexcept { return text::starts_with(s, "http://"); }
 
 }  // namespace
 
@@ -88,30 +60,11 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         put(rule::vast_click_tracking_https, &node);
 }
 
-namespace {
-
-// Whether check_url_element reports anything for `node`.
-bool has_url_finding(const Node& node) {
-    const std::string_view value = node.text();
-    if (kHttpsElementSet.find(node.name()) < 0)
-        return !value.empty() && !node.has_cdata && !node.has_children() && is_valid_url(value);
-    if (value.empty() || !is_valid_url(value)) return true;
-    return (!node.has_cdata && !node.has_children()) || is_plain_http(value);
-}
-
-}  // namespace
-
 // Checks `node` and its whole subtree in pre-order. Child paths index each
 // child among all children of its parent. Most subtrees have nothing to
-// report: a scan without paths finds the first element that has, and the walk
-// that keeps paths checks from there on.
-void check_url_elements(const Node& node, const PathRef& path, Report& report) {
-    const Node* first = nullptr;
-    walk(node, path, Segment::None, [&](const Node& n, const WalkPath&) {
-        if (!has_url_finding(n)) return Step::Into;
-        first = &n;
-        return Step::Stop;
-    });
+// report: a scan without paths has found the first element that has (or
+// none), and the walk that keeps paths checks from there on.
+void check_url_elements(const Node& node, const Node* first, const PathRef& path, Report& report) {
     if (first == nullptr) return;
     // Nodes are in document order, so those before `first` were found clean.
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
@@ -120,16 +73,21 @@ void check_url_elements(const Node& node, const PathRef& path, Report& report) {
     });
 }
 
-void check(const Node& root, const DetectedVersion&, Report& report) {
-    if (root.name() != "VAST") return;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
+    const TopLevel top = top_level(root);
+    check_ads(root, top, macros::first_url_findings(top, version), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, std::span<const AdUrlFirsts> firsts, const DetectedVersion&,
+           Report& report) {
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
+        const AdUrlFirsts& first = firsts[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inline_ad = ad.child("InLine"))
-            check_url_elements(*inline_ad, join(ad_path, "/InLine"), report);
-        if (const Node* wrapper = ad.child("Wrapper")) {
-            check_url_elements(*wrapper, join(ad_path, "/Wrapper"), report);
+        if (const Node* inline_ad = ad.inline_ad)
+            check_url_elements(*inline_ad, first.inline_ad.security, join(ad_path, "/InLine"), report);
+        if (const Node* wrapper = ad.wrapper) {
+            check_url_elements(*wrapper, first.wrapper.security, join(ad_path, "/Wrapper"), report);
             // The tag URI is checked once more under its plain path.
             if (const Node* tag = wrapper->child("VASTAdTagURI"))
                 check_url_value(tag->text(), join(ad_path, "/Wrapper/VASTAdTagURI"), report);

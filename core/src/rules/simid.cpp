@@ -105,13 +105,15 @@ void check_nonlinear_ads(Children creative_children, const PathRef& creative_pat
 
 }  // namespace
 
-void check(const Node& root, const DetectedVersion&, Report& report) {
-    if (root.name() != "VAST") return;
+void check(const Node& root, const DetectedVersion& version, Report& report) {
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, const DetectedVersion&, Report& report) {
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        const Node* inl = ad.child("InLine");
+        const Node* inl = ad.inline_ad;
         if (const Node* creatives = inl ? inl->child("Creatives") : nullptr) {
             const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;
@@ -123,7 +125,7 @@ void check(const Node& root, const DetectedVersion&, Report& report) {
                 check_nonlinear_ads(creative.children(), creative_path, report);
             }
         }
-        const Node* wrapper = ad.child("Wrapper");
+        const Node* wrapper = ad.wrapper;
         if (const Node* creatives = wrapper ? wrapper->child("Creatives") : nullptr) {
             const PathRef base = join(ad_path, "/Wrapper/Creatives");
             std::size_t m = 0;

@@ -310,23 +310,18 @@ void check_authorities(Children children, const PathRef& content_path, std::stri
 
 }  // namespace
 
+// HH:MM:SS or HH:MM:SS.mmm: two or more digits of hours, minutes and seconds
+// below 60. Read from the end, where every part but the hours has its fixed
+// place; a '.' or ':' anywhere else fails the digit tests.
 bool is_hhmmss(std::string_view s) noexcept {
-    std::string_view clock = s;
-    std::size_t dot = s.find('.');
-    if (dot != std::string_view::npos) {
-        clock = s.substr(0, dot);
-        std::string_view frac = s.substr(dot + 1);
-        if (frac.size() != 3 || !all_digits(frac)) return false;
+    std::size_t n = s.size();
+    if (n >= 4 && s[n - 4] == '.') {
+        if (!is_digit(s[n - 3]) || !is_digit(s[n - 2]) || !is_digit(s[n - 1])) return false;
+        n -= 4;
     }
-    std::size_t c1 = clock.find(':');
-    if (c1 == std::string_view::npos) return false;
-    std::size_t c2 = clock.find(':', c1 + 1);
-    if (c2 == std::string_view::npos || clock.find(':', c2 + 1) != std::string_view::npos) return false;
-    std::string_view hours = clock.substr(0, c1);
-    std::string_view minutes = clock.substr(c1 + 1, c2 - c1 - 1);
-    std::string_view seconds = clock.substr(c2 + 1);
-    return hours.size() >= 2 && all_digits(hours) && two_digits_below_60(minutes) &&
-           two_digits_below_60(seconds);
+    if (n < 8 || s[n - 3] != ':' || s[n - 6] != ':') return false;
+    return two_digits_below_60(s.substr(n - 2, 2)) && two_digits_below_60(s.substr(n - 5, 2)) &&
+           all_digits(s.substr(0, n - 6));
 }
 
 bool is_valid_time_or_percent(std::string_view s) noexcept {
@@ -355,9 +350,25 @@ void check_authority_value(std::string_view value, const PathRef& path, const Ru
         report(unknown, path, at);
 }
 
+namespace {
+
+// The children of an InLine or Wrapper looked at here: the first of each
+// name, found in one pass over the children.
+constexpr std::array<std::string_view, 4> kContentNames = {"Creatives", "Pricing", "Category", "BlockedAdCategories"};
+constexpr auto kContentSet = text::make_name_set(kContentNames);
+constexpr std::uint64_t kContentLengths = text::length_mask(kContentNames);
+
+}  // namespace
+
 void check_ad_content(Children children, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report) {
-    if (const Node* creatives = first_child(children, "Creatives")) {
+    std::array<const Node*, kContentNames.size()> first{};
+    for (const Node& c : children) {
+        if (!text::may_have_length(kContentLengths, c.name_size)) continue;
+        const int k = kContentSet.find(c.name());
+        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
+    }
+    if (const Node* creatives = first[0]) {
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
         for (const Node& creative : creatives->children()) {
@@ -370,42 +381,43 @@ void check_ad_content(Children children, const PathRef& content_path,
         }
     }
 
-    if (const Node* pricing = first_child(children, "Pricing"))
+    if (const Node* pricing = first[1])
         check_pricing(*pricing, join(content_path, "/Pricing"), version, report);
 
-    if (version && *version >= VastVersion::V4_0)
+    if (version && *version >= VastVersion::V4_0 && first[2])
         check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
                           rule::vast_category_authority_unknown, report);
-    if (version && *version >= VastVersion::V4_1)
+    if (version && *version >= VastVersion::V4_1 && first[3])
         check_authorities(children, content_path, "BlockedAdCategories",
                           rule::vast_blockedadcategories_authority_not_uri,
                           rule::vast_blockedadcategories_authority_unknown, report);
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    if (root.name() != "VAST") return;
+    check_ads(root, top_level(root), version, report);
+}
+
+void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
     std::optional<VastVersion> effective = version.effective();
 
     if (version.at_least(VastVersion::V4_1)) {
         std::size_t i = 0;
-        for (const Node& ad : root.children()) {
-            if (ad.name() != "Ad") continue;
+        for (const AdNodes& ad : top.ads) {
             std::size_t index = i++;
-            auto ad_type = ad.attr("adType");
+            auto ad_type = ad.ad->attr("adType");
             if (ad_type && !one_of(*ad_type, kAdTypes)) {
                 const PathRef ad_path = indexed(kVastPath, "Ad", index);
-                report(rule::vast_adtype_value, attr_path(ad_path, "adType"), &ad);
+                report(rule::vast_adtype_value, attr_path(ad_path, "adType"), ad.ad);
             }
         }
     }
 
     std::size_t i = 0;
-    for (const Node& ad : root.children()) {
-        if (ad.name() != "Ad") continue;
+    for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inline_ = ad.child("InLine"))
+        if (const Node* inline_ = ad.inline_ad)
             check_ad_content(inline_->children(), join(ad_path, "/InLine"), effective, report);
-        if (const Node* wrapper = ad.child("Wrapper"))
+        if (const Node* wrapper = ad.wrapper)
             check_ad_content(wrapper->children(), join(ad_path, "/Wrapper"), effective, report);
     }
 }

@@ -11,6 +11,8 @@
 namespace adsieve::rules::values {
 
 void check(const Node& root, const DetectedVersion& version, Report& report);
+// The same with the root's children already sorted out.
+void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report);
 
 // Checks the children of one <InLine> or <Wrapper> whose path is `content_path`
 // ("/VAST/Ad[0]/InLine"). `version` is the effective version, if known.
