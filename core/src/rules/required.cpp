@@ -55,7 +55,7 @@ constexpr RequiredAttr kIconAttrs[] = {
 template <const auto& Attrs>
 void check_required_attrs(const Node& n, const PathRef& path, Report& report) {
     [&]<std::size_t... I>(std::index_sequence<I...>) {
-        ((n.attr(Attrs[I].attr) ? void() : report(Attrs[I].rule, path, &n)), ...);
+        ((n.attr(Attrs[I].attr) ? void() : void(report(Attrs[I].rule, path, &n))), ...);
     }(std::make_index_sequence<std::size(Attrs)>{});
 }
 
