@@ -386,18 +386,12 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     bool path_plain = false;
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
-    Issue& is = issues.emplace_back();
-    is.path = text;
-    is.texts_plain = plain;
-    is.path_plain = path_plain;
+    // Written whole at once: the line and column come later, from `at`.
+    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain});
     if (at) {
         if (pending_.empty()) pending_.reserve(issues.capacity());
         pending_.push_back({at, issues.size() - 1});
     }
-    is.id = r.id;
-    is.message = message;
-    is.spec_ref = spec_ref;
-    is.severity = s;
     return text;
 }
 
