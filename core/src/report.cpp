@@ -294,11 +294,16 @@ PathScan scan_path(const char* s, std::size_t n) {
                          static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
             count = zero;
         };
-        for (std::size_t blocks = 0; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            count = _mm_sub_epi8(count, slashes(v));
-            escapes = _mm_or_si128(escapes, hits(v));
-            if (++blocks % 128 == 0) sum();
+        // Runs of at most 127 blocks, so that the tail block still fits in
+        // the lanes: one run, summed once at the end, for most paths.
+        while (n - i >= 16) {
+            const std::size_t stop = i + std::min<std::size_t>((n - i) / 16, 127) * 16;
+            for (; i < stop; i += 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+                count = _mm_sub_epi8(count, slashes(v));
+                escapes = _mm_or_si128(escapes, hits(v));
+            }
+            if (n - i >= 16) sum();
         }
         if (i < n) {
             // The tail, as the last 16 bytes less those already seen.
