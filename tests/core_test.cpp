@@ -198,6 +198,33 @@ TEST(Json, RendersAndEscapesByteForByte) {
               "\"summary\":{\"errors\":0,\"warnings\":1,\"infos\":1,\"valid\":true}}");
 }
 
+TEST(Json, NumbersOfEveryLengthAreWrittenInFull) {
+    // Each power of ten, one less and one more, up to the largest values.
+    std::vector<std::uint64_t> values{0};
+    for (std::uint64_t p = 1; p <= UINT64_MAX / 10; p *= 10) values.insert(values.end(), {p - 1, p, p + 1, 7 * p + 3});
+    values.insert(values.end(), {UINT32_MAX, UINT64_MAX / 10, UINT64_MAX - 1, UINT64_MAX});
+    for (std::uint64_t v : values) {
+        ValidationResult r;
+        Issue is;
+        is.id = "X-1.0-a";
+        is.message = "m";
+        is.spec_ref = "s";
+        is.line = static_cast<std::uint32_t>(v);
+        is.col = static_cast<std::uint32_t>(v / 3);
+        r.issues = {is};
+        r.errors = v;
+        r.warnings = v / 7;
+        r.infos = static_cast<std::size_t>(v % 1000);
+        const std::string want =
+            "{\"version\":null,\"issues\":[{\"id\":\"X-1.0-a\",\"severity\":\"error\",\"message\":\"m\",\"path\":null,"
+            "\"spec_ref\":\"s\",\"line\":" + std::to_string(static_cast<std::uint32_t>(v)) +
+            ",\"col\":" + std::to_string(static_cast<std::uint32_t>(v / 3)) + "}],\"summary\":{\"errors\":" +
+            std::to_string(v) + ",\"warnings\":" + std::to_string(v / 7) + ",\"infos\":" + std::to_string(v % 1000) +
+            ",\"valid\":" + (v == 0 ? "true" : "false") + "}}";
+        EXPECT_EQ(render_json(r), want) << v;
+    }
+}
+
 TEST(Overrides, ReaderAcceptsOnlyWellFormedPieces) {
     auto m = read_overrides("{\"VAST-2.0-url-empty\":\"off\", \"VAST-2.0-tracking-https\" : \"error\"}");
     ASSERT_TRUE(m);

@@ -141,17 +141,33 @@ void write_escaped(Out& out, std::string_view s) {
     out.put('"');
 }
 
-// v in decimal; the room for 20 digits is made by the caller.
-void put_uint(Out& out, std::uint64_t v) noexcept {
-    if (v < 10) {
-        out.put(static_cast<char>('0' + v));
-        return;
+// "00" to "99", for writing numbers two digits at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> t{};
+    for (int i = 0; i < 100; ++i) {
+        t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
     }
-    char buf[20];
-    char* b = buf + sizeof buf;
-    for (; v >= 10; v /= 10) *--b = static_cast<char>('0' + v % 10);
-    *--b = static_cast<char>('0' + v);
-    out.put(std::string_view(b, static_cast<std::size_t>(buf + sizeof buf - b)));
+    return t;
+}();
+
+// v in decimal, written in place from its last digit; the room for 20
+// digits is made by the caller.
+void put_uint(Out& out, std::uint64_t v) noexcept {
+    std::size_t n = v < 10 ? 1 : v < 100 ? 2 : v < 1000 ? 3 : v < 10000 ? 4 : 5;
+    for (std::uint64_t rest = v / 100000; rest != 0; rest /= 10) ++n;
+    char* b = out.p + n;
+    out.p = b;
+    for (; v >= 100; v /= 100) {
+        b -= 2;
+        std::memcpy(b, &kDigitPairs[static_cast<std::size_t>(2 * (v % 100))], 2);
+    }
+    if (v >= 10) {
+        b -= 2;
+        std::memcpy(b, &kDigitPairs[static_cast<std::size_t>(2 * v)], 2);
+    } else {
+        *--b = static_cast<char>('0' + v);
+    }
 }
 
 // A finding's fixed part before its path ({"id":..,"severity":..,"message":..,

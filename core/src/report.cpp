@@ -294,11 +294,16 @@ PathScan scan_path(const char* s, std::size_t n) {
                          static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
             count = zero;
         };
-        for (std::size_t blocks = 0; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            count = _mm_sub_epi8(count, slashes(v));
-            escapes = _mm_or_si128(escapes, hits(v));
-            if (++blocks % 128 == 0) sum();
+        // Runs of at most 127 blocks, so that the tail block still fits in
+        // the lanes: one run, summed once at the end, for most paths.
+        while (n - i >= 16) {
+            const std::size_t stop = i + std::min<std::size_t>((n - i) / 16, 127) * 16;
+            for (; i < stop; i += 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+                count = _mm_sub_epi8(count, slashes(v));
+                escapes = _mm_or_si128(escapes, hits(v));
+            }
+            if (n - i >= 16) sum();
         }
         if (i < n) {
             // The tail, as the last 16 bytes less those already seen.
@@ -380,24 +385,21 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
         truncated = true;
         return std::nullopt;
     }
-    // Room for a document's usual few findings in one allocation.
-    if (issues.empty()) issues.reserve(ctx.max_issues != 0 && ctx.max_issues < 16 ? ctx.max_issues : 16);
+    // Room for all the findings of most documents in one allocation (those
+    // that report hardly fall below a dozen; an eighth of them go past 32).
+    constexpr std::size_t kFirstRoom = 64;
+    if (issues.empty())
+        issues.reserve(ctx.max_issues != 0 && ctx.max_issues < kFirstRoom ? ctx.max_issues : kFirstRoom);
     std::optional<std::string_view> text;
     bool path_plain = false;
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
-    Issue& is = issues.emplace_back();
-    is.path = text;
-    is.texts_plain = plain;
-    is.path_plain = path_plain;
+    // Written whole at once: the line and column come later, from `at`.
+    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain});
     if (at) {
         if (pending_.empty()) pending_.reserve(issues.capacity());
         pending_.push_back({at, issues.size() - 1});
     }
-    is.id = r.id;
-    is.message = message;
-    is.spec_ref = spec_ref;
-    is.severity = s;
     return text;
 }
 
