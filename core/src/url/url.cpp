@@ -541,11 +541,15 @@ std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8
 // authority is never judged.
 bool is_plain_web_url(std::string_view s) noexcept {
     const std::size_t n = s.size();
-    if (n < 8 || (s[0] | 0x20) != 'h' || (s[1] | 0x20) != 't' || (s[2] | 0x20) != 't' || (s[3] | 0x20) != 'p')
-        return false;
+    if (n < 8) return false;
+    // "http" in any case, as one word.
+    std::uint32_t head, http;
+    std::memcpy(&head, s.data(), 4);
+    std::memcpy(&http, "http", 4);
+    if ((head | 0x20202020u) != http) return false;
     std::size_t i = 4;
     if ((s[i] | 0x20) == 's') ++i;
-    if (n - i < 4 || s[i] != ':' || s[i + 1] != '/' || s[i + 2] != '/') return false;
+    if (n - i < 4 || std::memcmp(s.data() + i, "://", 3) != 0) return false;
     i += 3;
     const std::size_t host_begin = i;
     std::uint8_t seen = 0;
