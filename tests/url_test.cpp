@@ -217,6 +217,16 @@ TEST(Url, QuickTestNeverAcceptsWhatTheParserRejects) {
             inputs.push_back("https://" + h + ".example/x");
             inputs.push_back("http://" + h.substr(0, k + 1) + "/x");
         }
+    // The last label is found while the host is classified: a numeric last
+    // label, with or without a trailing dot, ending at each position.
+    for (std::size_t k = 0; k + 2 < host.size(); ++k) {
+        std::string h = host.substr(0, k + 2);
+        h[k] = '.';
+        h[k + 1] = '7';
+        inputs.push_back("https://" + h + "/x");
+        inputs.push_back("https://" + h + "./x");
+        inputs.push_back("http://" + host + "." + h);
+    }
     const std::string common = "aZ9-._";
     const std::string rare = "xn0:/?#@%[]\\\t \x01\x7f\xC3\xA9";
     std::uint32_t state = 12345;

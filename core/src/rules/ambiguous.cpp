@@ -53,9 +53,9 @@ void check_icons(const Node& icons, const PathRef& linear_path, const DetectedVe
     }
 }
 
-void check_linear(const Node& linear, const PathRef& linear_path, const DetectedVersion& version,
-                  Report& report) {
-    const Node* events = linear.child("TrackingEvents");
+void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path,
+                  const DetectedVersion& version, Report& report) {
+    const Node* events = in_linear.tracking_events;
     bool has_quartile = false;
     if (events) {
         const PathRef base = join(linear_path, "/TrackingEvents");
@@ -72,7 +72,7 @@ void check_linear(const Node& linear, const PathRef& linear_path, const Detected
     }
     if (!has_quartile)
         report(rule::vast_linear_tracking_quartiles, linear_path, &linear);
-    if (const Node* icons = linear.child("Icons")) check_icons(*icons, linear_path, version, report);
+    if (const Node* icons = in_linear.icons) check_icons(*icons, linear_path, version, report);
 }
 
 // Reports every child named `item` of `container` that lacks width or height.
@@ -87,38 +87,30 @@ void check_dimensions(const Node& container, const PathRef& container_path, std:
     }
 }
 
-void check_inline(const Node& inl, const PathRef& ad_path, const DetectedVersion& version,
+void check_inline(std::span<const CreativeNodes> creatives, const PathRef& ad_path, const DetectedVersion& version,
                   Report& report) {
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(ad_path, "/InLine/Creatives");
     std::size_t c = 0;
-    for (const Node& creatives : inl.children()) {
-        if (creatives.name() != "Creatives") continue;
-        for (const Node& creative : creatives.children()) {
-            if (creative.name() != "Creative") continue;
-            const PathRef creative_path = indexed(creatives_path, "Creative", c++);
-            if (const Node* linear = creative.child("Linear"))
-                check_linear(*linear, join(creative_path, "/Linear"), version, report);
-            if (const Node* nl = creative.child("NonLinearAds"))
-                check_dimensions(*nl, join(creative_path, "/NonLinearAds"), "NonLinear", rule::vast_nonlinear_dimensions,
-                                 report);
-            if (const Node* comp = creative.child("CompanionAds"))
-                check_dimensions(*comp, join(creative_path, "/CompanionAds"), "Companion", rule::vast_companion_dimensions,
-                                 report);
-        }
+    for (const CreativeNodes& creative : creatives) {
+        const PathRef creative_path = indexed(creatives_path, "Creative", c++);
+        if (const Node* linear = creative.linear)
+            check_linear(*linear, creative.in_linear, join(creative_path, "/Linear"), version, report);
+        if (const Node* nl = creative.nonlinear_ads)
+            check_dimensions(*nl, join(creative_path, "/NonLinearAds"), "NonLinear", rule::vast_nonlinear_dimensions,
+                             report);
+        if (const Node* comp = creative.companion_ads)
+            check_dimensions(*comp, join(creative_path, "/CompanionAds"), "Companion", rule::vast_companion_dimensions,
+                             report);
     }
 }
 
-void check_wrapper(const Node& wrapper, const PathRef& ad_path, Report& report) {
-    const Node* creatives = wrapper.child("Creatives");
-    if (!creatives) return;
+void check_wrapper(std::span<const CreativeNodes> creatives, const PathRef& ad_path, Report& report) {
     const PathRef creatives_path = join(ad_path, "/Wrapper/Creatives");
     std::size_t c = 0;
-    for (const Node& creative : creatives->children()) {
-        if (creative.name() != "Creative") continue;
+    for (const CreativeNodes& creative : creatives) {
         const std::size_t index = c++;
-        const Node* linear = creative.child("Linear");
-        const Node* clicks = linear ? linear->child("VideoClicks") : nullptr;
+        const Node* clicks = creative.in_linear.video_clicks;
         if (!clicks || !clicks->has_child("ClickThrough")) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
         report(rule::vast_wrapper_clickthrough, join(creative_path, "/Linear/VideoClicks/ClickThrough"), clicks);
@@ -138,9 +130,8 @@ void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version,
     std::size_t i = 0;
     for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inl = ad.inline_ad) check_inline(*inl, ad_path, version, report);
-        if (const Node* wrapper = ad.wrapper; wrapper && wrapper_gate)
-            check_wrapper(*wrapper, ad_path, report);
+        if (ad.inline_ad) check_inline(top.range(ad.inline_all), ad_path, version, report);
+        if (ad.wrapper && wrapper_gate) check_wrapper(top.range(ad.wrapper_first), ad_path, report);
     }
 }
 

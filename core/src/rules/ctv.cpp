@@ -26,17 +26,14 @@ void check_media_files(const Node& media_files, const PathRef& linear_path, Repo
     }
 }
 
-void check_inline(const Node& inl, const PathRef& inline_path, Report& report) {
-    const Node* creatives = inl.child("Creatives");
-    if (!creatives) return;
+void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
+                  Report& report) {
     const PathRef creatives_path = join(inline_path, "/Creatives");
     bool serving_id_checked = false;
     std::size_t j = 0;
-    for (const Node& creative : creatives->children()) {
-        if (creative.name() != "Creative") continue;
+    for (const CreativeNodes& creative : creatives) {
         const std::size_t index = j++;
-        const Node* linear = creative.child("Linear");
-        const Node* media_files = linear ? linear->child("MediaFiles") : nullptr;
+        const Node* media_files = creative.in_linear.media_files;
         if (!media_files) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
         check_media_files(*media_files, join(creative_path, "/Linear"), report);
@@ -60,7 +57,7 @@ void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version,
     std::size_t i = 0;
     for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        if (const Node* inl = ad.inline_ad) check_inline(*inl, join(ad_path, "/InLine"), report);
+        if (const Node* inl = ad.inline_ad) check_inline(*inl, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
     }
 }
 

@@ -34,29 +34,23 @@ void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion
     }
 }
 
-void check_inline(const Node& inl, const PathRef& inline_path, const DetectedVersion& version,
-                  Report& report) {
+void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
+                  const DetectedVersion& version, Report& report) {
     if (version.at_least(VastVersion::V4_1)) check_survey(inl, inline_path, report);
 
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(inline_path, "/Creatives");
     std::size_t c = 0;
-    for (const Node& creatives : inl.children()) {
-        if (creatives.name() != "Creatives") continue;
-        for (const Node& creative : creatives.children()) {
-            if (creative.name() != "Creative") continue;
-            const std::size_t index = c++;
-            const Node* linear = creative.child("Linear");
-            if (!linear) continue;
-            const Node* media_files = linear->child("MediaFiles");
-            if (!media_files) continue;
-            const PathRef creative_path = indexed(creatives_path, "Creative", index);
-            const PathRef base = join(creative_path, "/Linear/MediaFiles");
-            std::size_t m = 0;
-            for (const Node& mf : media_files->children()) {
-                if (mf.name() != "MediaFile") continue;
-                check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
-            }
+    for (const CreativeNodes& creative : creatives) {
+        const std::size_t index = c++;
+        const Node* media_files = creative.in_linear.media_files;
+        if (!media_files) continue;
+        const PathRef creative_path = indexed(creatives_path, "Creative", index);
+        const PathRef base = join(creative_path, "/Linear/MediaFiles");
+        std::size_t m = 0;
+        for (const Node& mf : media_files->children()) {
+            if (mf.name() != "MediaFile") continue;
+            check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
         }
     }
 }
@@ -75,7 +69,8 @@ void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version,
         if (v41 && ad.ad->attr("conditionalAd")) {
             report(rule::vast_conditionalad, ad_path, ad.ad);
         }
-        if (const Node* inl = ad.inline_ad) check_inline(*inl, join(ad_path, "/InLine"), version, report);
+        if (const Node* inl = ad.inline_ad)
+            check_inline(*inl, top.range(ad.inline_all), join(ad_path, "/InLine"), version, report);
         if (const Node* wrapper = ad.wrapper; wrapper && v41)
             check_survey(*wrapper, join(ad_path, "/Wrapper"), report);
     }

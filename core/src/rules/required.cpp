@@ -145,7 +145,7 @@ bool names_reason_macro(std::string_view url) {
 
 }  // namespace
 
-void check_creative_requirements(const Node& creative, const PathRef& path,
+void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
                                  const DetectedVersion& version, Report& report);
 void check_pricing(const Node* pricing, const PathRef& parent_path,
                    Report& report);
@@ -155,7 +155,7 @@ void check_ad_verifications(Children children, const PathRef& path,
                             Report& report);
 void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report);
-void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
+void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report);
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
@@ -182,10 +182,10 @@ void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& ver
     if (version.at_least(VastVersion::V4_0) && has_ad && has_error)
         report(rule::vast_wrapper_root_error, "/VAST", &root);
     std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) check_ad(ad, i++, version, report);
+    for (const AdNodes& ad : top.ads) check_ad(top, ad, i++, version, report);
 }
 
-void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
+void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report) {
     const PathRef ad_path = indexed(kVastPath, "Ad", ad_index);
     const Node* inline_ad = ad.inline_ad;
@@ -217,9 +217,8 @@ void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& ve
         if (creatives) {
             const PathRef base = join(p, "/Creatives");
             std::size_t j = 0;
-            for (const Node& c : creatives->children())
-                if (c.name() == "Creative")
-                    check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
+            for (const CreativeNodes& c : top.range(ad.inline_first))
+                check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
         }
         if (first[kCategory]) check_categories(in.children(), p, report);
         check_pricing(first[kPricing], p, report);
@@ -258,9 +257,10 @@ void check_ad(const AdNodes& ad, std::size_t ad_index, const DetectedVersion& ve
     }
 }
 
-void check_creative_requirements(const Node& creative, const PathRef& path,
+void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
                                  const DetectedVersion& version, Report& report) {
-    const Node* uid = creative.child("UniversalAdId");
+    const Node& creative = *cn.creative;
+    const Node* uid = cn.universal_ad_id;
     if (version.at_least(VastVersion::V4_0) && !uid)
         report(rule::vast_universaladid_present, path, &creative);
     if (uid) {
@@ -281,7 +281,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         }
     }
 
-    if (const Node* companions = creative.child("CompanionAds")) {
+    if (const Node* companions = cn.companion_ads) {
         const PathRef base = join(path, "/CompanionAds");
         std::size_t k = 0;
         for (const Node& comp : companions->children()) {
@@ -299,7 +299,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         }
     }
 
-    if (const Node* nonlinears = creative.child("NonLinearAds")) {
+    if (const Node* nonlinears = cn.nonlinear_ads) {
         const PathRef base = join(path, "/NonLinearAds");
         std::size_t n = 0;
         for (const Node& nl : nonlinears->children()) {
@@ -310,12 +310,12 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
         }
     }
 
-    const Node* linear = creative.child("Linear");
+    const Node* linear = cn.linear;
     if (!linear) return;
     const PathRef l = join(path, "/Linear");
-    if (!linear->has_child("Duration"))
+    if (!cn.in_linear.duration)
         report(rule::vast_linear_duration, l, linear);
-    const Node* media = linear->child("MediaFiles");
+    const Node* media = cn.in_linear.media_files;
     const PathRef m = join(l, "/MediaFiles");
     if (!media)
         report(rule::vast_linear_mediafiles, l, linear);
@@ -333,7 +333,7 @@ void check_creative_requirements(const Node& creative, const PathRef& path,
                 check_required_attrs<kMezzanineAttrs>(z, indexed(m, "Mezzanine", i++), report);
     }
 
-    if (const Node* icons = linear->child("Icons")) {
+    if (const Node* icons = cn.in_linear.icons) {
         const PathRef base = join(l, "/Icons");
         std::size_t i = 0;
         for (const Node& icon : icons->children()) {

@@ -17,19 +17,55 @@
 
 namespace adsieve::rules {
 
+// The first child of each name the families look up below a <Linear>.
+struct LinearNodes {
+    const Node* duration = nullptr;
+    const Node* media_files = nullptr;
+    const Node* tracking_events = nullptr;
+    const Node* icons = nullptr;
+    const Node* video_clicks = nullptr;
+};
+
+// One <Creative> of an InLine's or Wrapper's <Creatives>, with the first
+// child of each name the families look up below it, found in one pass.
+struct CreativeNodes {
+    const Node* creative = nullptr;
+    const Node* universal_ad_id = nullptr;
+    const Node* linear = nullptr;
+    const Node* nonlinear_ads = nullptr;
+    const Node* companion_ads = nullptr;
+    LinearNodes in_linear;  // all nullptr without a Linear
+};
+
+// A run of TopLevel::creatives, [begin, end).
+struct CreativeRange {
+    std::size_t begin = 0, end = 0;
+};
+
 // One <Ad> child of the root, with its first <InLine> and first <Wrapper>.
+// The creative ranges hold, in document order, the <Creative> children of
+// the first <Creatives> (first) and of every <Creatives> (all; the first's
+// come first, so `first` is a prefix of `all`).
 struct AdNodes {
-    const Node* ad;
-    const Node* inline_ad;  // or nullptr
-    const Node* wrapper;    // or nullptr
+    const Node* ad = nullptr;
+    const Node* inline_ad = nullptr;
+    const Node* wrapper = nullptr;
+    const Node* inline_creatives = nullptr;   // the InLine's first <Creatives>
+    const Node* wrapper_creatives = nullptr;  // the Wrapper's first <Creatives>
+    CreativeRange inline_first, inline_all, wrapper_first;
 };
 
 // The root's children that the VAST families look at, found in one pass over
 // them: a root with a flood of other children is then passed over once, not
-// by every family.
+// by every family. The creatives below them are indexed once as well.
 struct TopLevel {
     std::vector<AdNodes> ads;          // every <Ad>, in document order
     std::vector<const Node*> errors;   // every <Error>, in document order
+    std::vector<CreativeNodes> creatives;
+
+    std::span<const CreativeNodes> range(CreativeRange r) const noexcept {
+        return std::span<const CreativeNodes>(creatives).subspan(r.begin, r.end - r.begin);
+    }
 };
 // Empty unless the root is <VAST>.
 TopLevel top_level(const Node& root);

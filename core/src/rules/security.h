@@ -48,7 +48,9 @@ inline bool has_prefix(std::string_view s, const char (&prefix)[N]) noexcept {
 }
 
 inline bool is_valid_url(std::string_view s) {
-    return has_prefix(s, "data:") || s == "about:blank" || url::is_absolute_url(s);
+    // Most texts asked about are plain web URLs: the quick test goes first.
+    return url::is_plain_web_url(s) || has_prefix(s, "data:") || s == "about:blank" ||
+           url::parses_as_absolute_url(s);
 }
 
 inline bool is_plain_http(std::string_view s) noexcept { return has_prefix(s, "http://"); }

@@ -44,8 +44,8 @@ void check_interactive_file(const Node& icf, const PathRef& path, Report& report
         report(rule::simid_simid_variable_duration_value, path, &icf);
 }
 
-void check_linear(const Node& linear, const PathRef& linear_path, Report& report) {
-    const Node* media_files = linear.child("MediaFiles");
+void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path, Report& report) {
+    const Node* media_files = in_linear.media_files;
     if (!media_files || media_files->children().empty()) return;
     bool has_media = false;
     for (const Node& mf : media_files->children())
@@ -76,14 +76,8 @@ void check_iframe_resource(const Node& iframe, const PathRef& path, Report& repo
 }
 
 // The non-linear part, shared by InLine and Wrapper creatives.
-void check_nonlinear_ads(Children creative_children, const PathRef& creative_path,
-                         Report& report) {
-    const Node* ads = nullptr;
-    for (const Node& c : creative_children)
-        if (c.name() == "NonLinearAds") {
-            ads = &c;
-            break;
-        }
+void check_nonlinear_ads(const CreativeNodes& creative, const PathRef& creative_path, Report& report) {
+    const Node* ads = creative.nonlinear_ads;
     if (!ads) return;
     const PathRef base = join(creative_path, "/NonLinearAds");
     std::size_t k = 0;
@@ -113,26 +107,21 @@ void check_ads(const Node&, const TopLevel& top, const DetectedVersion&, Report&
     std::size_t i = 0;
     for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
-        const Node* inl = ad.inline_ad;
-        if (const Node* creatives = inl ? inl->child("Creatives") : nullptr) {
+        if (ad.inline_creatives) {
             const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;
-            for (const Node& creative : creatives->children()) {
-                if (creative.name() != "Creative") continue;
+            for (const CreativeNodes& creative : top.range(ad.inline_first)) {
                 const PathRef creative_path = indexed(base, "Creative", m++);
-                if (const Node* linear = creative.child("Linear"))
-                    check_linear(*linear, join(creative_path, "/Linear"), report);
-                check_nonlinear_ads(creative.children(), creative_path, report);
+                if (const Node* linear = creative.linear)
+                    check_linear(*linear, creative.in_linear, join(creative_path, "/Linear"), report);
+                check_nonlinear_ads(creative, creative_path, report);
             }
         }
-        const Node* wrapper = ad.wrapper;
-        if (const Node* creatives = wrapper ? wrapper->child("Creatives") : nullptr) {
+        if (ad.wrapper_creatives) {
             const PathRef base = join(ad_path, "/Wrapper/Creatives");
             std::size_t m = 0;
-            for (const Node& creative : creatives->children()) {
-                if (creative.name() != "Creative") continue;
-                check_nonlinear_ads(creative.children(), indexed(base, "Creative", m++), report);
-            }
+            for (const CreativeNodes& creative : top.range(ad.wrapper_first))
+                check_nonlinear_ads(creative, indexed(base, "Creative", m++), report);
         }
     }
 }

@@ -199,9 +199,9 @@ bool is_taxonomy_authority(std::string_view host) {
             h[h.size() - kTaxonomyLabDomain.size() - 1] == '.');
 }
 
-void check_linear(const Node& linear, const PathRef& linear_path,
+void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path,
                   std::optional<VastVersion> version, Report& report) {
-    if (const Node* duration = linear.child("Duration")) {
+    if (const Node* duration = in_linear.duration) {
         std::string_view d = text::trim(duration->text());
         if (!d.empty() && !is_hhmmss(d))
             report(rule::vast_duration_format, join(linear_path, "/Duration"), duration);
@@ -211,7 +211,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
     if (skipoffset && !is_valid_time_or_percent(*skipoffset))
         report(rule::vast_skipoffset_format, attr_path(linear_path, "skipoffset"), &linear);
 
-    const Node* tracking_events = linear.child("TrackingEvents");
+    const Node* tracking_events = in_linear.tracking_events;
     if (!skipoffset && tracking_events) {
         for (const Node& t : tracking_events->children()) {
             if (t.name() != "Tracking" || t.attr("event") != "skip") continue;
@@ -242,7 +242,7 @@ void check_linear(const Node& linear, const PathRef& linear_path,
         }
     }
 
-    if (const Node* media_files = linear.child("MediaFiles")) {
+    if (const Node* media_files = in_linear.media_files) {
         const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
         for (const Node& mf : media_files->children()) {
@@ -360,7 +360,7 @@ constexpr std::uint64_t kContentLengths = text::length_mask(kContentNames);
 
 }  // namespace
 
-void check_ad_content(Children children, const PathRef& content_path,
+void check_ad_content(Children children, std::span<const CreativeNodes> creatives, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report) {
     std::array<const Node*, kContentNames.size()> first{};
     for (const Node& c : children) {
@@ -368,15 +368,14 @@ void check_ad_content(Children children, const PathRef& content_path,
         const int k = kContentSet.find(c.name());
         if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
     }
-    if (const Node* creatives = first[0]) {
+    if (first[0]) {
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
-        for (const Node& creative : creatives->children()) {
-            if (creative.name() != "Creative") continue;
+        for (const CreativeNodes& creative : creatives) {
             const PathRef creative_path = indexed(creatives_path, "Creative", j++);
-            if (const Node* linear = creative.child("Linear"))
-                check_linear(*linear, join(creative_path, "/Linear"), version, report);
-            if (const Node* companion_ads = creative.child("CompanionAds"))
+            if (const Node* linear = creative.linear)
+                check_linear(*linear, creative.in_linear, join(creative_path, "/Linear"), version, report);
+            if (const Node* companion_ads = creative.companion_ads)
                 check_companions(*companion_ads, creative_path, report);
         }
     }
@@ -416,9 +415,11 @@ void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version,
     for (const AdNodes& ad : top.ads) {
         const PathRef ad_path = indexed(kVastPath, "Ad", i++);
         if (const Node* inline_ = ad.inline_ad)
-            check_ad_content(inline_->children(), join(ad_path, "/InLine"), effective, report);
+            check_ad_content(inline_->children(), top.range(ad.inline_first), join(ad_path, "/InLine"), effective,
+                             report);
         if (const Node* wrapper = ad.wrapper)
-            check_ad_content(wrapper->children(), join(ad_path, "/Wrapper"), effective, report);
+            check_ad_content(wrapper->children(), top.range(ad.wrapper_first), join(ad_path, "/Wrapper"), effective,
+                             report);
     }
 }
 

@@ -15,8 +15,9 @@ void check(const Node& root, const DetectedVersion& version, Report& report);
 void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report);
 
 // Checks the children of one <InLine> or <Wrapper> whose path is `content_path`
-// ("/VAST/Ad[0]/InLine"). `version` is the effective version, if known.
-void check_ad_content(Children children, const PathRef& content_path,
+// ("/VAST/Ad[0]/InLine"), with the Creatives of its first <Creatives>.
+// `version` is the effective version, if known.
+void check_ad_content(Children children, std::span<const CreativeNodes> creatives, const PathRef& content_path,
                       std::optional<VastVersion> version, Report& report);
 
 // Checks one taxonomy authority attribute value and reports at most one of

@@ -492,12 +492,15 @@ constexpr std::array<std::uint8_t, 256> kQuickClass = make_quick_class_table();
 // Passes over domain bytes of the quick test (ASCII letters, digits, "-", "."
 // and "_") sixteen at a time, from s[i] for as long as sixteen bytes remain:
 // returns the position of the first other byte, or of the last block too
-// short to load. Adds kQuickHyphen to `seen` when a byte passed is a "-".
-std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8_t& seen) noexcept {
+// short to load. Adds kQuickHyphen to `seen` when a byte passed is a "-",
+// and sets `last_dot` to the position of the last "." passed, if any.
+std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8_t& seen,
+                                   std::size_t& last_dot) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const __m128i case_bit = _mm_set1_epi8(0x20), a = _mm_set1_epi8('a'), z_span = _mm_set1_epi8(25);
     const __m128i zero = _mm_set1_epi8('0'), nine_span = _mm_set1_epi8(9);
     const __m128i hyphen = _mm_set1_epi8('-'), one = _mm_set1_epi8(1), underscore = _mm_set1_epi8('_');
+    const __m128i dot = _mm_set1_epi8('.');
     // x - lo, unsigned, is at most span.
     auto within = [](__m128i x, __m128i lo, __m128i span) {
         const __m128i d = _mm_sub_epi8(x, lo);
@@ -511,13 +514,17 @@ std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8
             _mm_or_si128(within(x, hyphen, one), _mm_cmpeq_epi8(x, underscore)));
         const unsigned ok_bits = unsigned(_mm_movemask_epi8(ok));
         unsigned hyphen_bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, hyphen)));
+        unsigned dot_bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, dot)));
         if (ok_bits != 0xFFFF) {
             const unsigned stop = unsigned(__builtin_ctz(~ok_bits));
             hyphen_bits &= (1u << stop) - 1;
+            dot_bits &= (1u << stop) - 1;
             if (hyphen_bits != 0) seen |= kQuickHyphen;
+            if (dot_bits != 0) last_dot = i + 31 - unsigned(__builtin_clz(dot_bits));
             return i + stop;
         }
         if (hyphen_bits != 0) seen |= kQuickHyphen;
+        if (dot_bits != 0) last_dot = i + 31 - unsigned(__builtin_clz(dot_bits));
     }
     return i;
 }
@@ -534,21 +541,27 @@ std::size_t skip_quick_host_blocks(std::string_view s, std::size_t i, std::uint8
 // authority is never judged.
 bool is_plain_web_url(std::string_view s) noexcept {
     const std::size_t n = s.size();
-    if (n < 8 || (s[0] | 0x20) != 'h' || (s[1] | 0x20) != 't' || (s[2] | 0x20) != 't' || (s[3] | 0x20) != 'p')
-        return false;
+    if (n < 8) return false;
+    // "http" in any case, as one word.
+    std::uint32_t head, http;
+    std::memcpy(&head, s.data(), 4);
+    std::memcpy(&http, "http", 4);
+    if ((head | 0x20202020u) != http) return false;
     std::size_t i = 4;
     if ((s[i] | 0x20) == 's') ++i;
-    if (n - i < 4 || s[i] != ':' || s[i + 1] != '/' || s[i + 2] != '/') return false;
+    if (n - i < 4 || std::memcmp(s.data() + i, "://", 3) != 0) return false;
     i += 3;
     const std::size_t host_begin = i;
     std::uint8_t seen = 0;
+    std::size_t last_dot = std::string_view::npos;  // in s
 #if defined(__SSE2__)
-    i = skip_quick_host_blocks(s, i, seen);
+    i = skip_quick_host_blocks(s, i, seen, last_dot);
 #endif
     std::uint8_t cls = 0;
     for (; i < n; ++i) {
         cls = kQuickClass[static_cast<unsigned char>(s[i])];
         if (!(cls & (kQuickLabel | kQuickHyphen))) break;
+        if (s[i] == '.') last_dot = i;
         seen |= cls;
     }
     if (i < n && !(cls & (kQuickEnd | kQuickColon))) return false;
@@ -570,32 +583,33 @@ bool is_plain_web_url(std::string_view s) noexcept {
     }
     // A last label (before one trailing dot) that starts with a digit may be
     // a number; one that starts otherwise, or is empty, is not.
-    std::string_view domain = host;
-    if (domain.back() == '.') domain.remove_suffix(1);
-    const std::size_t dot = domain.rfind('.');
-    const std::string_view last = dot == std::string_view::npos ? domain : domain.substr(dot + 1);
-    return last.empty() || !is_digit(last[0]);
+    std::size_t domain_end = host_begin + host.size();
+    if (last_dot + 1 == domain_end) {
+        --domain_end;
+        const std::size_t dot = host.substr(0, host.size() - 1).rfind('.');
+        last_dot = dot == std::string_view::npos ? dot : host_begin + dot;
+    }
+    const std::size_t last_begin = last_dot == std::string_view::npos ? host_begin : last_dot + 1;
+    return last_begin == domain_end || !is_digit(s[last_begin]);
 }
-
-bool is_absolute_url(std::string_view input) { return is_plain_web_url(input) || parses_as_absolute_url(input); }
 
 bool parses_as_absolute_url(std::string_view input) {
     std::size_t begin = 0;
     std::size_t end = input.size();
     while (begin < end && static_cast<unsigned char>(input[begin]) <= 0x20) ++begin;
+    // Most texts fail at the scheme: look for "scheme:" first, passing over
+    // the tabs and newlines that are dropped before parsing. The ":" is never
+    // among the trailing bytes stripped below, so the end can be trimmed after.
+    {
+        std::size_t i = begin;
+        while (i < end && kSchemeClass[static_cast<unsigned char>(input[i])] == kSchemeDropped) ++i;
+        if (i == end || !(kSchemeClass[static_cast<unsigned char>(input[i])] & kSchemeFirst)) return false;
+        ++i;
+        while (i < end && kSchemeClass[static_cast<unsigned char>(input[i])] != 0) ++i;
+        if (i == end || input[i] != ':') return false;
+    }
     while (end > begin && static_cast<unsigned char>(input[end - 1]) <= 0x20) --end;
     std::string_view s = input.substr(begin, end - begin);
-    if (s.empty()) return false;
-    // Most texts fail at the scheme: look for "scheme:" first, passing over
-    // the tabs and newlines that are dropped before parsing.
-    {
-        std::size_t i = 0;
-        while (i < s.size() && kSchemeClass[static_cast<unsigned char>(s[i])] == kSchemeDropped) ++i;
-        if (i == s.size() || !(kSchemeClass[static_cast<unsigned char>(s[i])] & kSchemeFirst)) return false;
-        ++i;
-        while (i < s.size() && kSchemeClass[static_cast<unsigned char>(s[i])] != 0) ++i;
-        if (i == s.size() || s[i] != ':') return false;
-    }
 
     bool clean = std::memchr(s.data(), '\t', s.size()) == nullptr && std::memchr(s.data(), '\n', s.size()) == nullptr &&
                  std::memchr(s.data(), '\r', s.size()) == nullptr;

@@ -10,7 +10,7 @@ namespace adsieve::url {
 // text; it is not trimmed beforehand (the parser itself strips leading and
 // trailing C0 controls and spaces and drops tabs and newlines).
 // Thread-safe; allocates nothing for typical URLs with plain ASCII hosts.
-bool is_absolute_url(std::string_view input);
+inline bool is_absolute_url(std::string_view input);
 
 // The two paths of is_absolute_url, apart for tests and measurement.
 // is_plain_web_url is a quick test that is true only for common http(s) URLs
@@ -18,5 +18,9 @@ bool is_absolute_url(std::string_view input);
 // parses_as_absolute_url always runs the full parser.
 bool is_plain_web_url(std::string_view input) noexcept;
 bool parses_as_absolute_url(std::string_view input);
+
+inline bool is_absolute_url(std::string_view input) {
+    return is_plain_web_url(input) || parses_as_absolute_url(input);
+}
 
 }  // namespace adsieve::url
