@@ -227,23 +227,26 @@ Document parse(std::string_view input) {
 
     for (bool reading = true; reading;) {
         xml::Event e = xml::next_event(tok);
+        // Tags and texts first, by tests that the branch predictor follows
+        // better than one jump through a table.
+        if (e.kind <= xml::EventKind::kEmpty) {
+            const std::size_t at = make_node(e);
+            // The root stays open even when empty: later content still
+            // attaches to it.
+            if (e.kind == xml::EventKind::kStart || b.open.empty())
+                b.open.push_back(
+                    OpenElement{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(b.scratch.size())});
+            continue;
+        }
+        if (e.kind == xml::EventKind::kEnd) {
+            if (b.open.size() >= 2) b.close();
+            continue;
+        }
+        if (e.kind == xml::EventKind::kText) {
+            if (!b.open.empty()) b.add_text(e.data);
+            continue;
+        }
         switch (e.kind) {
-            case xml::EventKind::kStart:
-            case xml::EventKind::kEmpty: {
-                const std::size_t at = make_node(e);
-                // The root stays open even when empty: later content still
-                // attaches to it.
-                if (e.kind == xml::EventKind::kStart || b.open.empty())
-                    b.open.push_back(OpenElement{static_cast<std::uint32_t>(at),
-                                                 static_cast<std::uint32_t>(b.scratch.size())});
-                break;
-            }
-            case xml::EventKind::kEnd:
-                if (b.open.size() >= 2) b.close();
-                break;
-            case xml::EventKind::kText:
-                if (!b.open.empty()) b.add_text(e.data);
-                break;
             case xml::EventKind::kCData:
                 if (!b.open.empty()) {
                     std::string_view piece = text::trim(e.data);
@@ -273,6 +276,7 @@ Document parse(std::string_view input) {
                 doc.parse_error_offset = e.pos;
                 reading = false;
                 break;
+            default: break;  // handled above
         }
     }
     if (b.open.empty()) {
