@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <span>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -168,6 +169,19 @@ struct NameSet {
         return int(k) - 1;
     }
     constexpr bool contains(std::string_view s) const noexcept { return find(s) >= 0; }
+
+    // Some of the names as a mask of their positions (bit i: names[i]);
+    // fails to compile when one of them is not in the set.
+    consteval std::uint64_t mask(std::span<const std::string_view> some) const {
+        static_assert(N <= 64, "a mask holds at most 64 names");
+        std::uint64_t m = 0;
+        for (std::string_view s : some) {
+            const int i = find(s);
+            if (i < 0) throw "a name is missing from the set";
+            m |= std::uint64_t{1} << i;
+        }
+        return m;
+    }
 };
 
 constexpr unsigned name_set_bits(std::size_t n) {

@@ -84,15 +84,7 @@ constexpr auto kAttrSet = text::make_name_set(kAttrNames);
 using Attrs = std::uint64_t;  // bit i: kAttrNames[i] is allowed
 static_assert(kAttrNames.size() <= 64);
 
-consteval Attrs attrs_of(std::span<const std::string_view> names) {
-    Attrs mask = 0;
-    for (std::string_view n : names) {
-        const int i = kAttrSet.find(n);
-        if (i < 0) throw "an allowed attribute is missing from kAttrNames";
-        mask |= Attrs{1} << i;
-    }
-    return mask;
-}
+consteval Attrs attrs_of(std::span<const std::string_view> names) { return kAttrSet.mask(names); }
 
 bool is_allowed(std::string_view attr, Attrs allowed) noexcept {
     const int i = kAttrSet.find(attr);

@@ -70,15 +70,7 @@ constexpr std::array<std::string_view, 31> kEventNames = {
 };
 constexpr auto kEventSet = text::make_name_set(kEventNames);
 
-consteval std::uint64_t event_mask(std::span<const std::string_view> events) {
-    std::uint64_t mask = 0;
-    for (std::string_view e : events) {
-        const int i = kEventSet.find(e);
-        if (i < 0) throw "an event is missing from kEventNames";
-        mask |= std::uint64_t{1} << i;
-    }
-    return mask;
-}
+consteval std::uint64_t event_mask(std::span<const std::string_view> events) { return kEventSet.mask(events); }
 
 // True when `event` is in the vocabulary of version v.
 bool is_known_event(std::string_view event, VastVersion v) noexcept {
