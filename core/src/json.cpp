@@ -237,6 +237,15 @@ struct FixedParts {
 };
 
 // Copies `len` bytes written earlier at offset `at`.
+// A JSON string: copied as it is when it is known to need no escape.
+[[gnu::always_inline]] inline void write_string(Out& out, std::string_view s, bool plain) {
+    if (!plain) return write_escaped(out, s);
+    out.room(s.size() + 2);
+    out.put('"');
+    out.put(s);
+    out.put('"');
+}
+
 void repeat(Out& out, std::size_t at, std::size_t len) {
     out.room(len);
     std::memcpy(out.p, out.block.get() + at, len);
@@ -253,11 +262,7 @@ JsonText write_json(const ValidationResult& result) {
     Out out(size + size / 16);
     out.put("{\"version\":");
     if (auto v = result.version.effective()) {
-        const std::string_view text = version_text(*v);
-        out.room(text.size() + 2);
-        out.put('"');
-        out.put(text);
-        out.put('"');
+        write_string(out, version_text(*v), true);
     } else {
         out.append("null");
     }
@@ -276,23 +281,13 @@ JsonText write_json(const ValidationResult& result) {
         const std::size_t before = out.size();
         if (parts) {
             repeat(out, parts->before, parts->before_len);
-        } else if (is.texts_plain) {
-            const std::string_view severity = severity_word(is.severity);
-            out.room(is.id.size() + severity.size() + is.message.size() + 48);
-            out.put("{\"id\":\"");
-            out.put(is.id);
-            out.put("\",\"severity\":\"");
-            out.put(severity);
-            out.put("\",\"message\":\"");
-            out.put(is.message);
-            out.put("\",\"path\":");
         } else {
             out.append("{\"id\":");
-            write_escaped(out, is.id);
+            write_string(out, is.id, is.texts_plain);
             out.append(",\"severity\":\"");
             out.append(severity_word(is.severity));
             out.append("\",\"message\":");
-            write_escaped(out, is.message);
+            write_string(out, is.message, is.texts_plain);
             out.append(",\"path\":");
         }
         const std::size_t before_len = out.size() - before;
@@ -303,30 +298,16 @@ JsonText write_json(const ValidationResult& result) {
         } else {
             last_path = is.path;
             last_at = out.size();
-            if (is.path_plain) {
-                out.room(is.path->size() + 2);
-                out.put('"');
-                out.put(*is.path);
-                out.put('"');
-            } else {
-                write_escaped(out, *is.path);
-            }
+            write_string(out, *is.path, is.path_plain);
             last_len = out.size() - last_at;
         }
         if (parts) {
             repeat(out, parts->after, parts->after_len);
         } else {
             const std::size_t after = out.size();
-            if (is.texts_plain) {
-                out.room(is.spec_ref.size() + 24);
-                out.put(",\"spec_ref\":\"");
-                out.put(is.spec_ref);
-                out.put("\",\"line\":");
-            } else {
-                out.append(",\"spec_ref\":");
-                write_escaped(out, is.spec_ref);
-                out.append(",\"line\":");
-            }
+            out.append(",\"spec_ref\":");
+            write_string(out, is.spec_ref, is.texts_plain);
+            out.append(",\"line\":");
             fixed.keep(is, before, before_len, after, out.size() - after);
         }
         // Two numbers of at most ten digits and what is between them.
