@@ -2,7 +2,9 @@
 // texts byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -115,6 +117,53 @@ TEST(Golden, GeneratedDocuments) {
         compare(out, c["name"].get<std::string>(), expected, r);
     }
     EXPECT_EQ(out.failures, 0) << out.failures << " of " << out.cases << " differ\n" << out.report;
+}
+
+// A large document's ads are checked a few hundred at a time, every family in
+// turn, and the findings then put back family by family. The document here
+// gathers the ads of the whole corpus (some 2 MB, so many runs) between
+// root-level errors; its findings must be listed exactly as when the whole
+// document is checked in one run, which is what a capped list does.
+TEST(Golden, LargeDocumentsListFindingsAsOneRunDoes) {
+    std::vector<std::string> ads;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(shared_dir() + "/corpus")) {
+        if (entry.path().extension() != ".xml") continue;
+        const std::string xml = read_file(entry.path().string());
+        for (std::size_t at = xml.find("<Ad"); at != std::string::npos; at = xml.find("<Ad", at + 3)) {
+            if (xml.size() < at + 4 || (xml[at + 3] != ' ' && xml[at + 3] != '>' && xml[at + 3] != '\n')) continue;
+            const std::size_t end = xml.find("</Ad>", at);
+            if (end == std::string::npos) break;
+            std::string ad = xml.substr(at, end + 5 - at);
+            at = end;
+            // Only ads that read well on their own (not cut from a comment,
+            // a CDATA section or another namespace).
+            const std::string alone = "<VAST version=\"4.1\">" + ad + "</VAST>";
+            adsieve_result* r = adsieve_validate(alone.data(), alone.size());
+            if (r && !adsieve_result_parse_error(r, nullptr, nullptr, nullptr)) ads.push_back(std::move(ad));
+            adsieve_result_free(r);
+        }
+    }
+    ASSERT_GT(ads.size(), 300u);
+    std::sort(ads.begin(), ads.end());  // the same document whatever the directory's order
+    for (const char* version : {"4.1", "3.0"}) {
+        std::string doc = std::string("<VAST version=\"") + version + "\"><Error>http://e.example/[BADMACRO]</Error>";
+        for (std::size_t i = 0; i < ads.size(); ++i) {
+            doc += ads[i];
+            if (i % 97 == 0) doc += "<Error>[ERRORCODE] [TIMESTAMP]</Error>";
+        }
+        doc += "<Error><![CDATA[ftp://e.example/]]></Error></VAST>";
+
+        adsieve_result* runs = adsieve_validate(doc.data(), doc.size());
+        adsieve_options opts;
+        adsieve_options_init(&opts);
+        opts.max_issues = static_cast<std::size_t>(-1);
+        adsieve_result* whole = adsieve_validate_opts(doc.data(), doc.size(), &opts, nullptr);
+        ASSERT_TRUE(runs && whole);
+        EXPECT_GT(adsieve_result_issue_count(runs), 5000u);
+        EXPECT_EQ(first_difference(adsieve_result_json(whole), adsieve_result_json(runs)), "") << version;
+        adsieve_result_free(runs);
+        adsieve_result_free(whole);
+    }
 }
 
 }  // namespace

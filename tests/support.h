@@ -48,7 +48,7 @@ void run_family(ValidationResult& out, Check&& check, const Node& root, const De
                 const ValidationContext& ctx, std::string_view text = {}) {
     Report report(ctx);
     check(root, version, report);
-    report.resolve_positions(text);
+    report.finish(text);
     for (Issue& is : report.issues) out.issues.push_back(is);
     out.paths.adopt(std::move(report.paths));
 }

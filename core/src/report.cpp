@@ -426,4 +426,33 @@ void Report::resolve_positions(std::string_view text) {
     pending_.clear();
 }
 
+void Report::stream(std::uint8_t s) {
+    if (!runs_.empty() && runs_.back().begin == issues.size()) {
+        runs_.back().stream = s;  // the last run is still empty
+        return;
+    }
+    if (runs_.empty() && !issues.empty()) runs_.push_back({0, 0});
+    runs_.push_back({s, issues.size()});
+}
+
+void Report::order_streams() {
+    auto by_stream = [](const Run& a, const Run& b) { return a.stream < b.stream; };
+    if (!std::is_sorted(runs_.begin(), runs_.end(), by_stream)) {
+        struct Span {
+            std::uint8_t stream;
+            std::size_t begin, end;
+        };
+        std::vector<Span> spans;
+        spans.reserve(runs_.size());
+        for (std::size_t k = 0; k < runs_.size(); ++k)
+            spans.push_back({runs_[k].stream, runs_[k].begin, k + 1 < runs_.size() ? runs_[k + 1].begin : issues.size()});
+        std::stable_sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.stream < b.stream; });
+        Issues ordered;
+        ordered.reserve(issues.size());
+        for (const Span& sp : spans) ordered.insert(ordered.end(), issues.begin() + sp.begin, issues.begin() + sp.end);
+        issues = std::move(ordered);
+    }
+    runs_.clear();
+}
+
 }  // namespace adsieve

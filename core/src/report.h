@@ -247,12 +247,31 @@ struct Report {
     // skip building its path.
     bool enabled(const Rule& r) const { return ctx.resolve(r) != Severity::Off; }
 
+    // Findings are listed stream by stream, each stream's in the order they
+    // were recorded; findings recorded before any call are in stream 0. A
+    // document whose ads are checked a run at a time records each family's
+    // findings into the family's own stream, run after run.
+    void stream(std::uint8_t s);
+
     // Gives the findings that point at an element their line and column in
-    // `text`, the text the elements were parsed from. Called once, after the
-    // families have run.
-    void resolve_positions(std::string_view text);
+    // `text`, the text the elements were parsed from, and lists them stream
+    // by stream. Called once, after the families have run.
+    void finish(std::string_view text) {
+        resolve_positions(text);
+        if (!runs_.empty()) order_streams();
+    }
 
 private:
+    void resolve_positions(std::string_view text);
+    void order_streams();
+
+    // From `begin` on, until the next run's begin, findings are in `stream`.
+    struct Run {
+        std::uint8_t stream;
+        std::size_t begin;
+    };
+    std::vector<Run> runs_;
+
     // A finding waiting for its position, and the element it points at.
     struct Pending {
         const Node* at;

@@ -25,7 +25,7 @@ ValidationResult validate_with_context(std::string_view text, ValidationContext 
     }
     Report report(context);
     rules::run(doc.root(), doc.parse_error.has_value(), result.version, report);
-    report.resolve_positions(text);
+    report.finish(text);
     result.issues = std::move(report.issues);
     result.paths = std::move(report.paths);
     result.errors = report.errors;

@@ -120,16 +120,17 @@ void check_wrapper(std::span<const CreativeNodes> creatives, const PathRef& ad_p
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    check_ads(root, top_level(root), version, report);
+    const TopLevel top = top_level(root);
+    check_ads(root, top, all_ads(top), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
+void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
     const auto effective = version.effective();
     const bool wrapper_gate =
         effective && (*effective == VastVersion::V4_0 || *effective == VastVersion::V4_1);
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (ad.inline_ad) check_inline(top.range(ad.inline_all), ad_path, version, report);
         if (ad.wrapper && wrapper_gate) check_wrapper(top.range(ad.wrapper_first), ad_path, report);
     }

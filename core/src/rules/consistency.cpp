@@ -41,21 +41,22 @@ void check_duplicate_impressions(const Node& container, const PathRef& path,
 }  // namespace
 
 void check(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report) {
-    check_ads(root, parse_failed ? TopLevel{} : top_level(root), parse_failed, version, report);
+    const TopLevel top = parse_failed ? TopLevel{} : top_level(root);
+    check_ads(root, top, all_ads(top), parse_failed, version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, bool parse_failed, const DetectedVersion& version, Report& report) {
+void check_ads(const Node&, const TopLevel& top, AdRange ads, bool parse_failed, const DetectedVersion& version, Report& report) {
     // A document that fails to parse is reported by this one issue alone.
     if (parse_failed) {
-        report(rule::vast_parse_error, "/VAST", nullptr);
+        if (ads.first()) report(rule::vast_parse_error, "/VAST", nullptr);
         return;
     }
 
-    if (version.state == VersionState::Mismatch)
+    if (ads.first() && version.state == VersionState::Mismatch)
         report(rule::vast_version_mismatch, "/VAST", nullptr);
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
             check_duplicate_impressions(*inline_, join(ad_path, "/InLine"), report);
         else if (const Node* wrapper = ad.wrapper)

@@ -49,14 +49,15 @@ void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, con
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    check_ads(root, top_level(root), version, report);
+    const TopLevel top = top_level(root);
+    check_ads(root, top, all_ads(top), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
+void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
     if (!version.at_least(VastVersion::V4_1)) return;
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inl = ad.inline_ad) check_inline(*inl, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
     }
 }

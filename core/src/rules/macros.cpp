@@ -325,35 +325,37 @@ UrlFirsts first_findings(const Node& node, bool deprecation_enabled) {
 
 }  // namespace
 
-std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, const DetectedVersion& version) {
+std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, AdRange ads, const DetectedVersion& version) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
-    std::vector<AdUrlFirsts> firsts(top.ads.size());
-    for (std::size_t i = 0; i < top.ads.size(); ++i) {
-        if (top.ads[i].inline_ad) firsts[i].inline_ad = first_findings(*top.ads[i].inline_ad, deprecation_enabled);
-        if (top.ads[i].wrapper) firsts[i].wrapper = first_findings(*top.ads[i].wrapper, deprecation_enabled);
+    std::vector<AdUrlFirsts> firsts(ads.end - ads.begin);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        if (ad.inline_ad) firsts[i - ads.begin].inline_ad = first_findings(*ad.inline_ad, deprecation_enabled);
+        if (ad.wrapper) firsts[i - ads.begin].wrapper = first_findings(*ad.wrapper, deprecation_enabled);
     }
     return firsts;
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
     const TopLevel top = top_level(root);
-    check_ads(root, top, first_url_findings(top, version), version, report);
+    check_ads(root, top, all_ads(top), first_url_findings(top, all_ads(top), version), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
+void check_ads(const Node&, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
            Report& report) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const AdUrlFirsts& first = firsts[i];
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const AdUrlFirsts& first = firsts[i - ads.begin];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ad = ad.inline_ad)
             scan_subtree(*inline_ad, first.inline_ad.macros, join(ad_path, "/InLine"), deprecation_enabled, report);
         if (const Node* wrapper = ad.wrapper)
             scan_subtree(*wrapper, first.wrapper.macros, join(ad_path, "/Wrapper"), deprecation_enabled, report);
     }
 
+    if (!ads.last(top)) return;
     std::size_t n = 0;
     for (const Node* error : top.errors) {
         const std::size_t index = n++;

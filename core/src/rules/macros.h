@@ -7,14 +7,15 @@
 namespace adsieve::rules::macros {
 
 void check(const Node& root, const DetectedVersion& version, Report& report);
-// The same with the root's children already sorted out, and with where each
-// ad's walks find their first issue.
-void check_ads(const Node& root, const TopLevel& top, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
+// The same with the root's children already sorted out, for the ads in
+// `ads` (see AdRange), and with where each of them finds its first issue
+// (`firsts[0]` for the first of them).
+void check_ads(const Node& root, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
            Report& report);
 
-// For each ad of `top`, where the walks of this family and of the security
+// For each ad in `ads`, where the walks of this family and of the security
 // family below its InLine and Wrapper find their first issue: one scan of each
 // subtree, up to where both have been found.
-std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, const DetectedVersion& version);
+std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, AdRange ads, const DetectedVersion& version);
 
 }  // namespace adsieve::rules::macros

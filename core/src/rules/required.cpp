@@ -157,12 +157,20 @@ void check_embedded_ad_verifications(const Node& node, const PathRef& path,
                                      Report& report);
 void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report);
+// The checks of the root itself.
+void check_root(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report);
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    check_ads(root, top_level(root), version, report);
+    const TopLevel top = top_level(root);
+    check_ads(root, top, all_ads(top), version, report);
 }
 
-void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report) {
+void check_ads(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
+    if (ads.first()) check_root(root, top, version, report);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) check_ad(top, top.ads[i], i, version, report);
+}
+
+void check_root(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report) {
     if (root.name() != "VAST") {
         report(rule::vast_root_element, "/", &root);
         return;
@@ -181,8 +189,6 @@ void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& ver
         report(rule::vast_root_has_ad_or_error, "/VAST", &root);
     if (version.at_least(VastVersion::V4_0) && has_ad && has_error)
         report(rule::vast_wrapper_root_error, "/VAST", &root);
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) check_ad(top, ad, i++, version, report);
 }
 
 void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,

@@ -16,9 +16,50 @@
 
 namespace adsieve::rules {
 
+namespace {
+
+// Ads are checked in runs of about this many slots (elements and attributes,
+// 32 bytes each): a run's nodes and the text they view stay in the core's
+// own cache while every family reads them. Smaller documents are one run.
+constexpr std::size_t kRunSlots = 4096;
+
+// The ads from `begin` on that make one run.
+AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
+    std::size_t end = begin, slots = 0;
+    while (end < top.ads.size() && slots < kRunSlots) slots += top.ads[end++].ad->span;
+    return {begin, end};
+}
+
+// Every family over the ads of one run. With `streams`, each family records
+// into a stream of its own, so that the findings of several runs can be put
+// back in family order.
+void check_run(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report,
+               bool streams) {
+    std::uint8_t next = 0;
+    auto family = [&] {
+        if (streams) report.stream(next++);
+    };
+    const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, ads, version);
+    family(), required::check_ads(root, top, ads, version, report);
+    family(), schema::check_ads(root, top, ads, version, report);
+    family(), structure::check_ads(root, top, ads, version, report);
+    family(), security::check_ads(root, top, ads, url_firsts, version, report);
+    family(), consistency::check_ads(root, top, ads, false, version, report);
+    family(), deprecated::check_ads(root, top, ads, version, report);
+    family(), ambiguous::check_ads(root, top, ads, version, report);
+    family(), values::check_ad_types(top, ads, version, report);
+    family(), values::check_ads(root, top, ads, version, report);
+    family(), ctv::check_ads(root, top, ads, version, report);
+    family(), simid::check_ads(root, top, ads, version, report);
+    family(), macros::check_ads(root, top, ads, url_firsts, version, report);
+}
+
+}  // namespace
+
 void run(const Node& root, bool parse_failed, const DetectedVersion& version, Report& report) {
     if (parse_failed) {
-        consistency::check_ads(root, TopLevel{}, parse_failed, version, report);
+        const TopLevel none;
+        consistency::check_ads(root, none, all_ads(none), parse_failed, version, report);
         return;
     }
     if (root.name() == "DAAST") {
@@ -29,19 +70,16 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
         vmap::check(root, report);
         return;
     }
-    const TopLevel top = top_level(root);
-    const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, version);
-    required::check_ads(root, top, version, report);
-    schema::check_ads(root, top, version, report);
-    structure::check_ads(root, top, version, report);
-    security::check_ads(root, top, url_firsts, version, report);
-    consistency::check_ads(root, top, parse_failed, version, report);
-    deprecated::check_ads(root, top, version, report);
-    ambiguous::check_ads(root, top, version, report);
-    values::check_ads(root, top, version, report);
-    ctv::check_ads(root, top, version, report);
-    simid::check_ads(root, top, version, report);
-    macros::check_ads(root, top, url_firsts, version, report);
+    TopLevel top = root_children(root);
+    // A capped list keeps the findings recorded first, so it is made in one run.
+    AdRange ads = report.ctx.max_issues == 0 ? run_from(top, 0) : all_ads(top);
+    const bool streams = !ads.last(top);
+    for (;;) {
+        index_ads(top, ads);
+        check_run(root, top, ads, version, report, streams);
+        if (ads.last(top)) break;
+        ads = run_from(top, ads.end);
+    }
 }
 
 namespace {
@@ -102,21 +140,26 @@ void index_creatives(const Node& creatives, std::vector<CreativeNodes>& out) {
 
 }  // namespace
 
-TopLevel top_level(const Node& root) {
+TopLevel root_children(const Node& root) {
     TopLevel top;
     if (root.name() != "VAST") return top;
     for (const Node& c : root.children()) {
         if (c.name_size != 2 && c.name_size != 5) continue;
         if (c.name() == "Ad") {
-            AdNodes& ad = top.ads.emplace_back();
-            ad.ad = &c;
-            ad.inline_ad = c.child("InLine");
-            ad.wrapper = c.child("Wrapper");
+            top.ads.emplace_back().ad = &c;
+            if (c.attr("sequence")) ++top.sequenced_ads;
         } else if (c.name() == "Error") {
             top.errors.push_back(&c);
         }
     }
-    for (AdNodes& ad : top.ads) {
+    return top;
+}
+
+void index_ads(TopLevel& top, AdRange ads) {
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        AdNodes& ad = top.ads[i];
+        ad.inline_ad = ad.ad->child("InLine");
+        ad.wrapper = ad.ad->child("Wrapper");
         if (const Node* inl = ad.inline_ad) {
             ad.inline_first.begin = ad.inline_all.begin = top.creatives.size();
             for (const Node& c : inl->children()) {
@@ -137,6 +180,11 @@ TopLevel top_level(const Node& root) {
             ad.wrapper_first.end = top.creatives.size();
         }
     }
+}
+
+TopLevel top_level(const Node& root) {
+    TopLevel top = root_children(root);
+    index_ads(top, all_ads(top));
     return top;
 }
 

@@ -62,6 +62,7 @@ struct TopLevel {
     std::vector<AdNodes> ads;          // every <Ad>, in document order
     std::vector<const Node*> errors;   // every <Error>, in document order
     std::vector<CreativeNodes> creatives;
+    std::size_t sequenced_ads = 0;     // <Ad>s with a sequence attribute
 
     std::span<const CreativeNodes> range(CreativeRange r) const noexcept {
         return std::span<const CreativeNodes>(creatives).subspan(r.begin, r.end - r.begin);
@@ -69,6 +70,24 @@ struct TopLevel {
 };
 // Empty unless the root is <VAST>.
 TopLevel top_level(const Node& root);
+
+// A run of TopLevel::ads, [begin, end). A large document's ads are checked a
+// run at a time, every family in turn, so that a run's nodes are still in
+// cache when the next family reads them. A family's document-level checks
+// go with the run its findings come before or after: checks listed before
+// the ads with the first run, those listed after them with the last.
+struct AdRange {
+    std::size_t begin = 0, end = 0;
+    bool first() const noexcept { return begin == 0; }
+    bool last(const TopLevel& top) const noexcept { return end == top.ads.size(); }
+};
+inline AdRange all_ads(const TopLevel& top) noexcept { return {0, top.ads.size()}; }
+
+// top_level in two steps: the root's children alone (each AdNodes with just
+// its `ad`), then the rest of AdNodes and the creatives for some of the ads.
+// index_ads is called on runs in document order, each run once.
+TopLevel root_children(const Node& root);
+void index_ads(TopLevel& top, AdRange ads);
 
 // The first element below an ad's InLine or Wrapper (the element itself
 // included) that the security family, and the one that the macros family,

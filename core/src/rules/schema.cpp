@@ -458,15 +458,16 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    check_ads(root, top_level(root), version, report);
+    const TopLevel top = top_level(root);
+    check_ads(root, top, all_ads(top), version, report);
 }
 
-void check_ads(const Node& root, const TopLevel& top, const DetectedVersion&, Report& report) {
+void check_ads(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion&, Report& report) {
     if (root.name() != "VAST") return;
-    check_attributes(root, kVastPath, attrs_of(kAttrsVersion), report);
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+    if (ads.first()) check_attributes(root, kVastPath, attrs_of(kAttrsVersion), report);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         check_attributes(*ad.ad, ad_path, attrs_of(kAttrsAd), report);
         if (const Node* inline_ = ad.inline_ad)
             check_container(*inline_, Kind::InLine, join(ad_path, "/InLine"), report);

@@ -75,15 +75,15 @@ void check_url_elements(const Node& node, const Node* first, const PathRef& path
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
     const TopLevel top = top_level(root);
-    check_ads(root, top, macros::first_url_findings(top, version), version, report);
+    check_ads(root, top, all_ads(top), macros::first_url_findings(top, all_ads(top), version), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, std::span<const AdUrlFirsts> firsts, const DetectedVersion&,
+void check_ads(const Node&, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> firsts, const DetectedVersion&,
            Report& report) {
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const AdUrlFirsts& first = firsts[i];
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const AdUrlFirsts& first = firsts[i - ads.begin];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ad = ad.inline_ad)
             check_url_elements(*inline_ad, first.inline_ad.security, join(ad_path, "/InLine"), report);
         if (const Node* wrapper = ad.wrapper) {

@@ -11,9 +11,10 @@
 namespace adsieve::rules::security {
 
 void check(const Node& root, const DetectedVersion& version, Report& report);
-// The same with the root's children already sorted out, and with where each
-// ad's walks find their first issue (see first_url_findings in macros.h).
-void check_ads(const Node& root, const TopLevel& top, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
+// The same with the root's children already sorted out, for the ads in
+// `ads` (see AdRange), and with where each of them finds its first issue
+// (`firsts[0]` for the first of them; see first_url_findings in macros.h).
+void check_ads(const Node& root, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
            Report& report);
 
 // Elements whose content is a URL that must use https: the tracker and click

@@ -100,13 +100,14 @@ void check_nonlinear_ads(const CreativeNodes& creative, const PathRef& creative_
 }  // namespace
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    check_ads(root, top_level(root), version, report);
+    const TopLevel top = top_level(root);
+    check_ads(root, top, all_ads(top), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, const DetectedVersion&, Report& report) {
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVersion&, Report& report) {
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (ad.inline_creatives) {
             const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;

@@ -385,27 +385,28 @@ void check_ad_content(Children children, std::span<const CreativeNodes> creative
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    check_ads(root, top_level(root), version, report);
+    const TopLevel top = top_level(root);
+    check_ad_types(top, all_ads(top), version, report);
+    check_ads(root, top, all_ads(top), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, const DetectedVersion& version, Report& report) {
-    std::optional<VastVersion> effective = version.effective();
-
-    if (version.at_least(VastVersion::V4_1)) {
-        std::size_t i = 0;
-        for (const AdNodes& ad : top.ads) {
-            std::size_t index = i++;
-            auto ad_type = ad.ad->attr("adType");
-            if (ad_type && !one_of(*ad_type, kAdTypes)) {
-                const PathRef ad_path = indexed(kVastPath, "Ad", index);
-                report(rule::vast_adtype_value, attr_path(ad_path, "adType"), ad.ad);
-            }
+void check_ad_types(const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
+    if (!version.at_least(VastVersion::V4_1)) return;
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        auto ad_type = ad.ad->attr("adType");
+        if (ad_type && !one_of(*ad_type, kAdTypes)) {
+            const PathRef ad_path = indexed(kVastPath, "Ad", i);
+            report(rule::vast_adtype_value, attr_path(ad_path, "adType"), ad.ad);
         }
     }
+}
 
-    std::size_t i = 0;
-    for (const AdNodes& ad : top.ads) {
-        const PathRef ad_path = indexed(kVastPath, "Ad", i++);
+void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
+    const std::optional<VastVersion> effective = version.effective();
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        const AdNodes& ad = top.ads[i];
+        const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
             check_ad_content(inline_->children(), top.range(ad.inline_first), join(ad_path, "/InLine"), effective,
                              report);

@@ -11,8 +11,12 @@
 namespace adsieve::rules::values {
 
 void check(const Node& root, const DetectedVersion& version, Report& report);
-// The same with the root's children already sorted out.
-void check_ads(const Node& root, const TopLevel& top, const DetectedVersion& version, Report& report);
+// The same with the root's children already sorted out, for the ads in
+// `ads` (see AdRange), in two parts: the ads' adType values, which this
+// family lists before everything else,
+void check_ad_types(const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report);
+// and the rest, the content of their InLines and Wrappers.
+void check_ads(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report);
 
 // Checks the children of one <InLine> or <Wrapper> whose path is `content_path`
 // ("/VAST/Ad[0]/InLine"), with the Creatives of its first <Creatives>.
