@@ -16,6 +16,12 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
+// The bytes [from, to) of `in`, for offsets the caller has already checked
+// (from <= to <= in.size()); substr would test them again.
+inline std::string_view slice(std::string_view in, std::size_t from, std::size_t to) noexcept {
+    return {in.data() + from, to - from};
+}
+
 // Byte classes for the scans of names and attribute keys; kMarkup are the
 // bytes that end a word of a plain tag besides blanks.
 enum : unsigned char { kBlank = 1, kEquals = 2, kColon = 4, kMarkup = 8 };
@@ -263,14 +269,14 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
         if (i + 1 >= n || s[i] != '=' || !is_quote(s[i + 1])) return false;
         const std::size_t close = find_short(in, i + 2, s[i + 1]);
         if (close == npos) return false;
-        const std::string_view key = in.substr(key_start, i - key_start);
+        const std::string_view key = slice(in, key_start, i);
         const std::uint64_t bit = std::uint64_t{1} << ((key.size() * 7 + static_cast<unsigned char>(s[i - 1])) & 63);
         if (keys_seen & bit) {
             for (const RawAttr& a : t.attributes)
                 if (a.key == key) return false;
         }
         keys_seen |= bit;
-        t.attributes.push_back(RawAttr{key, in.substr(i + 2, close - i - 2), key_local});
+        t.attributes.push_back(RawAttr{key, slice(in, i + 2, close), key_local});
         i = close + 1;
         if (i >= n) return false;
     }
@@ -281,9 +287,9 @@ bool read_plain_tag(Tokenizer& t, std::size_t lt, Event& e) {
     t.pos = gt + 1;
     e.kind = empty ? EventKind::kEmpty : EventKind::kStart;
     e.pos = lt;
-    e.data = in.substr(lt + 1, name_end - lt - 1);
+    e.data = slice(in, lt + 1, name_end);
     e.local = local;
-    e.attrs = in.substr(name_end, i - name_end);
+    e.attrs = slice(in, name_end, i);
     if (!empty) t.open.push_back(e.data);
     return true;
 }
@@ -566,7 +572,7 @@ Event next_event(Tokenizer& t) {
             t.pos = end;
             e.kind = EventKind::kText;
             e.pos = pos;
-            e.data = in.substr(pos, end - pos);
+            e.data = slice(in, pos, end);
             return e;
         }
         // Markup.
