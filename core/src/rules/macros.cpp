@@ -190,15 +190,12 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
         // "_"; it is a macro when that byte is a "]" inside the window and
         // the name holds a letter. Anything else fails as a name too, so the
         // search goes on after the "[".
-        std::array<char, kMaxNameBytes + 1> buffer;
         unsigned seen = 0;  // the classes of the name's bytes
         std::size_t close = p + 1;
         for (; close < window_end; ++close) {
-            const unsigned char c = static_cast<unsigned char>(text[close]);
-            const unsigned char cls = kNameByte[c];
+            const unsigned char cls = kNameByte[static_cast<unsigned char>(text[close])];
             if (cls == 0) break;
             seen |= cls;
-            buffer[close - p - 1] = static_cast<char>(c - (cls & kLowerCase));
         }
         const bool letter = (seen & (kUpperCase | kLowerCase)) != 0, lower_case = (seen & kLowerCase) != 0;
         if (close == window_end || text[close] != ']' || !letter) {
@@ -206,7 +203,16 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
             continue;
         }
         macro_seen = true;
-        const std::string_view upper(buffer.data(), close - p - 1);
+        // Names are looked up in capitals; most are written so already.
+        std::string_view upper = text.substr(p + 1, close - p - 1);
+        std::array<char, kMaxNameBytes + 1> buffer;
+        if (lower_case) {
+            for (std::size_t k = 0; k < upper.size(); ++k) {
+                const unsigned char c = static_cast<unsigned char>(upper[k]);
+                buffer[k] = static_cast<char>(c - (kNameByte[c] & kLowerCase));
+            }
+            upper = std::string_view(buffer.data(), upper.size());
+        }
         const int known = kKnownMacroSet.find(upper);
         if (known < 0) {
             f |= kUnknown;
