@@ -83,9 +83,10 @@ TEST(Macros, UnencodedCharactersAreCharacters) {
     for (std::size_t pad = 0; pad < 34; ++pad) {
         const std::string head = "[TIMESTAMP]" + std::string(pad, 'a');
         const std::string tail(20, 'b');
-        for (std::string c : {" ", "{", "|", "}", "\"", "&#x7F;", "\xC2\x85", "\xC2\x9F"})
+        for (std::string c : {" ", "{", "|", "}", "\"", "&#x7F;", "\xC2\x85", "\xC2\x9F", "&lt;", "&gt;", "\\", "^", "`"})
             EXPECT_EQ(impression(head + c + tail), flagged) << pad << " " << c;
-        for (std::string c : {"z", "~", "\xC2\xA0", "\xC3\x85", "\xC2\xA9"})
+        // Bytes next to those looked for, some of which the blocks pick out too.
+        for (std::string c : {"z", "~", "\xC2\xA0", "\xC3\x85", "\xC2\xA9", "!", "=", "?", "]", "_", "@", "a"})
             EXPECT_EQ(impression(head + c + tail), Lines{}) << pad << " " << c;
     }
     EXPECT_EQ(impression("[TIMESTAMP]\xC2\xA9" + std::string(40, 'a') + "|"), flagged);

@@ -132,24 +132,25 @@ bool must_encode_at(std::string_view s, std::size_t i) noexcept {
 bool has_unencoded_character(std::string_view s) noexcept {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time; a block holding a candidate byte (one below
-    // 0x21, listed punctuation, DEL or C2) is looked at byte by byte.
+    // Sixteen bytes at a time; a block holding a candidate byte is looked at
+    // byte by byte. The candidates are a few more than the bytes looked for,
+    // so that pairs and ranges take one test each: up to 0x22 (with "!"),
+    // "<" and ">" (3C, 3E: x | 2 is 3E), "\\" and "^" (5C, 5E), "`", "{", "|"
+    // and "}", DEL and C2.
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\'), grave = _mm_set1_epi8('`');
-    const __m128i less = _mm_set1_epi8('<'), greater = _mm_set1_epi8('>'), caret = _mm_set1_epi8('^');
+    const __m128i low = _mm_set1_epi8(0x22), two = _mm_set1_epi8(2);
+    const __m128i angle = _mm_set1_epi8('>'), caret = _mm_set1_epi8('^'), grave = _mm_set1_epi8('`');
     const __m128i del = _mm_set1_epi8(0x7F), c2 = _mm_set1_epi8(static_cast<char>(0xC2));
     // '{', '|' and '}' are 7B..7D: x - 7B, unsigned, is at most 2.
-    const __m128i brace = _mm_set1_epi8('{'), two = _mm_set1_epi8(2);
+    const __m128i brace = _mm_set1_epi8('{');
     auto candidates = [&](std::size_t at) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-        const __m128i from_brace = _mm_sub_epi8(x, brace);
-        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x),
+        const __m128i from_brace = _mm_sub_epi8(x, brace), x2 = _mm_or_si128(x, two);
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, low), x),
                                    _mm_cmpeq_epi8(_mm_min_epu8(from_brace, two), from_brace));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, backslash)));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, less)));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, greater), _mm_cmpeq_epi8(x, caret)));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, del), _mm_cmpeq_epi8(x, c2)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x2, angle), _mm_cmpeq_epi8(x2, caret)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, del)));
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi8(x, c2));
         return _mm_movemask_epi8(hit) != 0;
     };
     for (; i + 16 <= s.size(); i += 16) {
