@@ -175,8 +175,9 @@ constexpr TextFindings kUnknown = 1, kLowercase = 2, kDeprecated = 4, kWrongCont
 // [REASON] was seen; whether that is in context is the caller's to tell.
 constexpr TextFindings kReasonSeen = 32;
 
-// Scans one text that holds a "[" for macros.
-TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool error_context) {
+// Scans one text that holds a "[" for macros. With `any`, only whether the
+// text has an issue matters: the scan stops at the first.
+TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool error_context, bool any) {
     TextFindings f = 0;
     bool macro_seen = false;
 
@@ -224,6 +225,7 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
             if (known == kReason) f |= kReasonSeen;
             if (known == kErrorCode && !error_context) f |= kWrongContext;
         }
+        if (any && (f & ~kReasonSeen) != 0) return f;
         p = close + 1;
     }
     if (macro_seen && has_unencoded_character(text)) f |= kUnencoded;
@@ -257,9 +259,9 @@ inline bool holds_byte(std::string_view s, char c) noexcept {
 // only when the text names it.
 template <class ReasonContext>
 TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool error_context,
-                       ReasonContext&& reason_context) {
+                       ReasonContext&& reason_context, bool any = false) {
     if (!holds_byte(text, '[')) return 0;
-    TextFindings f = scan_macros(text, deprecation_enabled, error_context);
+    TextFindings f = scan_macros(text, deprecation_enabled, error_context, any);
     if ((f & kReasonSeen) != 0) {
         f &= ~kReasonSeen;
         if (!reason_context()) f |= kWrongContext;
@@ -284,12 +286,13 @@ void report_text(const TextFindings& f, const Path& path, const Node& node, Repo
 }
 
 // The findings of one element's own text; `kind` is the element's place in
-// kMacroElements, or -1.
-TextFindings scan_macro_element(const Node& node, int kind, bool deprecation_enabled) {
+// kMacroElements, or -1. With `any`, some of them when there are any.
+TextFindings scan_macro_element(const Node& node, int kind, bool deprecation_enabled, bool any = false) {
     if (kind < 0) return 0;
-    return scan_text(node.text(), deprecation_enabled, kind == kErrorElement, [&] {
-        return kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
-    });
+    return scan_text(
+        node.text(), deprecation_enabled, kind == kErrorElement,
+        [&] { return kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted"); },
+        any);
 }
 
 TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
@@ -322,7 +325,7 @@ UrlFirsts first_findings(const Node& node, bool deprecation_enabled) {
             first.security = n;
             if (first.macros != nullptr) break;
         }
-        if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled) != 0) {
+        if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled, true) != 0) {
             first.macros = n;
             if (first.security != nullptr) break;
         }
