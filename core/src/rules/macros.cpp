@@ -308,7 +308,7 @@ void scan_subtree(const Node& node, const Node* first, const PathRef& path, bool
                   Report& report) {
     if (first == nullptr) return;
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        if (&n < first) return Step::Into;  // found clean
+        if (&n < first) return &n + n.span <= first ? Step::Over : Step::Into;  // found clean
         const TextFindings f = scan_macro_element(n, deprecation_enabled);
         if (f != 0) report_text(f, p, n, report);
         return Step::Into;

@@ -71,6 +71,7 @@ void check_url_elements(const Node& node, const Node* first, const PathRef& path
     // Nodes are in document order, so those before `first` were found clean.
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (&n >= first) check_url_element(n, p, report);
+        else if (&n + n.span <= first) return Step::Over;  // a subtree found clean
         return Step::Into;
     });
 }
