@@ -159,6 +159,44 @@ TEST(Macros, ContextsOrderAndPaths) {
     EXPECT_EQ(check("<vast><Ad><InLine><Impression>[foo]</Impression></InLine></Ad></vast>"), Lines{});
 }
 
+// The walk with paths goes only into subtrees that hold the next element with
+// a finding: every choice of six places, at several depths and in subtrees
+// side by side, gives exactly the findings of those places, in order.
+TEST(Macros, EveryPlaceWithAFindingIsReported) {
+    const std::string in = "/VAST/Ad[0]/InLine/";
+    const std::string linear = in + "Creatives[2]/Creative[0]/Linear[0]/";
+    const std::string companion = in + "Creatives[2]/Creative[1]/CompanionAds[0]/Companion[0]/";
+    const std::vector<std::string> paths = {
+        in + "Impression[0]",
+        linear + "TrackingEvents[0]/Tracking[0]",
+        linear + "TrackingEvents[0]/Tracking[1]",
+        linear + "VideoClicks[2]/ClickThrough[1]",
+        companion + "StaticResource[0]",
+        in + "Impression[3]",
+    };
+    for (unsigned set = 0; set < 64; ++set) {
+        auto text = [&](unsigned k) { return std::string((set >> k & 1) ? "https://a.example/[NOPE]" : "https://a.example/"); };
+        const std::string doc =
+            "<VAST version=\"4.2\"><Ad><InLine><Impression>" + text(0) + "</Impression><AdTitle>t</AdTitle>" +
+            "<Creatives><Creative><Linear><TrackingEvents><Tracking event=\"start\">" + text(1) +
+            "</Tracking><Tracking event=\"complete\">" + text(2) + "</Tracking></TrackingEvents>" +
+            "<Duration>00:00:10</Duration><VideoClicks><ClickTracking>https://a.example/</ClickTracking>" +
+            "<ClickThrough>" + text(3) + "</ClickThrough></VideoClicks></Linear></Creative>" +
+            "<Creative><CompanionAds><Companion><StaticResource>" + text(4) +
+            "</StaticResource></Companion></CompanionAds></Creative></Creatives>" +
+            "<Impression>" + text(5) + "</Impression></InLine></Ad></VAST>";
+        Lines want;
+        for (unsigned k = 0; k < paths.size(); ++k)
+            if (set >> k & 1) want.push_back(paths[k]);
+        Lines got;
+        for (const std::string& line : check(doc)) {
+            const std::size_t a = line.find('|', line.find('|') + 1) + 1;
+            got.push_back(line.substr(a, line.find('|', a) - a));
+        }
+        EXPECT_EQ(got, want) << set;
+    }
+}
+
 TEST(Macros, DeprecationFollowsTheEffectiveVersion) {
     auto deprecated = [](std::string_view root_attrs, std::string_view extra, std::string_view macro) {
         Lines lines = check("<VAST" + std::string(root_attrs) + "><Ad><InLine>" + std::string(extra) +

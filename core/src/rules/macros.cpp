@@ -302,16 +302,22 @@ TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
 
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent. Most subtrees have nothing to report: a
-// scan without paths has found the first element that has (or none), and the
-// walk that keeps paths checks from there on.
+// scan without paths has found the first element that has (or none). From
+// there on the same scan finds each next one, and the walk that keeps paths
+// goes only into the subtrees that hold it.
 void scan_subtree(const Node& node, const Node* first, const PathRef& path, bool deprecation_enabled,
                   Report& report) {
     if (first == nullptr) return;
+    const Node* const end = &node + node.span;
+    const Node* next = first;
+    TextFindings f = scan_macro_element(*first, deprecation_enabled);
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        if (&n < first) return &n + n.span <= first ? Step::Over : Step::Into;  // found clean
-        const TextFindings f = scan_macro_element(n, deprecation_enabled);
-        if (f != 0) report_text(f, p, n, report);
-        return Step::Into;
+        if (&n + n.span <= next) return Step::Over;  // found clean
+        if (&n != next) return Step::Into;
+        report_text(f, p, n, report);
+        for (next = n.first_child(); next != end; next = next->first_child())
+            if ((f = scan_macro_element(*next, deprecation_enabled)) != 0) break;
+        return next == end ? Step::Stop : Step::Into;
     });
 }
 
