@@ -83,9 +83,10 @@ TEST(Macros, UnencodedCharactersAreCharacters) {
     for (std::size_t pad = 0; pad < 34; ++pad) {
         const std::string head = "[TIMESTAMP]" + std::string(pad, 'a');
         const std::string tail(20, 'b');
-        for (std::string c : {" ", "{", "|", "}", "\"", "&#x7F;", "\xC2\x85", "\xC2\x9F"})
+        for (std::string c : {" ", "{", "|", "}", "\"", "&#x7F;", "\xC2\x85", "\xC2\x9F", "&lt;", "&gt;", "\\", "^", "`"})
             EXPECT_EQ(impression(head + c + tail), flagged) << pad << " " << c;
-        for (std::string c : {"z", "~", "\xC2\xA0", "\xC3\x85", "\xC2\xA9"})
+        // Bytes next to those looked for, some of which the blocks pick out too.
+        for (std::string c : {"z", "~", "\xC2\xA0", "\xC3\x85", "\xC2\xA9", "!", "=", "?", "]", "_", "@", "a"})
             EXPECT_EQ(impression(head + c + tail), Lines{}) << pad << " " << c;
     }
     EXPECT_EQ(impression("[TIMESTAMP]\xC2\xA9" + std::string(40, 'a') + "|"), flagged);
@@ -156,6 +157,44 @@ TEST(Macros, ContextsOrderAndPaths) {
                   "VAST-2.0-macro-unknown|1|/VAST/Ad[0]/InLine/Impression[0]/Extensions[0]/Impression[0]|1|48",
               }));
     EXPECT_EQ(check("<vast><Ad><InLine><Impression>[foo]</Impression></InLine></Ad></vast>"), Lines{});
+}
+
+// The walk with paths goes only into subtrees that hold the next element with
+// a finding: every choice of six places, at several depths and in subtrees
+// side by side, gives exactly the findings of those places, in order.
+TEST(Macros, EveryPlaceWithAFindingIsReported) {
+    const std::string in = "/VAST/Ad[0]/InLine/";
+    const std::string linear = in + "Creatives[2]/Creative[0]/Linear[0]/";
+    const std::string companion = in + "Creatives[2]/Creative[1]/CompanionAds[0]/Companion[0]/";
+    const std::vector<std::string> paths = {
+        in + "Impression[0]",
+        linear + "TrackingEvents[0]/Tracking[0]",
+        linear + "TrackingEvents[0]/Tracking[1]",
+        linear + "VideoClicks[2]/ClickThrough[1]",
+        companion + "StaticResource[0]",
+        in + "Impression[3]",
+    };
+    for (unsigned set = 0; set < 64; ++set) {
+        auto text = [&](unsigned k) { return std::string((set >> k & 1) ? "https://a.example/[NOPE]" : "https://a.example/"); };
+        const std::string doc =
+            "<VAST version=\"4.2\"><Ad><InLine><Impression>" + text(0) + "</Impression><AdTitle>t</AdTitle>" +
+            "<Creatives><Creative><Linear><TrackingEvents><Tracking event=\"start\">" + text(1) +
+            "</Tracking><Tracking event=\"complete\">" + text(2) + "</Tracking></TrackingEvents>" +
+            "<Duration>00:00:10</Duration><VideoClicks><ClickTracking>https://a.example/</ClickTracking>" +
+            "<ClickThrough>" + text(3) + "</ClickThrough></VideoClicks></Linear></Creative>" +
+            "<Creative><CompanionAds><Companion><StaticResource>" + text(4) +
+            "</StaticResource></Companion></CompanionAds></Creative></Creatives>" +
+            "<Impression>" + text(5) + "</Impression></InLine></Ad></VAST>";
+        Lines want;
+        for (unsigned k = 0; k < paths.size(); ++k)
+            if (set >> k & 1) want.push_back(paths[k]);
+        Lines got;
+        for (const std::string& line : check(doc)) {
+            const std::size_t a = line.find('|', line.find('|') + 1) + 1;
+            got.push_back(line.substr(a, line.find('|', a) - a));
+        }
+        EXPECT_EQ(got, want) << set;
+    }
 }
 
 TEST(Macros, DeprecationFollowsTheEffectiveVersion) {

@@ -250,6 +250,39 @@ TEST(Url, QuickTestNeverAcceptsWhatTheParserRejects) {
         EXPECT_TRUE(adsieve::url::is_plain_web_url(s)) << s;
 }
 
+// The scheme filter only ever turns away texts the parser fails: the vectors,
+// texts of leaf elements that are no URLs, and random texts made of the bytes
+// it looks at (scheme bytes, ":", the bytes the parser strips or drops).
+TEST(Url, SchemeFilterNeverRejectsAUrl) {
+    std::vector<std::string> inputs;
+    for (const json& j : read_json_lines(vectors_dir() + "absolute.jsonl")) inputs.push_back(j.at("input").get<std::string>());
+    for (const json& entry : json::parse(adsieve::testing::read_file(vectors_dir() + "urltestdata.json")))
+        if (entry.is_object() && entry.contains("input")) inputs.push_back(entry.at("input").get<std::string>());
+    for (const char* s : {"00:00:30.000", "Example Ad Server", "serving-0", "1.25", "UA-0", "a:", "a", ":", "h\ttp://a.b/",
+                          "ht\ntps://a.b", " https://a.b", "\x01https://a.b", "a+b-c.d:x", "about:blank", "data:,",
+                          "javascript:void(0)", "mailto:x@y", "x :y", "9a:b", "+a:b", "\xC3\xA9:x"})
+        inputs.emplace_back(s);
+    const std::string bytes("aZ9+-.:/ \t\n\r\x01\x7f\xC3_%", 19);
+    std::uint32_t state = 777;
+    auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7FFF; };
+    for (int k = 0; k < 30000; ++k) {
+        std::string s;
+        for (std::size_t len = next() % 12; len > 0; --len) s.push_back(bytes[next() % bytes.size()]);
+        if (k % 2 == 0) s += "//a.example/";
+        inputs.push_back(std::move(s));
+    }
+    std::size_t turned_away = 0, urls = 0;
+    for (const std::string& input : inputs) {
+        const bool url = is_absolute_url(input);
+        urls += url;
+        if (adsieve::url::may_be_absolute_url(input)) continue;
+        ++turned_away;
+        EXPECT_FALSE(url) << json(input).dump();
+    }
+    EXPECT_GT(turned_away, 10000u);
+    EXPECT_GT(urls, 1000u);
+}
+
 TEST(Url, LongInputs) {
     const std::string label(100000, 'a');
     EXPECT_TRUE(is_absolute_url("https://" + label + ".example/"));

@@ -132,24 +132,25 @@ bool must_encode_at(std::string_view s, std::size_t i) noexcept {
 bool has_unencoded_character(std::string_view s) noexcept {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time; a block holding a candidate byte (one below
-    // 0x21, listed punctuation, DEL or C2) is looked at byte by byte.
+    // Sixteen bytes at a time; a block holding a candidate byte is looked at
+    // byte by byte. The candidates are a few more than the bytes looked for,
+    // so that pairs and ranges take one test each: up to 0x22 (with "!"),
+    // "<" and ">" (3C, 3E: x | 2 is 3E), "\\" and "^" (5C, 5E), "`", "{", "|"
+    // and "}", DEL and C2.
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\'), grave = _mm_set1_epi8('`');
-    const __m128i less = _mm_set1_epi8('<'), greater = _mm_set1_epi8('>'), caret = _mm_set1_epi8('^');
+    const __m128i low = _mm_set1_epi8(0x22), two = _mm_set1_epi8(2);
+    const __m128i angle = _mm_set1_epi8('>'), caret = _mm_set1_epi8('^'), grave = _mm_set1_epi8('`');
     const __m128i del = _mm_set1_epi8(0x7F), c2 = _mm_set1_epi8(static_cast<char>(0xC2));
     // '{', '|' and '}' are 7B..7D: x - 7B, unsigned, is at most 2.
-    const __m128i brace = _mm_set1_epi8('{'), two = _mm_set1_epi8(2);
+    const __m128i brace = _mm_set1_epi8('{');
     auto candidates = [&](std::size_t at) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-        const __m128i from_brace = _mm_sub_epi8(x, brace);
-        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x),
+        const __m128i from_brace = _mm_sub_epi8(x, brace), x2 = _mm_or_si128(x, two);
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, low), x),
                                    _mm_cmpeq_epi8(_mm_min_epu8(from_brace, two), from_brace));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, backslash)));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, less)));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, greater), _mm_cmpeq_epi8(x, caret)));
-        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, del), _mm_cmpeq_epi8(x, c2)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x2, angle), _mm_cmpeq_epi8(x2, caret)));
+        hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(x, grave), _mm_cmpeq_epi8(x, del)));
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi8(x, c2));
         return _mm_movemask_epi8(hit) != 0;
     };
     for (; i + 16 <= s.size(); i += 16) {
@@ -174,8 +175,9 @@ constexpr TextFindings kUnknown = 1, kLowercase = 2, kDeprecated = 4, kWrongCont
 // [REASON] was seen; whether that is in context is the caller's to tell.
 constexpr TextFindings kReasonSeen = 32;
 
-// Scans one text that holds a "[" for macros.
-TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool error_context) {
+// Scans one text that holds a "[" for macros. With `any`, only whether the
+// text has an issue matters: the scan stops at the first.
+TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool error_context, bool any) {
     TextFindings f = 0;
     bool macro_seen = false;
 
@@ -190,15 +192,12 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
         // "_"; it is a macro when that byte is a "]" inside the window and
         // the name holds a letter. Anything else fails as a name too, so the
         // search goes on after the "[".
-        std::array<char, kMaxNameBytes + 1> buffer;
         unsigned seen = 0;  // the classes of the name's bytes
         std::size_t close = p + 1;
         for (; close < window_end; ++close) {
-            const unsigned char c = static_cast<unsigned char>(text[close]);
-            const unsigned char cls = kNameByte[c];
+            const unsigned char cls = kNameByte[static_cast<unsigned char>(text[close])];
             if (cls == 0) break;
             seen |= cls;
-            buffer[close - p - 1] = static_cast<char>(c - (cls & kLowerCase));
         }
         const bool letter = (seen & (kUpperCase | kLowerCase)) != 0, lower_case = (seen & kLowerCase) != 0;
         if (close == window_end || text[close] != ']' || !letter) {
@@ -206,7 +205,16 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
             continue;
         }
         macro_seen = true;
-        const std::string_view upper(buffer.data(), close - p - 1);
+        // Names are looked up in capitals; most are written so already.
+        std::string_view upper = text.substr(p + 1, close - p - 1);
+        std::array<char, kMaxNameBytes + 1> buffer;
+        if (lower_case) {
+            for (std::size_t k = 0; k < upper.size(); ++k) {
+                const unsigned char c = static_cast<unsigned char>(upper[k]);
+                buffer[k] = static_cast<char>(c - (kNameByte[c] & kLowerCase));
+            }
+            upper = std::string_view(buffer.data(), upper.size());
+        }
         const int known = kKnownMacroSet.find(upper);
         if (known < 0) {
             f |= kUnknown;
@@ -217,6 +225,7 @@ TextFindings scan_macros(std::string_view text, bool deprecation_enabled, bool e
             if (known == kReason) f |= kReasonSeen;
             if (known == kErrorCode && !error_context) f |= kWrongContext;
         }
+        if (any && (f & ~kReasonSeen) != 0) return f;
         p = close + 1;
     }
     if (macro_seen && has_unencoded_character(text)) f |= kUnencoded;
@@ -250,9 +259,9 @@ inline bool holds_byte(std::string_view s, char c) noexcept {
 // only when the text names it.
 template <class ReasonContext>
 TextFindings scan_text(std::string_view text, bool deprecation_enabled, bool error_context,
-                       ReasonContext&& reason_context) {
+                       ReasonContext&& reason_context, bool any = false) {
     if (!holds_byte(text, '[')) return 0;
-    TextFindings f = scan_macros(text, deprecation_enabled, error_context);
+    TextFindings f = scan_macros(text, deprecation_enabled, error_context, any);
     if ((f & kReasonSeen) != 0) {
         f &= ~kReasonSeen;
         if (!reason_context()) f |= kWrongContext;
@@ -277,12 +286,13 @@ void report_text(const TextFindings& f, const Path& path, const Node& node, Repo
 }
 
 // The findings of one element's own text; `kind` is the element's place in
-// kMacroElements, or -1.
-TextFindings scan_macro_element(const Node& node, int kind, bool deprecation_enabled) {
+// kMacroElements, or -1. With `any`, some of them when there are any.
+TextFindings scan_macro_element(const Node& node, int kind, bool deprecation_enabled, bool any = false) {
     if (kind < 0) return 0;
-    return scan_text(node.text(), deprecation_enabled, kind == kErrorElement, [&] {
-        return kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted");
-    });
+    return scan_text(
+        node.text(), deprecation_enabled, kind == kErrorElement,
+        [&] { return kind == kTrackingElement && node.attr("event") == std::string_view("verificationNotExecuted"); },
+        any);
 }
 
 TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
@@ -292,16 +302,22 @@ TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
 
 // Scans `node` and its subtree in pre-order; child paths index each child
 // among all children of its parent. Most subtrees have nothing to report: a
-// scan without paths has found the first element that has (or none), and the
-// walk that keeps paths checks from there on.
+// scan without paths has found the first element that has (or none). From
+// there on the same scan finds each next one, and the walk that keeps paths
+// goes only into the subtrees that hold it.
 void scan_subtree(const Node& node, const Node* first, const PathRef& path, bool deprecation_enabled,
                   Report& report) {
     if (first == nullptr) return;
+    const Node* const end = &node + node.span;
+    const Node* next = first;
+    TextFindings f = scan_macro_element(*first, deprecation_enabled);
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        if (&n < first) return Step::Into;  // found clean
-        const TextFindings f = scan_macro_element(n, deprecation_enabled);
-        if (f != 0) report_text(f, p, n, report);
-        return Step::Into;
+        if (&n + n.span <= next) return Step::Over;  // found clean
+        if (&n != next) return Step::Into;
+        report_text(f, p, n, report);
+        for (next = n.first_child(); next != end; next = next->first_child())
+            if ((f = scan_macro_element(*next, deprecation_enabled)) != 0) break;
+        return next == end ? Step::Stop : Step::Into;
     });
 }
 
@@ -315,7 +331,7 @@ UrlFirsts first_findings(const Node& node, bool deprecation_enabled) {
             first.security = n;
             if (first.macros != nullptr) break;
         }
-        if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled) != 0) {
+        if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled, true) != 0) {
             first.macros = n;
             if (first.security != nullptr) break;
         }

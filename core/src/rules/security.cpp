@@ -45,9 +45,11 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         if (kept) report(r, PathArg::same_as(*kept), at);
         else kept = report(r, path, at);
     };
-    if (node.children().empty() && !value.empty() && !node.has_cdata && is_valid()) put(rule::vast_url_cdata, &node);
-
     const int kind = kHttpsElementSet.find(node.name());
+    // Texts of other elements are mostly not URLs.
+    if (node.children().empty() && !value.empty() && !node.has_cdata && (kind >= 0 || url::may_be_absolute_url(value)) &&
+        is_valid())
+        put(rule::vast_url_cdata, &node);
     if (kind < 0) return;
     if (value.empty()) put(rule::vast_url_empty, nullptr);
     else if (!is_valid()) put(rule::vast_url_invalid, nullptr);
@@ -69,6 +71,7 @@ void check_url_elements(const Node& node, const Node* first, const PathRef& path
     // Nodes are in document order, so those before `first` were found clean.
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (&n >= first) check_url_element(n, p, report);
+        else if (&n + n.span <= first) return Step::Over;  // a subtree found clean
         return Step::Into;
     });
 }

@@ -60,7 +60,9 @@ inline bool is_plain_http(std::string_view s) noexcept { return has_prefix(s, "h
 // `node`; `https` is the node name's place in kHttpsElements, or -1.
 inline bool has_url_finding(const Node& node, int https) {
     const std::string_view value = node.text();
-    if (https < 0) return !value.empty() && !node.has_cdata && !node.has_children() && is_valid_url(value);
+    if (https < 0)
+        return !value.empty() && !node.has_cdata && !node.has_children() && url::may_be_absolute_url(value) &&
+               is_valid_url(value);
     if (value.empty() || !is_valid_url(value)) return true;
     return (!node.has_cdata && !node.has_children()) || is_plain_http(value);
 }
