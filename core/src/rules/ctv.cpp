@@ -26,7 +26,7 @@ void check_media_files(const Node& media_files, const PathRef& linear_path, Repo
     }
 }
 
-void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
+void check_inline(const BodyNodes& body, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
                   Report& report) {
     const PathRef creatives_path = join(inline_path, "/Creatives");
     bool serving_id_checked = false;
@@ -40,7 +40,7 @@ void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, con
         // The serving identifier is looked at once, by the first Creative with MediaFiles.
         if (serving_id_checked) continue;
         serving_id_checked = true;
-        const Node* sid = inl.child("AdServingId");
+        const Node* sid = body.ad_serving_id;
         if (sid && text::trim(sid->text()).empty())
             report(rule::vast_ad_serving_id_empty, join(inline_path, "/AdServingId"), sid);
     }
@@ -58,7 +58,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
-        if (const Node* inl = ad.inline_ad) check_inline(*inl, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
+        if (ad.inline_ad) check_inline(ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
     }
 }
 

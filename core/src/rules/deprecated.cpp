@@ -12,8 +12,8 @@ namespace adsieve::rules::deprecated {
 
 namespace {
 
-void check_survey(const Node& holder, const PathRef& holder_path, Report& report) {
-    if (!holder.has_child("Survey")) return;
+void check_survey(const Node& holder, const BodyNodes& body, const PathRef& holder_path, Report& report) {
+    if (!body.survey) return;
     // Reported at the element that holds the Survey.
     report(rule::vast_survey_deprecated, join(holder_path, "/Survey"), &holder);
 }
@@ -34,9 +34,9 @@ void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion
     }
 }
 
-void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
-                  const DetectedVersion& version, Report& report) {
-    if (version.at_least(VastVersion::V4_1)) check_survey(inl, inline_path, report);
+void check_inline(const Node& inl, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+                  const PathRef& inline_path, const DetectedVersion& version, Report& report) {
+    if (version.at_least(VastVersion::V4_1)) check_survey(inl, body, inline_path, report);
 
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(inline_path, "/Creatives");
@@ -71,9 +71,9 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
             report(rule::vast_conditionalad, ad_path, ad.ad);
         }
         if (const Node* inl = ad.inline_ad)
-            check_inline(*inl, top.range(ad.inline_all), join(ad_path, "/InLine"), version, report);
+            check_inline(*inl, ad.inline_body, top.range(ad.inline_all), join(ad_path, "/InLine"), version, report);
         if (const Node* wrapper = ad.wrapper; wrapper && v41)
-            check_survey(*wrapper, join(ad_path, "/Wrapper"), report);
+            check_survey(*wrapper, ad.wrapper_body, join(ad_path, "/Wrapper"), report);
     }
 }
 

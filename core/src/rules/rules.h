@@ -37,6 +37,23 @@ struct CreativeNodes {
     LinearNodes in_linear;  // all nullptr without a Linear
 };
 
+// The first child of each name the families look up below an InLine or a
+// Wrapper, found in one pass over its children.
+struct BodyNodes {
+    const Node* ad_system = nullptr;
+    const Node* ad_title = nullptr;
+    const Node* ad_serving_id = nullptr;
+    const Node* impression = nullptr;
+    const Node* creatives = nullptr;
+    const Node* pricing = nullptr;
+    const Node* category = nullptr;
+    const Node* blocked_ad_categories = nullptr;
+    const Node* ad_verifications = nullptr;
+    const Node* extensions = nullptr;
+    const Node* vast_ad_tag_uri = nullptr;
+    const Node* survey = nullptr;
+};
+
 // A run of TopLevel::creatives, [begin, end).
 struct CreativeRange {
     std::size_t begin = 0, end = 0;
@@ -52,6 +69,7 @@ struct AdNodes {
     const Node* wrapper = nullptr;
     const Node* inline_creatives = nullptr;   // the InLine's first <Creatives>
     const Node* wrapper_creatives = nullptr;  // the Wrapper's first <Creatives>
+    BodyNodes inline_body, wrapper_body;      // all nullptr without an InLine, a Wrapper
     CreativeRange inline_first, inline_all, wrapper_first;
 };
 

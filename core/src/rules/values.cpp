@@ -342,25 +342,9 @@ void check_authority_value(std::string_view value, const PathRef& path, const Ru
         report(unknown, path, at);
 }
 
-namespace {
-
-// The children of an InLine or Wrapper looked at here: the first of each
-// name, found in one pass over the children.
-constexpr std::array<std::string_view, 4> kContentNames = {"Creatives", "Pricing", "Category", "BlockedAdCategories"};
-constexpr auto kContentSet = text::make_name_set(kContentNames);
-constexpr std::uint64_t kContentLengths = text::length_mask(kContentNames);
-
-}  // namespace
-
-void check_ad_content(Children children, std::span<const CreativeNodes> creatives, const PathRef& content_path,
-                      std::optional<VastVersion> version, Report& report) {
-    std::array<const Node*, kContentNames.size()> first{};
-    for (const Node& c : children) {
-        if (!text::may_have_length(kContentLengths, c.name_size)) continue;
-        const int k = kContentSet.find(c.name());
-        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
-    }
-    if (first[0]) {
+void check_ad_content(Children children, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+                      const PathRef& content_path, std::optional<VastVersion> version, Report& report) {
+    if (body.creatives) {
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
         for (const CreativeNodes& creative : creatives) {
@@ -372,13 +356,13 @@ void check_ad_content(Children children, std::span<const CreativeNodes> creative
         }
     }
 
-    if (const Node* pricing = first[1])
+    if (const Node* pricing = body.pricing)
         check_pricing(*pricing, join(content_path, "/Pricing"), version, report);
 
-    if (version && *version >= VastVersion::V4_0 && first[2])
+    if (version && *version >= VastVersion::V4_0 && body.category)
         check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
                           rule::vast_category_authority_unknown, report);
-    if (version && *version >= VastVersion::V4_1 && first[3])
+    if (version && *version >= VastVersion::V4_1 && body.blocked_ad_categories)
         check_authorities(children, content_path, "BlockedAdCategories",
                           rule::vast_blockedadcategories_authority_not_uri,
                           rule::vast_blockedadcategories_authority_unknown, report);
@@ -408,11 +392,11 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
-            check_ad_content(inline_->children(), top.range(ad.inline_first), join(ad_path, "/InLine"), effective,
-                             report);
+            check_ad_content(inline_->children(), ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"),
+                             effective, report);
         if (const Node* wrapper = ad.wrapper)
-            check_ad_content(wrapper->children(), top.range(ad.wrapper_first), join(ad_path, "/Wrapper"), effective,
-                             report);
+            check_ad_content(wrapper->children(), ad.wrapper_body, top.range(ad.wrapper_first), join(ad_path, "/Wrapper"),
+                             effective, report);
     }
 }
 
