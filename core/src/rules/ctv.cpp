@@ -11,11 +11,12 @@ namespace adsieve::rules::ctv {
 
 namespace {
 
-void check_media_files(const Node& media_files, const PathRef& linear_path, Report& report) {
+void check_media_files(const Node& media_files, const LinearNodes& in_linear, const PathRef& linear_path,
+                       Report& report) {
     const PathRef mf_path = join(linear_path, "/MediaFiles");
-    if (!media_files.has_child("Mezzanine"))
+    if (!in_linear.mezzanine)
         report(rule::vast_mezzanine_recommended, mf_path, &media_files);
-    if (!media_files.has_child("InteractiveCreativeFile")) return;
+    if (!in_linear.interactive_creative_file) return;
     std::size_t k = 0;
     for (const Node& mf : media_files.children()) {
         if (mf.name() != "MediaFile") continue;
@@ -36,7 +37,7 @@ void check_inline(const BodyNodes& body, std::span<const CreativeNodes> creative
         const Node* media_files = creative.in_linear.media_files;
         if (!media_files) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
-        check_media_files(*media_files, join(creative_path, "/Linear"), report);
+        check_media_files(*media_files, creative.in_linear, join(creative_path, "/Linear"), report);
         // The serving identifier is looked at once, by the first Creative with MediaFiles.
         if (serving_id_checked) continue;
         serving_id_checked = true;

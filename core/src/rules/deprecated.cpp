@@ -44,11 +44,12 @@ void check_inline(const Node& inl, const BodyNodes& body, std::span<const Creati
     for (const CreativeNodes& creative : creatives) {
         const std::size_t index = c++;
         const Node* media_files = creative.in_linear.media_files;
-        if (!media_files) continue;
+        const Node* first = creative.in_linear.media_file;
+        if (!first) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
         const PathRef base = join(creative_path, "/Linear/MediaFiles");
         std::size_t m = 0;
-        for (const Node& mf : media_files->children()) {
+        for (const Node& mf : Children(first, media_files + media_files->span)) {
             if (mf.name() != "MediaFile") continue;
             check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
         }

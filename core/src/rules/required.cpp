@@ -297,18 +297,23 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         report(rule::vast_linear_duration, l, linear);
     const Node* media = cn.in_linear.media_files;
     const PathRef m = join(l, "/MediaFiles");
+    const LinearNodes& ln = cn.in_linear;
     if (!media)
         report(rule::vast_linear_mediafiles, l, linear);
-    else if (!media->has_child("MediaFile"))
+    else if (!ln.media_file)
         report(rule::vast_linear_mediafiles_empty, m, linear);
 
-    if (media) {
+    // From the first of each name on.
+    const Node* media_end = media ? media + media->span : nullptr;
+    if (ln.media_file) {
         std::size_t i = 0;
-        for (const Node& f : media->children())
+        for (const Node& f : Children(ln.media_file, media_end))
             if (f.name() == "MediaFile")
                 check_required_attrs<kMediaFileAttrs>(f, indexed(m, "MediaFile", i++), report);
-        i = 0;
-        for (const Node& z : media->children())
+    }
+    if (ln.mezzanine) {
+        std::size_t i = 0;
+        for (const Node& z : Children(ln.mezzanine, media_end))
             if (z.name() == "Mezzanine")
                 check_required_attrs<kMezzanineAttrs>(z, indexed(m, "Mezzanine", i++), report);
     }
@@ -325,9 +330,9 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         }
     }
 
-    if (media) {
+    if (ln.interactive_creative_file) {
         std::size_t i = 0;
-        for (const Node& f : media->children()) {
+        for (const Node& f : Children(ln.interactive_creative_file, media_end)) {
             if (f.name() != "InteractiveCreativeFile") continue;
             const PathRef fp = indexed(m, "InteractiveCreativeFile", i++);
             // Both findings point at the <Linear>, not at the file.

@@ -133,6 +133,19 @@ CreativeNodes index_creative(const Node& creative) {
             default: break;
         }
     }
+    if (ln.media_files == nullptr) return cn;
+    for (const Node& c : ln.media_files->children()) {
+        switch (c.name_size) {
+            case 9:
+                if (c.name() == "MediaFile") keep_first(ln.media_file, c);
+                else if (c.name() == "Mezzanine") keep_first(ln.mezzanine, c);
+                break;
+            case 23:
+                if (c.name() == "InteractiveCreativeFile") keep_first(ln.interactive_creative_file, c);
+                break;
+            default: break;
+        }
+    }
     return cn;
 }
 

@@ -24,6 +24,10 @@ struct LinearNodes {
     const Node* tracking_events = nullptr;
     const Node* icons = nullptr;
     const Node* video_clicks = nullptr;
+    // The first child of each name below that <MediaFiles>.
+    const Node* media_file = nullptr;
+    const Node* mezzanine = nullptr;
+    const Node* interactive_creative_file = nullptr;
 };
 
 // One <Creative> of an InLine's or Wrapper's <Creatives>, with the first

@@ -234,10 +234,11 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
         }
     }
 
-    if (const Node* media_files = in_linear.media_files) {
+    if (const Node* first = in_linear.media_file) {
+        const Node* media_files = in_linear.media_files;
         const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
-        for (const Node& mf : media_files->children()) {
+        for (const Node& mf : Children(first, media_files + media_files->span)) {
             if (mf.name() != "MediaFile") continue;
             std::size_t index = m++;
             const PathRef media_path = indexed(files_path, "MediaFile", index);
