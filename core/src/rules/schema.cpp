@@ -405,11 +405,12 @@ void check_extension_list(Children children, const PathRef& path, const Extensio
 // frame's path is the parent of its children's.
 void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Report& report) {
     struct Frame {
-        const Node* node;
+        const Node* node;  // the container (kept: the frame's size suits the stack's indexing)
         const Container* c;
         const ChildActions* actions;
         PathRef path;
         const Node* next;  // next child to look at
+        const Node* end;   // past the last child
         std::size_t k;     // its index among the children
     };
     std::array<Frame, std::size(kContainers)> stack;
@@ -426,13 +427,13 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Container& c = kContainers[static_cast<std::size_t>(kind)];
         if (depth == stack.size()) return;  // not reached with the table above
         Frame& f = stack[depth++];
-        f = {&n, &c, &kChildActions[static_cast<std::size_t>(kind)], path, n.first_child(), 0};
+        f = {&n, &c, &kChildActions[static_cast<std::size_t>(kind)], path, n.first_child(), &n + n.span, 0};
         check_attributes(n, f.path, c.attrs, report);
     };
     enter(top, top_kind, top_path);
     while (depth > 0) {
         Frame& f = stack[depth - 1];
-        if (f.next == f.node + f.node->span) {
+        if (f.next == f.end) {
             --depth;
             continue;
         }
