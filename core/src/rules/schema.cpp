@@ -331,13 +331,21 @@ void check_text_only(const Node& element, const PathRef& path, Attrs allowed, Re
     check_attributes(element, path, allowed, report);
 }
 
+// is_allowed(name, kTracking.attrs), the names compared as literals.
+bool is_tracking_attribute(std::string_view name) noexcept { return name == "event" || name == "offset"; }
+static_assert(kTracking.attrs == attrs_of(kAttrsTracking) && kAttrsTracking[0] == "event" &&
+              kAttrsTracking[1] == "offset" && kAttrsTracking.size() == 2);
+
 void check_tracking_events(Children children, const PathRef& path, Report& report) {
     std::size_t k = 0;
     for (const Node& c : children) {
-        if (c.name() != kTracking.name)
+        if (c.name() != kTracking.name) {
             report(rule::vast_trackingevents_unknown_child, indexed(path, "Tracking", k), &c);
-        else if (text_only_has_findings(c, kTracking.attrs))
+        } else if (c.has_children() ||
+                   !std::all_of(c.attrs().begin(), c.attrs().end(),
+                                [](const Attr& a) { return is_tracking_attribute(a.name); })) {
             check_text_only(c, indexed(path, "Tracking", k), kTracking.attrs, report);
+        }
         ++k;
     }
 }
