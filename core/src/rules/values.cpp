@@ -242,14 +242,27 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
             if (mf.name() != "MediaFile") continue;
             std::size_t index = m++;
             const PathRef media_path = indexed(files_path, "MediaFile", index);
-            auto delivery = mf.attr("delivery");
+            // The four attributes looked at, in one pass (the first of a name counts).
+            std::optional<std::string_view> delivery;
+            bool has_min = false, has_max = false, has_bitrate = false;
+            for (const Attr& a : mf.attrs()) {
+                switch (a.name.size()) {
+                    case 7: has_bitrate = has_bitrate || a.name == "bitrate"; break;
+                    case 8:
+                        if (!delivery && a.name == "delivery") delivery = a.value;
+                        break;
+                    case 10:
+                        has_min = has_min || a.name == "minBitrate";
+                        has_max = has_max || a.name == "maxBitrate";
+                        break;
+                    default: break;
+                }
+            }
             if (delivery && !one_of(*delivery, kDeliveries))
                 report(rule::vast_mediafile_delivery_enum, attr_path(media_path, "delivery"), &mf);
-            bool has_min = mf.attr("minBitrate").has_value();
-            bool has_max = mf.attr("maxBitrate").has_value();
             if (has_min != has_max)
                 report(rule::vast_minmaxbitrate_pair, media_path, &mf);
-            if (mf.attr("bitrate") && (has_min || has_max))
+            if (has_bitrate && (has_min || has_max))
                 report(rule::vast_bitrate_conflict, media_path, &mf);
         }
     }
