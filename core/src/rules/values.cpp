@@ -333,7 +333,14 @@ bool is_hhmmss(std::string_view s) noexcept {
 bool is_valid_time_or_percent(std::string_view s) noexcept {
     if (s.empty()) return false;
     if (s.back() == '%') {
-        auto v = parse_decimal(s.substr(0, s.size() - 1));
+        // Whole percentages, the usual case, without the decimal reading.
+        const std::string_view number = s.substr(0, s.size() - 1);
+        if (!number.empty() && number.size() <= 9 && all_digits(number)) {
+            std::uint32_t v = 0;
+            for (char c : number) v = v * 10 + std::uint32_t(c - '0');
+            return v <= 100;
+        }
+        auto v = parse_decimal(number);
         return v && *v >= 0.0 && *v <= 100.0;  // NaN fails both comparisons
     }
     return is_hhmmss(s);
