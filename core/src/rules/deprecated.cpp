@@ -18,11 +18,11 @@ void check_survey(const Node& holder, const BodyNodes& body, const PathRef& hold
     report(rule::vast_survey_deprecated, join(holder_path, "/Survey"), &holder);
 }
 
-void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion& version,
-                      Report& report) {
-    if (version.at_least(VastVersion::V4_0)) {
+// v40, v41: the document is at least VAST 4.0, 4.1.
+void check_media_file(const Node& mf, const PathRef& path, bool v40, bool v41, Report& report) {
+    if (v40) {
         if (auto api = mf.attr("apiFramework")) {
-            if (version.at_least(VastVersion::V4_1) && text::iequals_ascii(*api, "vpaid")) {
+            if (v41 && text::iequals_ascii(*api, "vpaid")) {
                 report(rule::vast_vpaid_apiframework, path, &mf);
             } else {
                 report(rule::vast_mediafile_apiframework, path, &mf);
@@ -35,8 +35,8 @@ void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion
 }
 
 void check_inline(const Node& inl, const BodyNodes& body, std::span<const CreativeNodes> creatives,
-                  const PathRef& inline_path, const DetectedVersion& version, Report& report) {
-    if (version.at_least(VastVersion::V4_1)) check_survey(inl, body, inline_path, report);
+                  const PathRef& inline_path, bool v40, bool v41, Report& report) {
+    if (v41) check_survey(inl, body, inline_path, report);
 
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(inline_path, "/Creatives");
@@ -51,7 +51,7 @@ void check_inline(const Node& inl, const BodyNodes& body, std::span<const Creati
         std::size_t m = 0;
         for (const Node& mf : Children(first, media_files + media_files->span)) {
             if (mf.name() != "MediaFile") continue;
-            check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
+            check_media_file(mf, indexed(base, "MediaFile", m++), v40, v41, report);
         }
     }
 }
@@ -64,7 +64,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
 }
 
 void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
-    const bool v41 = version.at_least(VastVersion::V4_1);
+    const bool v40 = version.at_least(VastVersion::V4_0), v41 = version.at_least(VastVersion::V4_1);
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
@@ -72,7 +72,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
             report(rule::vast_conditionalad, ad_path, ad.ad);
         }
         if (const Node* inl = ad.inline_ad)
-            check_inline(*inl, ad.inline_body, top.range(ad.inline_all), join(ad_path, "/InLine"), version, report);
+            check_inline(*inl, ad.inline_body, top.range(ad.inline_all), join(ad_path, "/InLine"), v40, v41, report);
         if (const Node* wrapper = ad.wrapper; wrapper && v41)
             check_survey(*wrapper, ad.wrapper_body, join(ad_path, "/Wrapper"), report);
     }

@@ -241,7 +241,8 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
                                  const DetectedVersion& version, Report& report) {
     const Node& creative = *cn.creative;
     const Node* uid = cn.universal_ad_id;
-    if (version.at_least(VastVersion::V4_0) && !uid)
+    const std::optional<VastVersion> effective = version.effective();
+    if (effective >= VastVersion::V4_0 && !uid)
         report(rule::vast_universaladid_present, path, &creative);
     if (uid) {
         const PathRef u = join(path, "/UniversalAdId");
@@ -249,8 +250,7 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
             report(rule::vast_universaladid_idregistry, u, &creative);
         bool has_id_value = uid->attr("idValue").has_value();
         bool blank = text::trim(uid->text()).empty();
-        auto effective = version.effective();
-        if (version.at_least(VastVersion::V4_1)) {
+        if (effective >= VastVersion::V4_1) {
             if (has_id_value)
                 report(rule::vast_universaladid_idvalue_removed, u, uid);
             if (blank && !has_id_value)
