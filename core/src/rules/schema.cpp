@@ -436,7 +436,7 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         if (depth == stack.size()) return;  // not reached with the table above
         Frame& f = stack[depth++];
         f = {&n, &c, &kChildActions[static_cast<std::size_t>(kind)], path, n.first_child(), &n + n.span, 0};
-        check_attributes(n, f.path, c.attrs, report);
+        if (n.attr_count != 0) check_attributes(n, f.path, c.attrs, report);
     };
     enter(top, top_kind, top_path);
     while (depth > 0) {
