@@ -72,19 +72,22 @@ constexpr auto kEventSet = text::make_name_set(kEventNames);
 
 consteval std::uint64_t event_mask(std::span<const std::string_view> events) { return kEventSet.mask(events); }
 
-// True when `event` is in the vocabulary of version v.
-bool is_known_event(std::string_view event, VastVersion v) noexcept {
+// The vocabulary of version v, as a mask over kEventSet.
+std::uint64_t known_events(VastVersion v) noexcept {
     static constexpr std::uint64_t kMasks[] = {event_mask(kEvents2_0), event_mask(kEvents3_0),
                                                event_mask(kEvents4_0), event_mask(kEvents4_1)};
-    std::size_t m = 3;
     switch (v) {
-        case VastVersion::V2_0: m = 0; break;
-        case VastVersion::V3_0: m = 1; break;
-        case VastVersion::V4_0: m = 2; break;
-        default: break;
+        case VastVersion::V2_0: return kMasks[0];
+        case VastVersion::V3_0: return kMasks[1];
+        case VastVersion::V4_0: return kMasks[2];
+        default: return kMasks[3];
     }
+}
+
+// True when `event` is in a vocabulary made by known_events.
+bool is_known_event(std::string_view event, std::uint64_t known) noexcept {
     const int i = kEventSet.find(event);
-    return i >= 0 && (kMasks[m] >> i & 1) != 0;
+    return i >= 0 && (known >> i & 1) != 0;
 }
 
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
@@ -214,6 +217,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
 
     if (tracking_events) {
         const PathRef events_path = join(linear_path, "/TrackingEvents");
+        const std::uint64_t known = version ? known_events(*version) : 0;
         std::size_t k = 0;
         for (const Node& t : tracking_events->children()) {
             if (t.name() != "Tracking") continue;
@@ -226,7 +230,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
                 if (offset && !is_valid_time_or_percent(*offset))
                     report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
             }
-            if (!version || is_known_event(*event, *version)) continue;
+            if (!version || is_known_event(*event, known)) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
                 report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
             else
