@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <tuple>
 
@@ -606,3 +607,123 @@ TEST(Utf8, EveryPositionOfTheAsciiBlocksIsChecked) {
 }
 
 }  // namespace
+
+// The children the families take from TopLevel instead of looking them up are
+// the first of each name, on random InLines and Wrappers whose children come
+// in any order, repeat, or are of other names.
+namespace index_check {
+
+const Node* first_named(const Node* parent, std::string_view name) { return parent ? parent->child(name) : nullptr; }
+
+std::vector<const Node*> creatives_below(const Node& body, bool all) {
+    std::vector<const Node*> out;
+    for (const Node& c : body.children()) {
+        if (c.name() != "Creatives") continue;
+        for (const Node& k : c.children())
+            if (k.name() == "Creative") out.push_back(&k);
+        if (!all) break;
+    }
+    return out;
+}
+
+std::string random_media_files(std::mt19937& rng) {
+    static constexpr std::array<std::string_view, 5> kNames = {"MediaFile", "Mezzanine", "InteractiveCreativeFile",
+                                                               "MediaFileX", "ClosedCaptionFiles"};
+    std::string s = "<MediaFiles>";
+    for (unsigned n = rng() % 5; n > 0; --n) s += "<" + std::string(kNames[rng() % kNames.size()]) + " a=\"1\"/>";
+    return s + "</MediaFiles>";
+}
+
+std::string random_creatives(std::mt19937& rng) {
+    std::string s = "<Creatives>";
+    for (unsigned n = rng() % 3; n > 0; --n) {
+        if (rng() % 4 == 0) {
+            s += "<Other/>";
+            continue;
+        }
+        s += "<Creative><Linear>";
+        if (rng() % 4 != 0) s += random_media_files(rng);
+        if (rng() % 3 == 0) s += random_media_files(rng);
+        s += "</Linear></Creative>";
+    }
+    return s + "</Creatives>";
+}
+
+std::string random_body(std::mt19937& rng, std::string_view name) {
+    static constexpr std::array<std::string_view, 15> kNames = {
+        "AdSystem",   "AdTitle",         "AdServingId", "Impression", "Pricing",   "Category",
+        "BlockedAdCategories", "AdVerifications", "Extensions", "VASTAdTagURI", "Survey", "Error",
+        "AdSystemX",  "Advertiser",      "Creatives"};
+    std::string s = "<" + std::string(name) + ">";
+    for (unsigned n = rng() % 12; n > 0; --n) {
+        const std::string_view child = kNames[rng() % kNames.size()];
+        if (child == "Creatives")
+            s += random_creatives(rng);
+        else
+            s += "<" + std::string(child) + ">x</" + std::string(child) + ">";
+    }
+    return s + "</" + std::string(name) + ">";
+}
+
+void expect_body(const Node* body, const rules::BodyNodes& b) {
+    EXPECT_EQ(b.ad_system, first_named(body, "AdSystem"));
+    EXPECT_EQ(b.ad_title, first_named(body, "AdTitle"));
+    EXPECT_EQ(b.ad_serving_id, first_named(body, "AdServingId"));
+    EXPECT_EQ(b.impression, first_named(body, "Impression"));
+    EXPECT_EQ(b.creatives, first_named(body, "Creatives"));
+    EXPECT_EQ(b.pricing, first_named(body, "Pricing"));
+    EXPECT_EQ(b.category, first_named(body, "Category"));
+    EXPECT_EQ(b.blocked_ad_categories, first_named(body, "BlockedAdCategories"));
+    EXPECT_EQ(b.ad_verifications, first_named(body, "AdVerifications"));
+    EXPECT_EQ(b.extensions, first_named(body, "Extensions"));
+    EXPECT_EQ(b.vast_ad_tag_uri, first_named(body, "VASTAdTagURI"));
+    EXPECT_EQ(b.survey, first_named(body, "Survey"));
+}
+
+void expect_creatives(const rules::TopLevel& top, rules::CreativeRange r, const std::vector<const Node*>& want) {
+    const auto got = top.range(r);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].creative, want[i]);
+        const Node* media = first_named(first_named(want[i], "Linear"), "MediaFiles");
+        EXPECT_EQ(got[i].in_linear.media_files, media);
+        EXPECT_EQ(got[i].in_linear.media_file, first_named(media, "MediaFile"));
+        EXPECT_EQ(got[i].in_linear.mezzanine, first_named(media, "Mezzanine"));
+        EXPECT_EQ(got[i].in_linear.interactive_creative_file, first_named(media, "InteractiveCreativeFile"));
+    }
+}
+
+}  // namespace index_check
+
+TEST(TopLevel, IndexedChildrenAreTheFirstOfTheirNames) {
+    using namespace index_check;
+    std::mt19937 rng(41);
+    for (int round = 0; round < 400; ++round) {
+        std::string xml = "<VAST version=\"4.2\">";
+        for (unsigned ads = 1 + rng() % 3; ads > 0; --ads) {
+            xml += "<Ad>";
+            if (rng() % 4 != 0) xml += random_body(rng, "InLine");
+            if (rng() % 3 == 0) xml += random_body(rng, "Wrapper");
+            if (rng() % 5 == 0) xml += random_body(rng, "InLine");
+            xml += "</Ad>";
+        }
+        xml += "</VAST>";
+        const Document doc = parse(xml);
+        ASSERT_FALSE(doc.parse_error) << xml;
+        const rules::TopLevel top = rules::top_level(doc.root());
+        for (const rules::AdNodes& ad : top.ads) {
+            SCOPED_TRACE(xml);
+            ASSERT_EQ(ad.inline_ad, first_named(ad.ad, "InLine"));
+            ASSERT_EQ(ad.wrapper, first_named(ad.ad, "Wrapper"));
+            expect_body(ad.inline_ad, ad.inline_body);
+            expect_body(ad.wrapper, ad.wrapper_body);
+            EXPECT_EQ(ad.inline_creatives, first_named(ad.inline_ad, "Creatives"));
+            EXPECT_EQ(ad.wrapper_creatives, first_named(ad.wrapper, "Creatives"));
+            if (ad.inline_ad) {
+                expect_creatives(top, ad.inline_first, creatives_below(*ad.inline_ad, false));
+                expect_creatives(top, ad.inline_all, creatives_below(*ad.inline_ad, true));
+            }
+            if (ad.wrapper) expect_creatives(top, ad.wrapper_first, creatives_below(*ad.wrapper, false));
+        }
+    }
+}

@@ -128,6 +128,27 @@ TEST(ValueGrammar, TimeOrPercentage) {
     EXPECT_FALSE(is_valid_time_or_percent("1e99999999999999999999999%"));
 }
 
+// Whole percentages are read without the decimal grammar; written with a
+// fraction they take it. Both readings agree on every length of digits,
+// leading zeros included.
+TEST(ValueGrammar, WholePercentagesAgreeWithTheDecimalReading) {
+    std::mt19937 rng(100);
+    for (int i = 0; i < 20000; ++i) {
+        std::string digits(1 + rng() % 12, '0');
+        for (char& c : digits) c = static_cast<char>('0' + (rng() % 4 == 0 ? rng() % 10 : (rng() % 2) * (1 + rng() % 9) % 10));
+        if (i < 200) digits = std::to_string(i);  // every value around the bound
+        const bool whole = is_valid_time_or_percent(digits + "%");
+        EXPECT_EQ(whole, is_valid_time_or_percent(digits + ".0%")) << digits;
+        EXPECT_EQ(whole, is_valid_time_or_percent(digits + "e0%")) << digits;
+    }
+    EXPECT_TRUE(is_valid_time_or_percent("100%"));
+    EXPECT_TRUE(is_valid_time_or_percent("000000000100%"));
+    EXPECT_FALSE(is_valid_time_or_percent("101%"));
+    EXPECT_FALSE(is_valid_time_or_percent("999999999%"));
+    EXPECT_FALSE(is_valid_time_or_percent("4294967396%"));  // 100 once wrapped at 32 bits
+    EXPECT_FALSE(is_valid_time_or_percent("%"));
+}
+
 TEST(Values, LinearChecksInOrderWithPositions) {
     std::string xml =
         "<VAST version=\"3.0\"><Ad><InLine><Creatives>\n"

@@ -149,8 +149,11 @@ struct NameSet {
     std::uint64_t multiplier = 0;
     std::array<std::uint8_t, std::size_t{1} << Bits> slots{};  // index + 1 into names, 0 when free
 
+    // The slot's multiplication mixes the key; the key only has to keep the
+    // set's names apart (checked when the set is made), so the tail is
+    // rotated by a bit instead of multiplied.
     static constexpr std::uint64_t key(const NameEnds& e, std::size_t n) noexcept {
-        return (e.head * 0x9E3779B97F4A7C15u) ^ (e.tail + n);
+        return e.head ^ ((e.tail + n) << 1 | (e.tail + n) >> 63);
     }
     constexpr std::size_t slot(std::uint64_t key) const noexcept {
         return std::size_t((key * multiplier) >> (64 - Bits));

@@ -4,7 +4,6 @@
 #include <iterator>
 
 #include "text.h"
-#include "walk.h"
 
 namespace adsieve {
 
@@ -75,15 +74,18 @@ std::optional<VastVersion> declared_version(std::string_view v) {
 
 std::optional<VastVersion> infer_version(const Node& root) {
     if (root.name() != "VAST") return std::nullopt;
-    // One walk: the newest signal among the descendants decides.
+    // One scan of the descendants in document order (each element's first
+    // child, or what follows it, comes right after its attributes): the
+    // newest signal among them decides.
     constexpr std::size_t kNone = std::size(kSignals);
     std::size_t best = kNone;
-    walk(root, {}, Segment::None, [&](const Node& n, const WalkPath&) {
-        if (&n == &root || !text::may_have_length(kSignalLengths, n.name_size)) return Step::Into;
-        const int k = kSignalSet.find(n.name());
-        if (k >= 0 && static_cast<std::size_t>(k) < best) best = static_cast<std::size_t>(k);
-        return best == 0 ? Step::Stop : Step::Into;
-    });
+    for (const Node *n = root.first_child(), *end = &root + root.span; n != end; n = n->first_child()) {
+        if (!text::may_have_length(kSignalLengths, n->name_size)) continue;
+        const int k = kSignalSet.find(n->name());
+        if (k < 0 || static_cast<std::size_t>(k) >= best) continue;
+        best = static_cast<std::size_t>(k);
+        if (best == 0) break;
+    }
     if (best == kNone) return std::nullopt;
     return kSignals[best].implies;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace adsieve::rules::ambiguous {
 
@@ -17,10 +18,11 @@ constexpr std::array<std::string_view, 5> kQuartileEvents = {"start", "firstQuar
 constexpr std::array<std::string_view, 5> kIconAttrs = {"program", "width", "height", "xPosition",
                                                         "yPosition"};
 
+// Unrolled over the table, so that each name compares as a literal.
 bool is_quartile_event(std::string_view ev) {
-    for (std::string_view q : kQuartileEvents)
-        if (ev == q) return true;
-    return false;
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return ((ev == kQuartileEvents[I]) || ...);
+    }(std::make_index_sequence<kQuartileEvents.size()>{});
 }
 
 bool has_width_and_height(const Node& n) { return n.attr("width") && n.attr("height"); }
@@ -65,7 +67,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
             const std::size_t index = t++;
             auto ev = tr.attr("event");
             if (!ev) continue;
-            if (is_quartile_event(*ev)) has_quartile = true;
+            if (!has_quartile && is_quartile_event(*ev)) has_quartile = true;
             if (*ev == "progress" && !tr.attr("offset"))
                 report(rule::vast_progress_offset, indexed(base, "Tracking", index), &tr);
         }

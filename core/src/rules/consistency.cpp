@@ -14,12 +14,13 @@ namespace {
 constexpr std::size_t kFewImpressions = 16;
 
 // Reports the first impression text repeated within one ad's container.
-void check_duplicate_impressions(const Node& container, const PathRef& path,
+void check_duplicate_impressions(const Node& container, const Node* first_impression, const PathRef& path,
                                  Report& report) {
+    if (first_impression == nullptr) return;
     std::array<std::string_view, kFewImpressions> few;
     std::size_t count = 0;
     std::unordered_set<std::string_view> seen;  // once there are more
-    for (const Node& c : container.children()) {
+    for (const Node& c : Children(first_impression, &container + container.span)) {
         if (c.name() != "Impression") continue;
         std::string_view url = text::trim(c.text());
         if (url.empty()) continue;
@@ -58,9 +59,9 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, bool parse_failed,
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
-            check_duplicate_impressions(*inline_, join(ad_path, "/InLine"), report);
+            check_duplicate_impressions(*inline_, ad.inline_body.impression, join(ad_path, "/InLine"), report);
         else if (const Node* wrapper = ad.wrapper)
-            check_duplicate_impressions(*wrapper, join(ad_path, "/Wrapper"), report);
+            check_duplicate_impressions(*wrapper, ad.wrapper_body.impression, join(ad_path, "/Wrapper"), report);
     }
 }
 

@@ -11,11 +11,12 @@ namespace adsieve::rules::ctv {
 
 namespace {
 
-void check_media_files(const Node& media_files, const PathRef& linear_path, Report& report) {
+void check_media_files(const Node& media_files, const LinearNodes& in_linear, const PathRef& linear_path,
+                       Report& report) {
     const PathRef mf_path = join(linear_path, "/MediaFiles");
-    if (!media_files.has_child("Mezzanine"))
+    if (!in_linear.mezzanine)
         report(rule::vast_mezzanine_recommended, mf_path, &media_files);
-    if (!media_files.has_child("InteractiveCreativeFile")) return;
+    if (!in_linear.interactive_creative_file) return;
     std::size_t k = 0;
     for (const Node& mf : media_files.children()) {
         if (mf.name() != "MediaFile") continue;
@@ -26,7 +27,7 @@ void check_media_files(const Node& media_files, const PathRef& linear_path, Repo
     }
 }
 
-void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
+void check_inline(const BodyNodes& body, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
                   Report& report) {
     const PathRef creatives_path = join(inline_path, "/Creatives");
     bool serving_id_checked = false;
@@ -36,11 +37,11 @@ void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, con
         const Node* media_files = creative.in_linear.media_files;
         if (!media_files) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
-        check_media_files(*media_files, join(creative_path, "/Linear"), report);
+        check_media_files(*media_files, creative.in_linear, join(creative_path, "/Linear"), report);
         // The serving identifier is looked at once, by the first Creative with MediaFiles.
         if (serving_id_checked) continue;
         serving_id_checked = true;
-        const Node* sid = inl.child("AdServingId");
+        const Node* sid = body.ad_serving_id;
         if (sid && text::trim(sid->text()).empty())
             report(rule::vast_ad_serving_id_empty, join(inline_path, "/AdServingId"), sid);
     }
@@ -58,7 +59,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
-        if (const Node* inl = ad.inline_ad) check_inline(*inl, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
+        if (ad.inline_ad) check_inline(ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
     }
 }
 

@@ -12,17 +12,17 @@ namespace adsieve::rules::deprecated {
 
 namespace {
 
-void check_survey(const Node& holder, const PathRef& holder_path, Report& report) {
-    if (!holder.has_child("Survey")) return;
+void check_survey(const Node& holder, const BodyNodes& body, const PathRef& holder_path, Report& report) {
+    if (!body.survey) return;
     // Reported at the element that holds the Survey.
     report(rule::vast_survey_deprecated, join(holder_path, "/Survey"), &holder);
 }
 
-void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion& version,
-                      Report& report) {
-    if (version.at_least(VastVersion::V4_0)) {
+// v40, v41: the document is at least VAST 4.0, 4.1.
+void check_media_file(const Node& mf, const PathRef& path, bool v40, bool v41, Report& report) {
+    if (v40) {
         if (auto api = mf.attr("apiFramework")) {
-            if (version.at_least(VastVersion::V4_1) && text::iequals_ascii(*api, "vpaid")) {
+            if (v41 && text::iequals_ascii(*api, "vpaid")) {
                 report(rule::vast_vpaid_apiframework, path, &mf);
             } else {
                 report(rule::vast_mediafile_apiframework, path, &mf);
@@ -34,9 +34,9 @@ void check_media_file(const Node& mf, const PathRef& path, const DetectedVersion
     }
 }
 
-void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
-                  const DetectedVersion& version, Report& report) {
-    if (version.at_least(VastVersion::V4_1)) check_survey(inl, inline_path, report);
+void check_inline(const Node& inl, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+                  const PathRef& inline_path, bool v40, bool v41, Report& report) {
+    if (v41) check_survey(inl, body, inline_path, report);
 
     // The Creative counter runs across every Creatives container of the InLine.
     const PathRef creatives_path = join(inline_path, "/Creatives");
@@ -44,13 +44,14 @@ void check_inline(const Node& inl, std::span<const CreativeNodes> creatives, con
     for (const CreativeNodes& creative : creatives) {
         const std::size_t index = c++;
         const Node* media_files = creative.in_linear.media_files;
-        if (!media_files) continue;
+        const Node* first = creative.in_linear.media_file;
+        if (!first) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
         const PathRef base = join(creative_path, "/Linear/MediaFiles");
         std::size_t m = 0;
-        for (const Node& mf : media_files->children()) {
+        for (const Node& mf : Children(first, media_files + media_files->span)) {
             if (mf.name() != "MediaFile") continue;
-            check_media_file(mf, indexed(base, "MediaFile", m++), version, report);
+            check_media_file(mf, indexed(base, "MediaFile", m++), v40, v41, report);
         }
     }
 }
@@ -63,7 +64,7 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
 }
 
 void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report) {
-    const bool v41 = version.at_least(VastVersion::V4_1);
+    const bool v40 = version.at_least(VastVersion::V4_0), v41 = version.at_least(VastVersion::V4_1);
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
@@ -71,9 +72,9 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
             report(rule::vast_conditionalad, ad_path, ad.ad);
         }
         if (const Node* inl = ad.inline_ad)
-            check_inline(*inl, top.range(ad.inline_all), join(ad_path, "/InLine"), version, report);
+            check_inline(*inl, ad.inline_body, top.range(ad.inline_all), join(ad_path, "/InLine"), v40, v41, report);
         if (const Node* wrapper = ad.wrapper; wrapper && v41)
-            check_survey(*wrapper, join(ad_path, "/Wrapper"), report);
+            check_survey(*wrapper, ad.wrapper_body, join(ad_path, "/Wrapper"), report);
     }
 }
 

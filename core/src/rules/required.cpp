@@ -65,32 +65,6 @@ bool has_resource(const Node& n) {
     return false;
 }
 
-// The children of an InLine or Wrapper this family looks for, each found
-// first in one pass over the children.
-constexpr std::array<std::string_view, 11> kBodyNames = {
-    "AdSystem", "AdTitle",    "Impression",      "Creatives",    "AdServingId",        "Pricing",
-    "AdVerifications", "Extensions", "Category", "VASTAdTagURI", "BlockedAdCategories",
-};
-constexpr auto kBodySet = text::make_name_set(kBodyNames);
-constexpr std::uint64_t kBodyLengths = text::length_mask(kBodyNames);
-enum Body : std::size_t {
-    kAdSystem, kAdTitle, kImpression, kCreatives, kAdServingId, kPricing, kAdVerifications, kExtensions,
-    kCategory, kVastAdTagUri, kBlockedAdCategories,
-};
-static_assert(kBodyNames[kBlockedAdCategories] == "BlockedAdCategories" && kBodyNames[kCategory] == "Category");
-
-using BodyChildren = std::array<const Node*, kBodyNames.size()>;
-
-BodyChildren body_children(const Node& body) {
-    BodyChildren first{};
-    for (const Node& c : body.children()) {
-        if (!text::may_have_length(kBodyLengths, c.name_size)) continue;
-        const int k = kBodySet.find(c.name());
-        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
-    }
-    return first;
-}
-
 bool is_ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -205,20 +179,20 @@ void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, cons
 
     if (inline_ad) {
         const Node& in = *inline_ad;
-        const BodyChildren first = body_children(in);
+        const BodyNodes& first = ad.inline_body;
         const PathRef p = join(ad_path, "/InLine");
-        if (!first[kAdSystem])
+        if (!first.ad_system)
             report(rule::vast_inline_adsystem, p, &in);
-        if (!first[kAdTitle])
+        if (!first.ad_title)
             report(rule::vast_inline_adtitle, p, &in);
-        if (!first[kImpression])
+        if (!first.impression)
             report(rule::vast_inline_impression, p, &in);
-        const Node* creatives = first[kCreatives];
+        const Node* creatives = first.creatives;
         if (!creatives)
             report(rule::vast_inline_creatives, p, &in);
         else if (!creatives->has_child("Creative"))
             report(rule::vast_inline_creatives_empty, join(p, "/Creatives"), &in);
-        if (version.at_least(VastVersion::V4_1) && !first[kAdServingId])
+        if (version.at_least(VastVersion::V4_1) && !first.ad_serving_id)
             report(rule::vast_adservingid_present, p, &in);
         if (creatives) {
             const PathRef base = join(p, "/Creatives");
@@ -226,27 +200,27 @@ void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, cons
             for (const CreativeNodes& c : top.range(ad.inline_first))
                 check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
         }
-        if (first[kCategory]) check_categories(in.children(), p, report);
-        check_pricing(first[kPricing], p, report);
-        if (const Node* av = first[kAdVerifications])
+        if (first.category) check_categories(in.children(), p, report);
+        check_pricing(first.pricing, p, report);
+        if (const Node* av = first.ad_verifications)
             check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
-        if (const Node* ext = first[kExtensions])
+        if (const Node* ext = first.extensions)
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
 
     if (wrapper) {
         const Node& w = *wrapper;
-        const BodyChildren first = body_children(w);
+        const BodyNodes& first = ad.wrapper_body;
         const PathRef p = join(ad_path, "/Wrapper");
-        if (!first[kAdSystem])
+        if (!first.ad_system)
             report(rule::vast_wrapper_adsystem, p, &w);
-        if (!first[kImpression])
+        if (!first.impression)
             report(rule::vast_wrapper_impression, p, &w);
-        if (!first[kVastAdTagUri])
+        if (!first.vast_ad_tag_uri)
             report(rule::vast_wrapper_vastadtaguri, p, &w);
-        if (first[kCategory]) check_categories(w.children(), p, report);
-        check_pricing(first[kPricing], p, report);
-        if (first[kBlockedAdCategories]) {
+        if (first.category) check_categories(w.children(), p, report);
+        check_pricing(first.pricing, p, report);
+        if (first.blocked_ad_categories) {
             std::size_t k = 0;
             for (const Node& c : w.children()) {
                 if (c.name() != "BlockedAdCategories") continue;
@@ -256,9 +230,9 @@ void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, cons
             }
         }
         if (version.at_least(VastVersion::V4_1))
-            if (const Node* av = first[kAdVerifications])
+            if (const Node* av = first.ad_verifications)
                 check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
-        if (const Node* ext = first[kExtensions])
+        if (const Node* ext = first.extensions)
             check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
     }
 }
@@ -267,7 +241,8 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
                                  const DetectedVersion& version, Report& report) {
     const Node& creative = *cn.creative;
     const Node* uid = cn.universal_ad_id;
-    if (version.at_least(VastVersion::V4_0) && !uid)
+    const std::optional<VastVersion> effective = version.effective();
+    if (effective >= VastVersion::V4_0 && !uid)
         report(rule::vast_universaladid_present, path, &creative);
     if (uid) {
         const PathRef u = join(path, "/UniversalAdId");
@@ -275,8 +250,7 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
             report(rule::vast_universaladid_idregistry, u, &creative);
         bool has_id_value = uid->attr("idValue").has_value();
         bool blank = text::trim(uid->text()).empty();
-        auto effective = version.effective();
-        if (version.at_least(VastVersion::V4_1)) {
+        if (effective >= VastVersion::V4_1) {
             if (has_id_value)
                 report(rule::vast_universaladid_idvalue_removed, u, uid);
             if (blank && !has_id_value)
@@ -323,18 +297,23 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         report(rule::vast_linear_duration, l, linear);
     const Node* media = cn.in_linear.media_files;
     const PathRef m = join(l, "/MediaFiles");
+    const LinearNodes& ln = cn.in_linear;
     if (!media)
         report(rule::vast_linear_mediafiles, l, linear);
-    else if (!media->has_child("MediaFile"))
+    else if (!ln.media_file)
         report(rule::vast_linear_mediafiles_empty, m, linear);
 
-    if (media) {
+    // From the first of each name on.
+    const Node* media_end = media ? media + media->span : nullptr;
+    if (ln.media_file) {
         std::size_t i = 0;
-        for (const Node& f : media->children())
+        for (const Node& f : Children(ln.media_file, media_end))
             if (f.name() == "MediaFile")
                 check_required_attrs<kMediaFileAttrs>(f, indexed(m, "MediaFile", i++), report);
-        i = 0;
-        for (const Node& z : media->children())
+    }
+    if (ln.mezzanine) {
+        std::size_t i = 0;
+        for (const Node& z : Children(ln.mezzanine, media_end))
             if (z.name() == "Mezzanine")
                 check_required_attrs<kMezzanineAttrs>(z, indexed(m, "Mezzanine", i++), report);
     }
@@ -351,9 +330,9 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         }
     }
 
-    if (media) {
+    if (ln.interactive_creative_file) {
         std::size_t i = 0;
-        for (const Node& f : media->children()) {
+        for (const Node& f : Children(ln.interactive_creative_file, media_end)) {
             if (f.name() != "InteractiveCreativeFile") continue;
             const PathRef fp = indexed(m, "InteractiveCreativeFile", i++);
             // Both findings point at the <Linear>, not at the file.

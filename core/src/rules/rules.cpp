@@ -1,5 +1,8 @@
 #include "rules/rules.h"
 
+#include <array>
+#include <iterator>
+
 #include "rules/ambiguous.h"
 #include "rules/consistency.h"
 #include "rules/ctv.h"
@@ -13,6 +16,7 @@
 #include "rules/structure.h"
 #include "rules/values.h"
 #include "rules/vmap.h"
+#include "text.h"
 
 namespace adsieve::rules {
 
@@ -129,6 +133,19 @@ CreativeNodes index_creative(const Node& creative) {
             default: break;
         }
     }
+    if (ln.media_files == nullptr) return cn;
+    for (const Node& c : ln.media_files->children()) {
+        switch (c.name_size) {
+            case 9:
+                if (c.name() == "MediaFile") keep_first(ln.media_file, c);
+                else if (c.name() == "Mezzanine") keep_first(ln.mezzanine, c);
+                break;
+            case 23:
+                if (c.name() == "InteractiveCreativeFile") keep_first(ln.interactive_creative_file, c);
+                break;
+            default: break;
+        }
+    }
     return cn;
 }
 
@@ -136,6 +153,42 @@ CreativeNodes index_creative(const Node& creative) {
 void index_creatives(const Node& creatives, std::vector<CreativeNodes>& out) {
     for (const Node& c : creatives.children())
         if (c.name() == "Creative") out.push_back(index_creative(c));
+}
+
+// The names BodyNodes keeps, each with its place there.
+constexpr std::array<std::string_view, 12> kBodyNames = {
+    "AdSystem", "AdTitle",         "AdServingId", "Impression",   "Creatives", "Pricing",
+    "Category", "BlockedAdCategories", "AdVerifications", "Extensions", "VASTAdTagURI", "Survey",
+};
+constexpr const Node* BodyNodes::*kBodySlots[] = {
+    &BodyNodes::ad_system, &BodyNodes::ad_title,   &BodyNodes::ad_serving_id, &BodyNodes::impression,
+    &BodyNodes::creatives, &BodyNodes::pricing,    &BodyNodes::category,      &BodyNodes::blocked_ad_categories,
+    &BodyNodes::ad_verifications, &BodyNodes::extensions, &BodyNodes::vast_ad_tag_uri, &BodyNodes::survey,
+};
+static_assert(std::size(kBodySlots) == kBodyNames.size());
+constexpr auto kBodySet = text::make_name_set(kBodyNames);
+constexpr std::uint64_t kBodyLengths = text::length_mask(kBodyNames);
+constexpr int kBodyCreatives = 4;
+static_assert(kBodyNames[kBodyCreatives] == "Creatives");
+
+// Fills `body` from the children of an InLine or Wrapper; with `all`, indexes
+// the creatives of every <Creatives>, else of the first only. Returns the
+// number of creatives the first <Creatives> added.
+std::size_t index_body(const Node& n, BodyNodes& body, bool all, std::vector<CreativeNodes>& creatives) {
+    const std::size_t begin = creatives.size();
+    std::size_t first_end = begin;
+    for (const Node& c : n.children()) {
+        if (!text::may_have_length(kBodyLengths, c.name_size)) continue;
+        const int k = kBodySet.find(c.name());
+        if (k < 0) continue;
+        const Node*& slot = body.*kBodySlots[k];
+        const bool first = slot == nullptr;
+        if (first) slot = &c;
+        if (k != kBodyCreatives || (!first && !all)) continue;
+        index_creatives(c, creatives);
+        if (first) first_end = creatives.size();
+    }
+    return first_end - begin;
 }
 
 }  // namespace
@@ -162,22 +215,15 @@ void index_ads(TopLevel& top, AdRange ads) {
         ad.wrapper = ad.ad->child("Wrapper");
         if (const Node* inl = ad.inline_ad) {
             ad.inline_first.begin = ad.inline_all.begin = top.creatives.size();
-            for (const Node& c : inl->children()) {
-                if (c.name() != "Creatives") continue;
-                index_creatives(c, top.creatives);
-                if (ad.inline_creatives == nullptr) {
-                    ad.inline_creatives = &c;
-                    ad.inline_first.end = top.creatives.size();
-                }
-            }
+            ad.inline_first.end = ad.inline_first.begin + index_body(*inl, ad.inline_body, true, top.creatives);
             ad.inline_all.end = top.creatives.size();
-            if (ad.inline_creatives == nullptr) ad.inline_first.end = ad.inline_first.begin;
+            ad.inline_creatives = ad.inline_body.creatives;
         }
         if (const Node* wrapper = ad.wrapper) {
             ad.wrapper_first.begin = top.creatives.size();
-            if ((ad.wrapper_creatives = wrapper->child("Creatives")) != nullptr)
-                index_creatives(*ad.wrapper_creatives, top.creatives);
+            index_body(*wrapper, ad.wrapper_body, false, top.creatives);
             ad.wrapper_first.end = top.creatives.size();
+            ad.wrapper_creatives = ad.wrapper_body.creatives;
         }
     }
 }

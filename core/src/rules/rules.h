@@ -24,6 +24,10 @@ struct LinearNodes {
     const Node* tracking_events = nullptr;
     const Node* icons = nullptr;
     const Node* video_clicks = nullptr;
+    // The first child of each name below that <MediaFiles>.
+    const Node* media_file = nullptr;
+    const Node* mezzanine = nullptr;
+    const Node* interactive_creative_file = nullptr;
 };
 
 // One <Creative> of an InLine's or Wrapper's <Creatives>, with the first
@@ -35,6 +39,23 @@ struct CreativeNodes {
     const Node* nonlinear_ads = nullptr;
     const Node* companion_ads = nullptr;
     LinearNodes in_linear;  // all nullptr without a Linear
+};
+
+// The first child of each name the families look up below an InLine or a
+// Wrapper, found in one pass over its children.
+struct BodyNodes {
+    const Node* ad_system = nullptr;
+    const Node* ad_title = nullptr;
+    const Node* ad_serving_id = nullptr;
+    const Node* impression = nullptr;
+    const Node* creatives = nullptr;
+    const Node* pricing = nullptr;
+    const Node* category = nullptr;
+    const Node* blocked_ad_categories = nullptr;
+    const Node* ad_verifications = nullptr;
+    const Node* extensions = nullptr;
+    const Node* vast_ad_tag_uri = nullptr;
+    const Node* survey = nullptr;
 };
 
 // A run of TopLevel::creatives, [begin, end).
@@ -52,6 +73,7 @@ struct AdNodes {
     const Node* wrapper = nullptr;
     const Node* inline_creatives = nullptr;   // the InLine's first <Creatives>
     const Node* wrapper_creatives = nullptr;  // the Wrapper's first <Creatives>
+    BodyNodes inline_body, wrapper_body;      // all nullptr without an InLine, a Wrapper
     CreativeRange inline_first, inline_all, wrapper_first;
 };
 

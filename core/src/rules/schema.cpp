@@ -331,13 +331,21 @@ void check_text_only(const Node& element, const PathRef& path, Attrs allowed, Re
     check_attributes(element, path, allowed, report);
 }
 
+// is_allowed(name, kTracking.attrs), the names compared as literals.
+bool is_tracking_attribute(std::string_view name) noexcept { return name == "event" || name == "offset"; }
+static_assert(kTracking.attrs == attrs_of(kAttrsTracking) && kAttrsTracking[0] == "event" &&
+              kAttrsTracking[1] == "offset" && kAttrsTracking.size() == 2);
+
 void check_tracking_events(Children children, const PathRef& path, Report& report) {
     std::size_t k = 0;
     for (const Node& c : children) {
-        if (c.name() != kTracking.name)
+        if (c.name() != kTracking.name) {
             report(rule::vast_trackingevents_unknown_child, indexed(path, "Tracking", k), &c);
-        else if (text_only_has_findings(c, kTracking.attrs))
+        } else if (c.has_children() ||
+                   !std::all_of(c.attrs().begin(), c.attrs().end(),
+                                [](const Attr& a) { return is_tracking_attribute(a.name); })) {
             check_text_only(c, indexed(path, "Tracking", k), kTracking.attrs, report);
+        }
         ++k;
     }
 }
@@ -405,11 +413,12 @@ void check_extension_list(Children children, const PathRef& path, const Extensio
 // frame's path is the parent of its children's.
 void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Report& report) {
     struct Frame {
-        const Node* node;
+        const Node* node;  // the container (kept: the frame's size suits the stack's indexing)
         const Container* c;
         const ChildActions* actions;
         PathRef path;
         const Node* next;  // next child to look at
+        const Node* end;   // past the last child
         std::size_t k;     // its index among the children
     };
     std::array<Frame, std::size(kContainers)> stack;
@@ -426,13 +435,13 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Container& c = kContainers[static_cast<std::size_t>(kind)];
         if (depth == stack.size()) return;  // not reached with the table above
         Frame& f = stack[depth++];
-        f = {&n, &c, &kChildActions[static_cast<std::size_t>(kind)], path, n.first_child(), 0};
-        check_attributes(n, f.path, c.attrs, report);
+        f = {&n, &c, &kChildActions[static_cast<std::size_t>(kind)], path, n.first_child(), &n + n.span, 0};
+        if (n.attr_count != 0) check_attributes(n, f.path, c.attrs, report);
     };
     enter(top, top_kind, top_path);
     while (depth > 0) {
         Frame& f = stack[depth - 1];
-        if (f.next == f.node + f.node->span) {
+        if (f.next == f.end) {
             --depth;
             continue;
         }

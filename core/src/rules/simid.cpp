@@ -46,7 +46,8 @@ void check_interactive_file(const Node& icf, const PathRef& path, Report& report
 
 void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path, Report& report) {
     const Node* media_files = in_linear.media_files;
-    if (!media_files || media_files->children().empty()) return;
+    // Everything here is about interactive files.
+    if (!media_files || !in_linear.interactive_creative_file) return;
     bool has_media = false;
     for (const Node& mf : media_files->children())
         if (is_audio_video_media_file(mf)) has_media = true;

@@ -72,19 +72,22 @@ constexpr auto kEventSet = text::make_name_set(kEventNames);
 
 consteval std::uint64_t event_mask(std::span<const std::string_view> events) { return kEventSet.mask(events); }
 
-// True when `event` is in the vocabulary of version v.
-bool is_known_event(std::string_view event, VastVersion v) noexcept {
+// The vocabulary of version v, as a mask over kEventSet.
+std::uint64_t known_events(VastVersion v) noexcept {
     static constexpr std::uint64_t kMasks[] = {event_mask(kEvents2_0), event_mask(kEvents3_0),
                                                event_mask(kEvents4_0), event_mask(kEvents4_1)};
-    std::size_t m = 3;
     switch (v) {
-        case VastVersion::V2_0: m = 0; break;
-        case VastVersion::V3_0: m = 1; break;
-        case VastVersion::V4_0: m = 2; break;
-        default: break;
+        case VastVersion::V2_0: return kMasks[0];
+        case VastVersion::V3_0: return kMasks[1];
+        case VastVersion::V4_0: return kMasks[2];
+        default: return kMasks[3];
     }
+}
+
+// True when `event` is in a vocabulary made by known_events.
+bool is_known_event(std::string_view event, std::uint64_t known) noexcept {
     const int i = kEventSet.find(event);
-    return i >= 0 && (kMasks[m] >> i & 1) != 0;
+    return i >= 0 && (known >> i & 1) != 0;
 }
 
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
@@ -214,6 +217,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
 
     if (tracking_events) {
         const PathRef events_path = join(linear_path, "/TrackingEvents");
+        const std::uint64_t known = version ? known_events(*version) : 0;
         std::size_t k = 0;
         for (const Node& t : tracking_events->children()) {
             if (t.name() != "Tracking") continue;
@@ -226,7 +230,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
                 if (offset && !is_valid_time_or_percent(*offset))
                     report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
             }
-            if (!version || is_known_event(*event, *version)) continue;
+            if (!version || is_known_event(*event, known)) continue;
             if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
                 report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
             else
@@ -234,21 +238,35 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
         }
     }
 
-    if (const Node* media_files = in_linear.media_files) {
+    if (const Node* first = in_linear.media_file) {
+        const Node* media_files = in_linear.media_files;
         const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
-        for (const Node& mf : media_files->children()) {
+        for (const Node& mf : Children(first, media_files + media_files->span)) {
             if (mf.name() != "MediaFile") continue;
             std::size_t index = m++;
             const PathRef media_path = indexed(files_path, "MediaFile", index);
-            auto delivery = mf.attr("delivery");
+            // The four attributes looked at, in one pass (the first of a name counts).
+            std::optional<std::string_view> delivery;
+            bool has_min = false, has_max = false, has_bitrate = false;
+            for (const Attr& a : mf.attrs()) {
+                switch (a.name.size()) {
+                    case 7: has_bitrate = has_bitrate || a.name == "bitrate"; break;
+                    case 8:
+                        if (!delivery && a.name == "delivery") delivery = a.value;
+                        break;
+                    case 10:
+                        has_min = has_min || a.name == "minBitrate";
+                        has_max = has_max || a.name == "maxBitrate";
+                        break;
+                    default: break;
+                }
+            }
             if (delivery && !one_of(*delivery, kDeliveries))
                 report(rule::vast_mediafile_delivery_enum, attr_path(media_path, "delivery"), &mf);
-            bool has_min = mf.attr("minBitrate").has_value();
-            bool has_max = mf.attr("maxBitrate").has_value();
             if (has_min != has_max)
                 report(rule::vast_minmaxbitrate_pair, media_path, &mf);
-            if (mf.attr("bitrate") && (has_min || has_max))
+            if (has_bitrate && (has_min || has_max))
                 report(rule::vast_bitrate_conflict, media_path, &mf);
         }
     }
@@ -319,7 +337,14 @@ bool is_hhmmss(std::string_view s) noexcept {
 bool is_valid_time_or_percent(std::string_view s) noexcept {
     if (s.empty()) return false;
     if (s.back() == '%') {
-        auto v = parse_decimal(s.substr(0, s.size() - 1));
+        // Whole percentages, the usual case, without the decimal reading.
+        const std::string_view number = s.substr(0, s.size() - 1);
+        if (!number.empty() && number.size() <= 9 && all_digits(number)) {
+            std::uint32_t v = 0;
+            for (char c : number) v = v * 10 + std::uint32_t(c - '0');
+            return v <= 100;
+        }
+        auto v = parse_decimal(number);
         return v && *v >= 0.0 && *v <= 100.0;  // NaN fails both comparisons
     }
     return is_hhmmss(s);
@@ -342,25 +367,9 @@ void check_authority_value(std::string_view value, const PathRef& path, const Ru
         report(unknown, path, at);
 }
 
-namespace {
-
-// The children of an InLine or Wrapper looked at here: the first of each
-// name, found in one pass over the children.
-constexpr std::array<std::string_view, 4> kContentNames = {"Creatives", "Pricing", "Category", "BlockedAdCategories"};
-constexpr auto kContentSet = text::make_name_set(kContentNames);
-constexpr std::uint64_t kContentLengths = text::length_mask(kContentNames);
-
-}  // namespace
-
-void check_ad_content(Children children, std::span<const CreativeNodes> creatives, const PathRef& content_path,
-                      std::optional<VastVersion> version, Report& report) {
-    std::array<const Node*, kContentNames.size()> first{};
-    for (const Node& c : children) {
-        if (!text::may_have_length(kContentLengths, c.name_size)) continue;
-        const int k = kContentSet.find(c.name());
-        if (k >= 0 && first[static_cast<std::size_t>(k)] == nullptr) first[static_cast<std::size_t>(k)] = &c;
-    }
-    if (first[0]) {
+void check_ad_content(Children children, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+                      const PathRef& content_path, std::optional<VastVersion> version, Report& report) {
+    if (body.creatives) {
         const PathRef creatives_path = join(content_path, "/Creatives");
         std::size_t j = 0;
         for (const CreativeNodes& creative : creatives) {
@@ -372,13 +381,13 @@ void check_ad_content(Children children, std::span<const CreativeNodes> creative
         }
     }
 
-    if (const Node* pricing = first[1])
+    if (const Node* pricing = body.pricing)
         check_pricing(*pricing, join(content_path, "/Pricing"), version, report);
 
-    if (version && *version >= VastVersion::V4_0 && first[2])
+    if (version && *version >= VastVersion::V4_0 && body.category)
         check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
                           rule::vast_category_authority_unknown, report);
-    if (version && *version >= VastVersion::V4_1 && first[3])
+    if (version && *version >= VastVersion::V4_1 && body.blocked_ad_categories)
         check_authorities(children, content_path, "BlockedAdCategories",
                           rule::vast_blockedadcategories_authority_not_uri,
                           rule::vast_blockedadcategories_authority_unknown, report);
@@ -408,11 +417,11 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
-            check_ad_content(inline_->children(), top.range(ad.inline_first), join(ad_path, "/InLine"), effective,
-                             report);
+            check_ad_content(inline_->children(), ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"),
+                             effective, report);
         if (const Node* wrapper = ad.wrapper)
-            check_ad_content(wrapper->children(), top.range(ad.wrapper_first), join(ad_path, "/Wrapper"), effective,
-                             report);
+            check_ad_content(wrapper->children(), ad.wrapper_body, top.range(ad.wrapper_first), join(ad_path, "/Wrapper"),
+                             effective, report);
     }
 }
 
