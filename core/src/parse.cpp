@@ -184,7 +184,7 @@ Document parse(std::string_view input) {
     // pages back and faulting them in again on every call.
     std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
-    Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt, 0, input};
+    Document doc{Arena(first_block), NodeList{}, std::nullopt, 0, input};
     // A document without elements gets a stand-in root, without a position.
     auto empty_root = [&doc] {
         doc.nodes = NodeList{};
@@ -199,7 +199,7 @@ Document parse(std::string_view input) {
         doc.parse_error = "XML parse error at position 0: document larger than 4 GiB";
         return doc;
     }
-    Arena& mem = *doc.arena;
+    Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
     nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
     xml::Tokenizer tok = xml::make_tokenizer(input);

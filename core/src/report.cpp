@@ -395,35 +395,49 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
     // Written whole at once: the line and column come later, from `at`.
-    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain});
-    if (at) {
-        if (pending_.empty()) pending_.reserve(issues.capacity());
-        pending_.push_back({at, issues.size() - 1});
-    }
+    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain, at});
     return text;
 }
 
 void Report::resolve_positions(std::string_view text) {
-    // Elements lie in document order, so findings sorted by element are
-    // sorted by offset: one count of line breaks up to the last of them.
+    // Elements lie in document order, so findings taken by element are taken
+    // by offset: one count of line breaks up to the last of them. Most
+    // documents report in that order already; the others are sorted aside.
     // Elements not read from the text (a stand-in root) are at line 0,
     // column 0.
-    auto before = [](const Pending& a, const Pending& b) { return std::less<const Node*>{}(a.at, b.at); };
-    if (!std::is_sorted(pending_.begin(), pending_.end(), before))
-        std::sort(pending_.begin(), pending_.end(), before);
-    xml::LineCounter lines;
+    const std::less<const Node*> before;
+    bool in_order = true;
     const Node* last = nullptr;
-    xml::LineCol at{0, 0};
-    for (const Pending& p : pending_) {
-        if (p.at != last) {
-            last = p.at;
-            const auto off = tag_offset(text, *p.at);
-            at = off ? xml::locate(lines, text, *off) : xml::LineCol{0, 0};
+    for (const Issue& is : issues) {
+        if (!is.at) continue;
+        if (last && before(is.at, last)) {
+            in_order = false;
+            break;
         }
-        issues[p.issue].line = at.line;
-        issues[p.issue].col = at.col;
+        last = is.at;
     }
-    pending_.clear();
+    xml::LineCounter lines;
+    xml::LineCol pos{0, 0};
+    last = nullptr;
+    auto resolve = [&](Issue& is) {
+        if (is.at != last) {
+            last = is.at;
+            const auto off = tag_offset(text, *is.at);
+            pos = off ? xml::locate(lines, text, *off) : xml::LineCol{0, 0};
+        }
+        is.line = pos.line;
+        is.col = pos.col;
+    };
+    if (in_order) {
+        for (Issue& is : issues)
+            if (is.at) resolve(is);
+        return;
+    }
+    std::vector<Issue*> pending;
+    for (Issue& is : issues)
+        if (is.at) pending.push_back(&is);
+    std::sort(pending.begin(), pending.end(), [&](const Issue* a, const Issue* b) { return before(a->at, b->at); });
+    for (Issue* is : pending) resolve(*is);
 }
 
 void Report::stream(std::uint8_t s) {

@@ -92,6 +92,9 @@ struct Issue {
     Severity severity = Severity::Error;
     bool texts_plain = false;  // id, message and spec_ref are known to need no JSON escape
     bool path_plain = false;   // and so is the path
+    // The element the line and column come from, while the report is being
+    // made (Report::finish resolves it); none for document-level findings.
+    const Node* at = nullptr;
 };
 
 using Issues = std::vector<Issue>;
@@ -271,13 +274,6 @@ private:
         std::size_t begin;
     };
     std::vector<Run> runs_;
-
-    // A finding waiting for its position, and the element it points at.
-    struct Pending {
-        const Node* at;
-        std::size_t issue;
-    };
-    std::vector<Pending> pending_;
 
     std::optional<std::string_view> add(const Rule& r, std::string_view message, std::string_view spec_ref, bool plain,
                                         Severity s, const PathArg& path, const Node* at);
