@@ -10,6 +10,7 @@
 #include <set>
 #include <tuple>
 
+#include "api.h"
 #include "json.h"
 #include "overrides.h"
 #include "rules/rules.h"
@@ -372,6 +373,52 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
     ASSERT_EQ(report.issues.size(), 1u);
     EXPECT_EQ(report.issues[0].path, "/P/VAST/Ad[12]/InLine/Creatives/Creative[0]");
     EXPECT_TRUE(report.truncated);
+}
+
+// Positions are worked out after the families, in one count of line breaks
+// over the findings taken in document order: findings reported in any order,
+// few or many, each get their own element's line and column.
+TEST(Report, FindingsOutOfOrderGetTheirElementsPositions) {
+    std::string text = "<VAST>\n";
+    for (int i = 0; i < 300; ++i) text += std::string(static_cast<std::size_t>(i % 7), ' ') + "<a>\n<b/></a>" + (i % 3 ? "\n" : "");
+    text += "</VAST>";
+    Document doc = parse(std::string_view(text));
+    std::vector<const Node*> nodes;
+    for (const Node& a : doc.root().children()) {
+        nodes.push_back(&a);
+        nodes.push_back(&a.children().at(0));
+    }
+    ASSERT_EQ(nodes.size(), 600u);
+    std::uint64_t seed = 7;
+    for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{128}, std::size_t{129},
+                              std::size_t{1000}}) {
+        for (bool in_order : {true, false}) {
+            ValidationContext ctx;
+            Report report(ctx);
+            std::vector<const Node*> at;
+            for (std::size_t k = 0; k < count; ++k) {
+                seed = seed * 6364136223846793005u + 1442695040888963407u;
+                const std::size_t i = in_order ? k * nodes.size() / std::max<std::size_t>(count, 1)
+                                               : static_cast<std::size_t>(seed >> 33) % nodes.size();
+                // Some findings point at no element at all.
+                at.push_back(k % 11 == 3 ? nullptr : k % 13 == 5 ? &doc.root() : nodes[i]);
+                report(rule::vast_macro_lowercase, std::nullopt, at.back());
+            }
+            report.finish(doc.text);
+            ASSERT_EQ(report.issues.size(), count);
+            for (std::size_t k = 0; k < count; ++k) {
+                const Issue& is = report.issues[k];
+                if (!at[k]) {
+                    EXPECT_FALSE(is.line) << k;
+                    continue;
+                }
+                const Position want = position_of(doc, *at[k]);
+                ASSERT_TRUE(is.line && is.col) << k;
+                EXPECT_EQ(*is.line, want.line) << count << " " << in_order << " " << k;
+                EXPECT_EQ(*is.col, want.col) << count << " " << in_order << " " << k;
+            }
+        }
+    }
 }
 
 // The report keeps every path in its arena: only the short form of a

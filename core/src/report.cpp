@@ -407,13 +407,12 @@ void Report::resolve_positions(std::string_view text) {
     // column 0.
     const std::less<const Node*> before;
     bool in_order = true;
+    std::size_t placed = 0;
     const Node* last = nullptr;
     for (const Issue& is : issues) {
         if (!is.at) continue;
-        if (last && before(is.at, last)) {
-            in_order = false;
-            break;
-        }
+        ++placed;
+        if (last && before(is.at, last)) in_order = false;
         last = is.at;
     }
     xml::LineCounter lines;
@@ -433,11 +432,21 @@ void Report::resolve_positions(std::string_view text) {
             if (is.at) resolve(is);
         return;
     }
-    std::vector<Issue*> pending;
+    // Most documents that report out of order report a few dozen findings:
+    // their list is sorted on the stack.
+    constexpr std::size_t kOnStack = 128;
+    std::array<Issue*, kOnStack> small;
+    std::unique_ptr<Issue*[]> large;
+    Issue** pending = small.data();
+    if (placed > kOnStack) {
+        large = std::make_unique_for_overwrite<Issue*[]>(placed);
+        pending = large.get();
+    }
+    Issue** end = pending;
     for (Issue& is : issues)
-        if (is.at) pending.push_back(&is);
-    std::sort(pending.begin(), pending.end(), [&](const Issue* a, const Issue* b) { return before(a->at, b->at); });
-    for (Issue* is : pending) resolve(*is);
+        if (is.at) *end++ = &is;
+    std::sort(pending, end, [&](const Issue* a, const Issue* b) { return before(a->at, b->at); });
+    for (Issue** p = pending; p != end; ++p) resolve(**p);
 }
 
 void Report::stream(std::uint8_t s) {
