@@ -10,6 +10,7 @@
 #include <set>
 #include <tuple>
 
+#include "adsieve.h"
 #include "api.h"
 #include "json.h"
 #include "overrides.h"
@@ -164,6 +165,50 @@ TEST(Json, EscapesLongTextsAndManyFindingsExactly) {
     for (int i = 0; i < 500; ++i) want += (i ? "," : "") + one;
     want += "],\"summary\":{\"errors\":500,\"warnings\":0,\"infos\":0,\"valid\":false}}";
     EXPECT_EQ(json, want);
+    // Written into an arena, outgrowing the room first made there: the same
+    // text, NUL-terminated, and what the arena held before is untouched.
+    Arena arena(64);
+    const std::string_view kept = arena.copy("kept before");
+    const std::string_view in_arena = write_json(r, arena);
+    EXPECT_EQ(in_arena, want);
+    EXPECT_EQ(in_arena.data()[in_arena.size()], '\0');
+    EXPECT_EQ(kept, "kept before");
+}
+
+// A result of the C interface lives in its own arena with its JSON text:
+// results made and freed in any order keep their texts whole.
+TEST(Json, ResultsOfTheCInterfaceKeepTheirTexts) {
+    std::vector<std::string> docs = {"<VAST version=\"4.2\"/>", "<VAST version=\"4.2\"><Ad></Ad>", "<x>", ""};
+    std::string many = "<VAST version=\"4.2\">";
+    for (int i = 0; i < 400; ++i) many += "<Ad id=\"" + std::to_string(i) + "\"><InLine/></Ad>";
+    docs.push_back(many + "</VAST>");
+    docs.push_back("<VMAP version=\"1.0\"><AdBreak><AdSource><VASTAdData><VAST version=\"2.0\"><Ad/></VAST>"
+                   "</VASTAdData></AdSource></AdBreak></VMAP>");
+    std::vector<adsieve_result*> results;
+    for (int round = 0; round < 3; ++round)
+        for (const std::string& d : docs) results.push_back(adsieve_validate(d.data(), d.size()));
+    for (std::size_t k = 0; k < results.size(); ++k) {
+        if (k % 2) continue;
+        const std::string& d = docs[k % docs.size()];
+        if (d.empty()) continue;  // length 0 reads up to a NUL: nothing to compare with
+        ASSERT_NE(results[k], nullptr);
+        EXPECT_EQ(adsieve_result_json(results[k]), render_json(validate(d))) << k;
+        adsieve_result_free(results[k]);
+        results[k] = nullptr;
+    }
+    for (std::size_t k = results.size(); k-- > 0;) {
+        if (!results[k]) continue;
+        const std::string& d = docs[k % docs.size()];
+        if (!d.empty()) {
+            const ValidationResult want = validate(d);
+            EXPECT_EQ(adsieve_result_json(results[k]), render_json(want)) << k;
+            ASSERT_EQ(adsieve_result_issue_count(results[k]), want.issues.size());
+            adsieve_issue is;
+            ASSERT_TRUE(adsieve_result_issue(results[k], want.issues.size() - 1, &is));
+            EXPECT_EQ(std::string_view(is.path.ptr, is.path.len), want.issues.back().path.value_or("")) << k;
+        }
+        adsieve_result_free(results[k]);
+    }
 }
 
 TEST(Json, RendersAndEscapesByteForByte) {

@@ -84,24 +84,38 @@ namespace {
 
 // The result document is written through a pointer into one block, grown
 // (rarely) when a piece would not fit; `room` makes sure of that first.
+// The block is the writer's own, or carved from an arena when one is given
+// (a block outgrown there stays in the arena until it goes).
 struct Out {
-    std::unique_ptr<char[]> block;
+    std::unique_ptr<char[]> owned;
+    Arena* arena;
+    char* base;
     char* p;
     char* end;
 
-    explicit Out(std::size_t size) : block(std::make_unique_for_overwrite<char[]>(size)) {
-        p = block.get();
+    Out(std::size_t size, Arena* in) : arena(in) {
+        base = get(size);
+        p = base;
         end = p + size;
     }
-    std::size_t size() const noexcept { return static_cast<std::size_t>(p - block.get()); }
+    char* get(std::size_t size) {
+        if (arena) return static_cast<char*>(arena->allocate(size, 1));
+        owned = std::make_unique_for_overwrite<char[]>(size);
+        return owned.get();
+    }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(p - base); }
     void room(std::size_t n) {
         if (static_cast<std::size_t>(end - p) >= n) return;
-        const std::size_t at = size(), capacity = std::max(2 * static_cast<std::size_t>(end - block.get()), at + n);
-        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(bigger.get(), block.get(), at);
-        block = std::move(bigger);
-        p = block.get() + at;
-        end = block.get() + capacity;
+        grow(n);
+    }
+    [[gnu::noinline]] void grow(std::size_t n) {
+        const std::size_t at = size(), capacity = std::max(2 * static_cast<std::size_t>(end - base), at + n);
+        std::unique_ptr<char[]> old = std::move(owned);
+        char* bigger = get(capacity);
+        std::memcpy(bigger, base, at);
+        base = bigger;
+        p = base + at;
+        end = base + capacity;
     }
     // Pieces that fit in the room already made.
     void put(char c) noexcept { *p++ = c; }
@@ -248,18 +262,25 @@ struct FixedParts {
 
 void repeat(Out& out, std::size_t at, std::size_t len) {
     out.room(len);
-    std::memcpy(out.p, out.block.get() + at, len);
+    std::memcpy(out.p, out.base + at, len);
     out.p += len;
 }
 
 }  // namespace
 
-JsonText write_json(const ValidationResult& result) {
-    // Sized once: the fixed parts, the fields and room for a few escapes.
+namespace {
+
+// Room for the fixed parts, the fields and a few escapes: the usual document
+// is written without growing its block.
+std::size_t expected_size(const ValidationResult& result) {
     std::size_t size = 160;
     for (const Issue& is : result.issues)
         size += 120 + is.id.size() + is.message.size() + is.spec_ref.size() + (is.path ? is.path->size() : 4);
-    Out out(size + size / 16);
+    return size + size / 16;
+}
+
+// Writes the document, its NUL included.
+void write_document(Out& out, const ValidationResult& result) {
     out.put("{\"version\":");
     if (auto v = result.version.effective()) {
         write_string(out, version_text(*v), true);
@@ -331,8 +352,21 @@ JsonText write_json(const ValidationResult& result) {
     if (result.truncated) out.put(",\"truncated\":true");
     out.put("}}");
     out.put('\0');
+}
+
+}  // namespace
+
+JsonText write_json(const ValidationResult& result) {
+    Out out(expected_size(result), nullptr);
+    write_document(out, result);
     const std::size_t written = out.size() - 1;
-    return {std::move(out.block), written};
+    return {std::move(out.owned), written};
+}
+
+std::string_view write_json(const ValidationResult& result, Arena& into) {
+    Out out(expected_size(result), &into);
+    write_document(out, result);
+    return {out.base, out.size() - 1};
 }
 
 std::string render_json(const ValidationResult& result) { return std::string(write_json(result).view()); }
