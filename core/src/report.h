@@ -279,8 +279,9 @@ private:
                                         Severity s, const PathArg& path, const Node* at);
     // The path as kept, and whether it is known to need no JSON escape.
     std::string_view store_path(const PathArg& path, bool& plain);
-    // The first block of the path arena holds a document's usual findings.
-    static constexpr std::size_t kPathBlock = 2048;
+    // The first block of the path arena holds a document's usual findings,
+    // and in the C interface the result and its JSON text too.
+    static constexpr std::size_t kPathBlock = 8192;
 };
 
 }  // namespace adsieve
