@@ -352,12 +352,18 @@ std::string_view Report::store_path(const PathArg& path, bool& plain) {
     // The path is written straight into the arena and shortened there; a
     // very long one is built aside and only its short form is kept.
     constexpr std::size_t kInPlace = 4096;
-    const std::size_t size =
-        path.ref ? path_size(path_prefix, *path.ref) : path_prefix.size() + path.text.size();
+    // The usual chain, a walk's node itself, is one text.
+    const bool one_text = path.ref && path.ref->kind == PathRef::Kind::Walk && path.ref->walk && path_prefix.empty();
+    const std::string_view whole = one_text ? path.ref->walk->text() : std::string_view();
+    const std::size_t size = one_text ? whole.size()
+                             : path.ref ? path_size(path_prefix, *path.ref)
+                                        : path_prefix.size() + path.text.size();
     plain = false;
     if (size <= kInPlace) {
         char* out = static_cast<char*>(paths.allocate(size, 1));
-        if (path.ref) {
+        if (one_text) {
+            if (size != 0) std::memcpy(out, whole.data(), size);
+        } else if (path.ref) {
             write_path(path_prefix, *path.ref, out, size);
         } else {
             if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
