@@ -244,6 +244,50 @@ TEST(Json, RendersAndEscapesByteForByte) {
               "\"summary\":{\"errors\":0,\"warnings\":1,\"infos\":1,\"valid\":true}}");
 }
 
+// Room is made once for a finding without escapes: findings with escapes
+// first use up what the block was sized with (by a varying amount), then
+// plain findings with the longest severity and numbers follow, in both kinds
+// of block. A frame made too small shows under the address sanitizer.
+TEST(Json, PlainFindingsAfterEscapedOnesAreWrittenWhole) {
+    const std::string newlines(300, '\n');
+    for (std::size_t escaped = 0; escaped < 48; ++escaped) {
+        ValidationResult r;
+        std::string want = "{\"version\":null,\"issues\":[";
+        for (std::size_t k = 0; k < escaped + 40; ++k) {
+            Issue is;
+            is.id = "X-1.0-a";
+            is.message = "m";
+            is.spec_ref = "s";
+            is.severity = Severity::Warning;
+            std::string path_json;
+            if (k < escaped) {
+                // Each its own path, of 1 to 300 line breaks.
+                is.path = std::string_view(newlines).substr(0, 1 + (k * 37 + escaped * 11) % 300);
+                path_json = "\"";
+                for (std::size_t n = 0; n < is.path->size(); ++n) path_json += "\\n";
+                path_json += "\"";
+            } else {
+                is.path = std::string_view(newlines).substr(0, 0);
+                path_json = "\"\"";
+                is.texts_plain = is.path_plain = true;
+                is.line = UINT32_MAX;
+                is.col = UINT32_MAX - static_cast<std::uint32_t>(k);
+            }
+            r.issues.push_back(is);
+            want += std::string(k ? "," : "") +
+                    "{\"id\":\"X-1.0-a\",\"severity\":\"warning\",\"message\":\"m\",\"path\":" + path_json +
+                    ",\"spec_ref\":\"s\",\"line\":" + (is.line ? std::to_string(*is.line) : "null") +
+                    ",\"col\":" + (is.col ? std::to_string(*is.col) : "null") + "}";
+        }
+        r.warnings = escaped + 40;
+        want += "],\"summary\":{\"errors\":0,\"warnings\":" + std::to_string(escaped + 40) +
+                ",\"infos\":0,\"valid\":true}}";
+        EXPECT_EQ(render_json(r), want) << escaped;
+        Arena arena(64);
+        EXPECT_EQ(write_json(r, arena), want) << escaped;
+    }
+}
+
 TEST(Json, NumbersOfEveryLengthAreWrittenInFull) {
     // Each power of ten, one less and one more, up to the largest values.
     std::vector<std::uint64_t> values{0};

@@ -279,6 +279,88 @@ std::size_t expected_size(const ValidationResult& result) {
     return size + size / 16;
 }
 
+// Where the last path was written, for a next finding at the same place.
+struct LastPath {
+    std::optional<std::string_view> path;
+    std::size_t at = 0, len = 0;
+};
+
+// The bytes of a finding besides its id, message, spec_ref and path: keys,
+// quotes, the severity, two numbers of at most ten digits and the comma.
+constexpr std::size_t kFindingFrame = 128;
+
+// One finding. With kRoomMade the caller has made room for all of it, and
+// all its texts need no escape.
+template <bool kRoomMade>
+[[gnu::always_inline]] inline void write_finding(Out& out, const Issue& is, FixedParts& fixed, LastPath& last,
+                                                 bool first) {
+    auto room = [&](std::size_t n) {
+        if constexpr (!kRoomMade) out.room(n);
+    };
+    auto text = [&](std::string_view s, bool plain) {
+        if (kRoomMade || plain) {
+            room(s.size() + 2);
+            out.put('"');
+            out.put(s);
+            out.put('"');
+        } else {
+            write_escaped(out, s);
+        }
+    };
+    auto copy = [&](std::size_t at, std::size_t len) {
+        room(len);
+        std::memcpy(out.p, out.base + at, len);
+        out.p += len;
+    };
+    auto append = [&](std::string_view v) {
+        room(v.size());
+        out.put(v);
+    };
+    room(1);
+    if (!first) out.put(',');
+    const FixedParts::Slot* parts = fixed.find(is);
+    const std::size_t before = out.size();
+    if (parts) {
+        copy(parts->before, parts->before_len);
+    } else {
+        append("{\"id\":");
+        text(is.id, is.texts_plain);
+        append(",\"severity\":\"");
+        append(severity_word(is.severity));
+        append("\",\"message\":");
+        text(is.message, is.texts_plain);
+        append(",\"path\":");
+    }
+    const std::size_t before_len = out.size() - before;
+    if (!is.path) {
+        append("null");
+    } else if (last.path && last.path->data() == is.path->data() && last.path->size() == is.path->size()) {
+        copy(last.at, last.len);
+    } else {
+        last.path = is.path;
+        last.at = out.size();
+        text(*is.path, is.path_plain);
+        last.len = out.size() - last.at;
+    }
+    if (parts) {
+        copy(parts->after, parts->after_len);
+    } else {
+        const std::size_t after = out.size();
+        append(",\"spec_ref\":");
+        text(is.spec_ref, is.texts_plain);
+        append(",\"line\":");
+        fixed.keep(is, before, before_len, after, out.size() - after);
+    }
+    // Two numbers of at most ten digits and what is between them.
+    room(32);
+    if (is.line) put_uint(out, *is.line);
+    else out.put("null");
+    out.put(",\"col\":");
+    if (is.col) put_uint(out, *is.col);
+    else out.put("null");
+    out.put('}');
+}
+
 // Writes the document, its NUL included.
 void write_document(Out& out, const ValidationResult& result) {
     out.put("{\"version\":");
@@ -290,55 +372,19 @@ void write_document(Out& out, const ValidationResult& result) {
     out.room(32);
     out.put(",\"issues\":[");
     FixedParts fixed;
-    // Where the last path was written, for a next finding at the same place.
-    std::optional<std::string_view> last_path;
-    std::size_t last_at = 0, last_len = 0;
+    LastPath last;
     bool first = true;
     for (const Issue& is : result.issues) {
-        out.room(1);
-        if (!first) out.put(',');
+        // A finding whose texts need no escape takes at most this much: its
+        // room is made once, and its pieces go in without further checks.
+        if (is.texts_plain && (!is.path || is.path_plain)) {
+            out.room(kFindingFrame + is.id.size() + is.message.size() + is.spec_ref.size() +
+                     (is.path ? is.path->size() : 0));
+            write_finding<true>(out, is, fixed, last, first);
+        } else {
+            write_finding<false>(out, is, fixed, last, first);
+        }
         first = false;
-        const FixedParts::Slot* parts = fixed.find(is);
-        const std::size_t before = out.size();
-        if (parts) {
-            repeat(out, parts->before, parts->before_len);
-        } else {
-            out.append("{\"id\":");
-            write_string(out, is.id, is.texts_plain);
-            out.append(",\"severity\":\"");
-            out.append(severity_word(is.severity));
-            out.append("\",\"message\":");
-            write_string(out, is.message, is.texts_plain);
-            out.append(",\"path\":");
-        }
-        const std::size_t before_len = out.size() - before;
-        if (!is.path) {
-            out.append("null");
-        } else if (last_path && last_path->data() == is.path->data() && last_path->size() == is.path->size()) {
-            repeat(out, last_at, last_len);
-        } else {
-            last_path = is.path;
-            last_at = out.size();
-            write_string(out, *is.path, is.path_plain);
-            last_len = out.size() - last_at;
-        }
-        if (parts) {
-            repeat(out, parts->after, parts->after_len);
-        } else {
-            const std::size_t after = out.size();
-            out.append(",\"spec_ref\":");
-            write_string(out, is.spec_ref, is.texts_plain);
-            out.append(",\"line\":");
-            fixed.keep(is, before, before_len, after, out.size() - after);
-        }
-        // Two numbers of at most ten digits and what is between them.
-        out.room(32);
-        if (is.line) put_uint(out, *is.line);
-        else out.put("null");
-        out.put(",\"col\":");
-        if (is.col) put_uint(out, *is.col);
-        else out.put("null");
-        out.put('}');
     }
     out.room(160);
     out.put("],\"summary\":{\"errors\":");
