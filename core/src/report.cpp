@@ -402,6 +402,11 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
     // Written whole at once: the line and column come later, from `at`.
     issues.emplace_back(text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain, at);
+    if (at) {
+        ++placed_;
+        out_of_order_ |= std::less<const Node*>{}(at, last_at_);
+        last_at_ = at;
+    }
     return text;
 }
 
@@ -412,18 +417,11 @@ void Report::resolve_positions(std::string_view text) {
     // Elements not read from the text (a stand-in root) are at line 0,
     // column 0.
     const std::less<const Node*> before;
-    bool in_order = true;
-    std::size_t placed = 0;
-    const Node* last = nullptr;
-    for (const Issue& is : issues) {
-        if (!is.at) continue;
-        ++placed;
-        if (last && before(is.at, last)) in_order = false;
-        last = is.at;
-    }
+    const bool in_order = !out_of_order_;
+    const std::size_t placed = placed_;
     xml::LineCounter lines;
     xml::LineCol pos{0, 0};
-    last = nullptr;
+    const Node* last = nullptr;
     auto resolve = [&](Issue& is) {
         if (is.at != last) {
             last = is.at;

@@ -274,6 +274,11 @@ private:
         std::size_t begin;
     };
     std::vector<Run> runs_;
+    // The findings that point at an element, the last such element, and
+    // whether they came in document order.
+    std::size_t placed_ = 0;
+    const Node* last_at_ = nullptr;
+    bool out_of_order_ = false;
 
     std::optional<std::string_view> add(const Rule& r, std::string_view message, std::string_view spec_ref, bool plain,
                                         Severity s, const PathArg& path, const Node* at);
