@@ -250,7 +250,6 @@ struct FixedParts {
     }
 };
 
-// Copies `len` bytes written earlier at offset `at`.
 // A JSON string: copied as it is when it is known to need no escape.
 [[gnu::always_inline]] inline void write_string(Out& out, std::string_view s, bool plain) {
     if (!plain) return write_escaped(out, s);
@@ -258,12 +257,6 @@ struct FixedParts {
     out.put('"');
     out.put(s);
     out.put('"');
-}
-
-void repeat(Out& out, std::size_t at, std::size_t len) {
-    out.room(len);
-    std::memcpy(out.p, out.base + at, len);
-    out.p += len;
 }
 
 }  // namespace
@@ -307,6 +300,7 @@ template <bool kRoomMade>
             write_escaped(out, s);
         }
     };
+    // `len` bytes written earlier at offset `at`.
     auto copy = [&](std::size_t at, std::size_t len) {
         room(len);
         std::memcpy(out.p, out.base + at, len);
