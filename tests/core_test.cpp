@@ -11,6 +11,8 @@
 #include <set>
 #include <tuple>
 
+#include "adsieve.h"
+#include "api.h"
 #include "json.h"
 #include "overrides.h"
 #include "rules/rules.h"
@@ -164,6 +166,50 @@ TEST(Json, EscapesLongTextsAndManyFindingsExactly) {
     for (int i = 0; i < 500; ++i) want += (i ? "," : "") + one;
     want += "],\"summary\":{\"errors\":500,\"warnings\":0,\"infos\":0,\"valid\":false}}";
     EXPECT_EQ(json, want);
+    // Written into an arena, outgrowing the room first made there: the same
+    // text, NUL-terminated, and what the arena held before is untouched.
+    Arena arena(64);
+    const std::string_view kept = arena.copy("kept before");
+    const std::string_view in_arena = write_json(r, arena);
+    EXPECT_EQ(in_arena, want);
+    EXPECT_EQ(in_arena.data()[in_arena.size()], '\0');
+    EXPECT_EQ(kept, "kept before");
+}
+
+// A result of the C interface lives in its own arena with its JSON text:
+// results made and freed in any order keep their texts whole.
+TEST(Json, ResultsOfTheCInterfaceKeepTheirTexts) {
+    std::vector<std::string> docs = {"<VAST version=\"4.2\"/>", "<VAST version=\"4.2\"><Ad></Ad>", "<x>", ""};
+    std::string many = "<VAST version=\"4.2\">";
+    for (int i = 0; i < 400; ++i) many += "<Ad id=\"" + std::to_string(i) + "\"><InLine/></Ad>";
+    docs.push_back(many + "</VAST>");
+    docs.push_back("<VMAP version=\"1.0\"><AdBreak><AdSource><VASTAdData><VAST version=\"2.0\"><Ad/></VAST>"
+                   "</VASTAdData></AdSource></AdBreak></VMAP>");
+    std::vector<adsieve_result*> results;
+    for (int round = 0; round < 3; ++round)
+        for (const std::string& d : docs) results.push_back(adsieve_validate(d.data(), d.size()));
+    for (std::size_t k = 0; k < results.size(); ++k) {
+        if (k % 2) continue;
+        const std::string& d = docs[k % docs.size()];
+        if (d.empty()) continue;  // length 0 reads up to a NUL: nothing to compare with
+        ASSERT_NE(results[k], nullptr);
+        EXPECT_EQ(adsieve_result_json(results[k]), render_json(validate(d))) << k;
+        adsieve_result_free(results[k]);
+        results[k] = nullptr;
+    }
+    for (std::size_t k = results.size(); k-- > 0;) {
+        if (!results[k]) continue;
+        const std::string& d = docs[k % docs.size()];
+        if (!d.empty()) {
+            const ValidationResult want = validate(d);
+            EXPECT_EQ(adsieve_result_json(results[k]), render_json(want)) << k;
+            ASSERT_EQ(adsieve_result_issue_count(results[k]), want.issues.size());
+            adsieve_issue is;
+            ASSERT_TRUE(adsieve_result_issue(results[k], want.issues.size() - 1, &is));
+            EXPECT_EQ(std::string_view(is.path.ptr, is.path.len), want.issues.back().path.value_or("")) << k;
+        }
+        adsieve_result_free(results[k]);
+    }
 }
 
 TEST(Json, RendersAndEscapesByteForByte) {
@@ -197,6 +243,50 @@ TEST(Json, RendersAndEscapesByteForByte) {
               "{\"id\":\"X-1.0-b\",\"severity\":\"info\",\"message\":\"m\",\"path\":null,\"spec_ref\":\"s\","
               "\"line\":null,\"col\":null}],"
               "\"summary\":{\"errors\":0,\"warnings\":1,\"infos\":1,\"valid\":true}}");
+}
+
+// Room is made once for a finding without escapes: findings with escapes
+// first use up what the block was sized with (by a varying amount), then
+// plain findings with the longest severity and numbers follow, in both kinds
+// of block. A frame made too small shows under the address sanitizer.
+TEST(Json, PlainFindingsAfterEscapedOnesAreWrittenWhole) {
+    const std::string newlines(300, '\n');
+    for (std::size_t escaped = 0; escaped < 48; ++escaped) {
+        ValidationResult r;
+        std::string want = "{\"version\":null,\"issues\":[";
+        for (std::size_t k = 0; k < escaped + 40; ++k) {
+            Issue is;
+            is.id = "X-1.0-a";
+            is.message = "m";
+            is.spec_ref = "s";
+            is.severity = Severity::Warning;
+            std::string path_json;
+            if (k < escaped) {
+                // Each its own path, of 1 to 300 line breaks.
+                is.path = std::string_view(newlines).substr(0, 1 + (k * 37 + escaped * 11) % 300);
+                path_json = "\"";
+                for (std::size_t n = 0; n < is.path->size(); ++n) path_json += "\\n";
+                path_json += "\"";
+            } else {
+                is.path = std::string_view(newlines).substr(0, 0);
+                path_json = "\"\"";
+                is.texts_plain = is.path_plain = true;
+                is.line = UINT32_MAX;
+                is.col = UINT32_MAX - static_cast<std::uint32_t>(k);
+            }
+            r.issues.push_back(is);
+            want += std::string(k ? "," : "") +
+                    "{\"id\":\"X-1.0-a\",\"severity\":\"warning\",\"message\":\"m\",\"path\":" + path_json +
+                    ",\"spec_ref\":\"s\",\"line\":" + (is.line ? std::to_string(*is.line) : "null") +
+                    ",\"col\":" + (is.col ? std::to_string(*is.col) : "null") + "}";
+        }
+        r.warnings = escaped + 40;
+        want += "],\"summary\":{\"errors\":0,\"warnings\":" + std::to_string(escaped + 40) +
+                ",\"infos\":0,\"valid\":true}}";
+        EXPECT_EQ(render_json(r), want) << escaped;
+        Arena arena(64);
+        EXPECT_EQ(write_json(r, arena), want) << escaped;
+    }
 }
 
 TEST(Json, NumbersOfEveryLengthAreWrittenInFull) {
@@ -373,6 +463,52 @@ TEST(Report, PathChainsAreWrittenOutOnlyForKeptFindings) {
     ASSERT_EQ(report.issues.size(), 1u);
     EXPECT_EQ(report.issues[0].path, "/P/VAST/Ad[12]/InLine/Creatives/Creative[0]");
     EXPECT_TRUE(report.truncated);
+}
+
+// Positions are worked out after the families, in one count of line breaks
+// over the findings taken in document order: findings reported in any order,
+// few or many, each get their own element's line and column.
+TEST(Report, FindingsOutOfOrderGetTheirElementsPositions) {
+    std::string text = "<VAST>\n";
+    for (int i = 0; i < 300; ++i) text += std::string(static_cast<std::size_t>(i % 7), ' ') + "<a>\n<b/></a>" + (i % 3 ? "\n" : "");
+    text += "</VAST>";
+    Document doc = parse(std::string_view(text));
+    std::vector<const Node*> nodes;
+    for (const Node& a : doc.root().children()) {
+        nodes.push_back(&a);
+        nodes.push_back(&a.children().at(0));
+    }
+    ASSERT_EQ(nodes.size(), 600u);
+    std::uint64_t seed = 7;
+    for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{128}, std::size_t{129},
+                              std::size_t{1000}}) {
+        for (bool in_order : {true, false}) {
+            ValidationContext ctx;
+            Report report(ctx);
+            std::vector<const Node*> at;
+            for (std::size_t k = 0; k < count; ++k) {
+                seed = seed * 6364136223846793005u + 1442695040888963407u;
+                const std::size_t i = in_order ? k * nodes.size() / std::max<std::size_t>(count, 1)
+                                               : static_cast<std::size_t>(seed >> 33) % nodes.size();
+                // Some findings point at no element at all.
+                at.push_back(k % 11 == 3 ? nullptr : k % 13 == 5 ? &doc.root() : nodes[i]);
+                report(rule::vast_macro_lowercase, std::nullopt, at.back());
+            }
+            report.finish(doc.text);
+            ASSERT_EQ(report.issues.size(), count);
+            for (std::size_t k = 0; k < count; ++k) {
+                const Issue& is = report.issues[k];
+                if (!at[k]) {
+                    EXPECT_FALSE(is.line) << k;
+                    continue;
+                }
+                const Position want = position_of(doc, *at[k]);
+                ASSERT_TRUE(is.line && is.col) << k;
+                EXPECT_EQ(*is.line, want.line) << count << " " << in_order << " " << k;
+                EXPECT_EQ(*is.col, want.col) << count << " " << in_order << " " << k;
+            }
+        }
+    }
 }
 
 // The report keeps every path in its arena: only the short form of a

@@ -337,6 +337,24 @@ TEST(Parse, MillionNestedElements) {
     EXPECT_EQ(open.parse_error->size(), kEofPrefix.size() + (kDepth - 1) + 3 * (kDepth - 2));
 }
 
+// The open elements are kept in the parser's frame up to some depth and on
+// the heap past it: texts joined around children keep their pieces when the
+// list moves, at every depth.
+TEST(Parse, JoinedTextsSurviveDeepNesting) {
+    constexpr std::size_t kDepth = 300;
+    std::string doc;
+    for (std::size_t i = 0; i < kDepth; ++i) doc += "<e>p" + std::to_string(i);
+    for (std::size_t i = kDepth; i-- > 0;) doc += (i + 1 < kDepth ? "q" + std::to_string(i) : std::string()) + "</e>";
+    Document d = parse(doc);
+    ASSERT_FALSE(d.parse_error);
+    const Node* n = &d.root();
+    for (std::size_t i = 0; i < kDepth; ++i) {
+        const std::string want = "p" + std::to_string(i) + (i + 1 < kDepth ? "q" + std::to_string(i) : std::string());
+        ASSERT_EQ(n->text(), want) << "depth " << i;
+        if (i + 1 < kDepth) n = &n->children().at(0);
+    }
+}
+
 TEST(Parse, WideAndReferenceHeavyInputStaysLinear) {
     // Many siblings and many references far from the next '<'.
     std::string doc = "<R>";

@@ -19,7 +19,6 @@ std::string source_dir() { return ADSIEVE_SOURCE_DIR; }
 
 Document nested_vast(std::string_view container, Node leaf, std::size_t depth) {
     Document doc;
-    doc.arena = std::make_unique<Arena>();
     // Each node's one child is the node after it: VAST, Ad, the container,
     // `depth` elements named "a", then the leaf.
     const std::size_t total = depth + 4;

@@ -84,24 +84,38 @@ namespace {
 
 // The result document is written through a pointer into one block, grown
 // (rarely) when a piece would not fit; `room` makes sure of that first.
+// The block is the writer's own, or carved from an arena when one is given
+// (a block outgrown there stays in the arena until it goes).
 struct Out {
-    std::unique_ptr<char[]> block;
+    std::unique_ptr<char[]> owned;
+    Arena* arena;
+    char* base;
     char* p;
     char* end;
 
-    explicit Out(std::size_t size) : block(std::make_unique_for_overwrite<char[]>(size)) {
-        p = block.get();
+    Out(std::size_t size, Arena* in) : arena(in) {
+        base = get(size);
+        p = base;
         end = p + size;
     }
-    std::size_t size() const noexcept { return static_cast<std::size_t>(p - block.get()); }
+    char* get(std::size_t size) {
+        if (arena) return static_cast<char*>(arena->allocate(size, 1));
+        owned = std::make_unique_for_overwrite<char[]>(size);
+        return owned.get();
+    }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(p - base); }
     void room(std::size_t n) {
         if (static_cast<std::size_t>(end - p) >= n) return;
-        const std::size_t at = size(), capacity = std::max(2 * static_cast<std::size_t>(end - block.get()), at + n);
-        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(bigger.get(), block.get(), at);
-        block = std::move(bigger);
-        p = block.get() + at;
-        end = block.get() + capacity;
+        grow(n);
+    }
+    [[gnu::noinline]] void grow(std::size_t n) {
+        const std::size_t at = size(), capacity = std::max(2 * static_cast<std::size_t>(end - base), at + n);
+        std::unique_ptr<char[]> old = std::move(owned);
+        char* bigger = get(capacity);
+        std::memcpy(bigger, base, at);
+        base = bigger;
+        p = base + at;
+        end = base + capacity;
     }
     // Pieces that fit in the room already made.
     void put(char c) noexcept { *p++ = c; }
@@ -236,7 +250,6 @@ struct FixedParts {
     }
 };
 
-// Copies `len` bytes written earlier at offset `at`.
 // A JSON string: copied as it is when it is known to need no escape.
 [[gnu::always_inline]] inline void write_string(Out& out, std::string_view s, bool plain) {
     if (!plain) return write_escaped(out, s);
@@ -246,20 +259,104 @@ struct FixedParts {
     out.put('"');
 }
 
-void repeat(Out& out, std::size_t at, std::size_t len) {
-    out.room(len);
-    std::memcpy(out.p, out.block.get() + at, len);
-    out.p += len;
-}
-
 }  // namespace
 
-JsonText write_json(const ValidationResult& result) {
-    // Sized once: the fixed parts, the fields and room for a few escapes.
+namespace {
+
+// Room for the fixed parts, the fields and a few escapes: the usual document
+// is written without growing its block.
+std::size_t expected_size(const ValidationResult& result) {
     std::size_t size = 160;
     for (const Issue& is : result.issues)
         size += 120 + is.id.size() + is.message.size() + is.spec_ref.size() + (is.path ? is.path->size() : 4);
-    Out out(size + size / 16);
+    return size + size / 16;
+}
+
+// Where the last path was written, for a next finding at the same place.
+struct LastPath {
+    std::optional<std::string_view> path;
+    std::size_t at = 0, len = 0;
+};
+
+// The bytes of a finding besides its id, message, spec_ref and path: keys,
+// quotes, the severity, two numbers of at most ten digits and the comma.
+constexpr std::size_t kFindingFrame = 128;
+
+// One finding. With kRoomMade the caller has made room for all of it, and
+// all its texts need no escape.
+template <bool kRoomMade>
+[[gnu::always_inline]] inline void write_finding(Out& out, const Issue& is, FixedParts& fixed, LastPath& last,
+                                                 bool first) {
+    auto room = [&](std::size_t n) {
+        if constexpr (!kRoomMade) out.room(n);
+    };
+    auto text = [&](std::string_view s, bool plain) {
+        if (kRoomMade || plain) {
+            room(s.size() + 2);
+            out.put('"');
+            out.put(s);
+            out.put('"');
+        } else {
+            write_escaped(out, s);
+        }
+    };
+    // `len` bytes written earlier at offset `at`.
+    auto copy = [&](std::size_t at, std::size_t len) {
+        room(len);
+        std::memcpy(out.p, out.base + at, len);
+        out.p += len;
+    };
+    auto append = [&](std::string_view v) {
+        room(v.size());
+        out.put(v);
+    };
+    room(1);
+    if (!first) out.put(',');
+    const FixedParts::Slot* parts = fixed.find(is);
+    const std::size_t before = out.size();
+    if (parts) {
+        copy(parts->before, parts->before_len);
+    } else {
+        append("{\"id\":");
+        text(is.id, is.texts_plain);
+        append(",\"severity\":\"");
+        append(severity_word(is.severity));
+        append("\",\"message\":");
+        text(is.message, is.texts_plain);
+        append(",\"path\":");
+    }
+    const std::size_t before_len = out.size() - before;
+    if (!is.path) {
+        append("null");
+    } else if (last.path && last.path->data() == is.path->data() && last.path->size() == is.path->size()) {
+        copy(last.at, last.len);
+    } else {
+        last.path = is.path;
+        last.at = out.size();
+        text(*is.path, is.path_plain);
+        last.len = out.size() - last.at;
+    }
+    if (parts) {
+        copy(parts->after, parts->after_len);
+    } else {
+        const std::size_t after = out.size();
+        append(",\"spec_ref\":");
+        text(is.spec_ref, is.texts_plain);
+        append(",\"line\":");
+        fixed.keep(is, before, before_len, after, out.size() - after);
+    }
+    // Two numbers of at most ten digits and what is between them.
+    room(32);
+    if (is.line) put_uint(out, *is.line);
+    else out.put("null");
+    out.put(",\"col\":");
+    if (is.col) put_uint(out, *is.col);
+    else out.put("null");
+    out.put('}');
+}
+
+// Writes the document, its NUL included.
+void write_document(Out& out, const ValidationResult& result) {
     out.put("{\"version\":");
     if (auto v = result.version.effective()) {
         write_string(out, version_text(*v), true);
@@ -269,55 +366,19 @@ JsonText write_json(const ValidationResult& result) {
     out.room(32);
     out.put(",\"issues\":[");
     FixedParts fixed;
-    // Where the last path was written, for a next finding at the same place.
-    std::optional<std::string_view> last_path;
-    std::size_t last_at = 0, last_len = 0;
+    LastPath last;
     bool first = true;
     for (const Issue& is : result.issues) {
-        out.room(1);
-        if (!first) out.put(',');
+        // A finding whose texts need no escape takes at most this much: its
+        // room is made once, and its pieces go in without further checks.
+        if (is.texts_plain && (!is.path || is.path_plain)) {
+            out.room(kFindingFrame + is.id.size() + is.message.size() + is.spec_ref.size() +
+                     (is.path ? is.path->size() : 0));
+            write_finding<true>(out, is, fixed, last, first);
+        } else {
+            write_finding<false>(out, is, fixed, last, first);
+        }
         first = false;
-        const FixedParts::Slot* parts = fixed.find(is);
-        const std::size_t before = out.size();
-        if (parts) {
-            repeat(out, parts->before, parts->before_len);
-        } else {
-            out.append("{\"id\":");
-            write_string(out, is.id, is.texts_plain);
-            out.append(",\"severity\":\"");
-            out.append(severity_word(is.severity));
-            out.append("\",\"message\":");
-            write_string(out, is.message, is.texts_plain);
-            out.append(",\"path\":");
-        }
-        const std::size_t before_len = out.size() - before;
-        if (!is.path) {
-            out.append("null");
-        } else if (last_path && last_path->data() == is.path->data() && last_path->size() == is.path->size()) {
-            repeat(out, last_at, last_len);
-        } else {
-            last_path = is.path;
-            last_at = out.size();
-            write_string(out, *is.path, is.path_plain);
-            last_len = out.size() - last_at;
-        }
-        if (parts) {
-            repeat(out, parts->after, parts->after_len);
-        } else {
-            const std::size_t after = out.size();
-            out.append(",\"spec_ref\":");
-            write_string(out, is.spec_ref, is.texts_plain);
-            out.append(",\"line\":");
-            fixed.keep(is, before, before_len, after, out.size() - after);
-        }
-        // Two numbers of at most ten digits and what is between them.
-        out.room(32);
-        if (is.line) put_uint(out, *is.line);
-        else out.put("null");
-        out.put(",\"col\":");
-        if (is.col) put_uint(out, *is.col);
-        else out.put("null");
-        out.put('}');
     }
     out.room(160);
     out.put("],\"summary\":{\"errors\":");
@@ -331,8 +392,21 @@ JsonText write_json(const ValidationResult& result) {
     if (result.truncated) out.put(",\"truncated\":true");
     out.put("}}");
     out.put('\0');
+}
+
+}  // namespace
+
+JsonText write_json(const ValidationResult& result) {
+    Out out(expected_size(result), nullptr);
+    write_document(out, result);
     const std::size_t written = out.size() - 1;
-    return {std::move(out.block), written};
+    return {std::move(out.owned), written};
+}
+
+std::string_view write_json(const ValidationResult& result, Arena& into) {
+    Out out(expected_size(result), &into);
+    write_document(out, result);
+    return {out.base, out.size() - 1};
 }
 
 std::string render_json(const ValidationResult& result) { return std::string(write_json(result).view()); }

@@ -20,6 +20,9 @@ struct JsonText {
 };
 
 JsonText write_json(const ValidationResult& result);
+// The same document, NUL-terminated, written into `into` (usually into room
+// its last block has left); the view leaves the NUL out.
+std::string_view write_json(const ValidationResult& result, Arena& into);
 // The same document as a string.
 std::string render_json(const ValidationResult& result);
 

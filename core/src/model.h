@@ -221,7 +221,7 @@ private:
 // The tree views the parsed text and lives in the document's arena and node
 // list: neither the document nor a node taken from it may outlive that text.
 struct Document {
-    std::unique_ptr<Arena> arena;
+    Arena arena;     // joined and decoded texts; moving it keeps them in place
     NodeList nodes;  // every element in document order; nodes[0] is the root
     std::optional<std::string> parse_error;
     std::size_t parse_error_offset = 0;  // byte offset where reading stopped

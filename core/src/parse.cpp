@@ -4,9 +4,11 @@
 #include <new>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "model.h"
@@ -95,6 +97,51 @@ struct OpenElement {
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
+// The open elements, innermost last. The first kInline are kept in the
+// parser's own frame, so that most documents need no heap block for them; a
+// deeper one moves them to the C heap, grown by doubling.
+class OpenStack {
+public:
+    OpenStack() noexcept = default;
+    OpenStack(const OpenStack&) = delete;
+    OpenStack& operator=(const OpenStack&) = delete;
+    ~OpenStack() {
+        if (begin_ != inline_data()) std::free(begin_);
+    }
+
+    bool empty() const noexcept { return end_ == begin_; }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(end_ - begin_); }
+    OpenElement& back() noexcept { return end_[-1]; }
+    const OpenElement& operator[](std::size_t i) const noexcept { return begin_[i]; }
+    void pop_back() noexcept { --end_; }
+    void push_back(const OpenElement& o) {
+        if (end_ == cap_) grow();
+        ::new (end_++) OpenElement(o);
+    }
+
+private:
+    static constexpr std::size_t kInline = 64;
+    OpenElement* inline_data() noexcept { return reinterpret_cast<OpenElement*>(inline_); }
+
+    [[gnu::noinline]] void grow() {
+        const std::size_t size = this->size(), cap = 2 * static_cast<std::size_t>(cap_ - begin_);
+        const bool moving_out = begin_ == inline_data();
+        void* bigger = moving_out ? std::malloc(cap * sizeof(OpenElement))
+                                  : std::realloc(static_cast<void*>(begin_), cap * sizeof(OpenElement));
+        if (!bigger) throw std::bad_alloc();
+        if (moving_out) std::memcpy(bigger, inline_, size * sizeof(OpenElement));
+        begin_ = static_cast<OpenElement*>(bigger);
+        end_ = begin_ + size;
+        cap_ = begin_ + cap;
+    }
+
+    alignas(OpenElement) unsigned char inline_[kInline * sizeof(OpenElement)];
+    OpenElement* begin_ = inline_data();
+    OpenElement* end_ = begin_;
+    OpenElement* cap_ = begin_ + kInline;
+};
+static_assert(std::is_trivially_copyable_v<OpenElement> && std::is_trivially_destructible_v<OpenElement>);
+
 // Builds the tree in document order, straight into the document's node list:
 // an element is appended when it opens and learns the size of its subtree
 // when it closes, so nothing is copied. Texts of open elements are joined on
@@ -103,7 +150,7 @@ struct OpenElement {
 struct Builder {
     Arena& arena;
     NodeList& nodes;
-    std::vector<OpenElement> open;
+    OpenStack open;
     std::string scratch;
 
     // Adds a non-empty piece to the innermost element's text. `stable` pieces
@@ -184,7 +231,7 @@ Document parse(std::string_view input) {
     // pages back and faulting them in again on every call.
     std::size_t first_block = input.size() / 2;
     if (input.size() > 32 * 1024) first_block = std::max<std::size_t>(first_block, 256 * 1024);
-    Document doc{std::make_unique<Arena>(first_block), NodeList{}, std::nullopt, 0, input};
+    Document doc{Arena(first_block), NodeList{}, std::nullopt, 0, input};
     // A document without elements gets a stand-in root, without a position.
     auto empty_root = [&doc] {
         doc.nodes = NodeList{};
@@ -199,17 +246,15 @@ Document parse(std::string_view input) {
         doc.parse_error = "XML parse error at position 0: document larger than 4 GiB";
         return doc;
     }
-    Arena& mem = *doc.arena;
+    Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
     nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.open.reserve(64);
     tok.one_pass = true;
-    tok.attributes.reserve(16);
-    tok.seen.small.reserve(16);
+    tok.attributes.reserve(16);  // the keys seen are only kept by the general reading: no room made for them
     Builder b{mem, nodes, {}, {}};
-    b.open.reserve(64);
 
     // Appends the element and its attributes; returns its index.
     auto make_node = [&](const xml::Event& e) {

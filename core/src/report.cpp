@@ -352,12 +352,18 @@ std::string_view Report::store_path(const PathArg& path, bool& plain) {
     // The path is written straight into the arena and shortened there; a
     // very long one is built aside and only its short form is kept.
     constexpr std::size_t kInPlace = 4096;
-    const std::size_t size =
-        path.ref ? path_size(path_prefix, *path.ref) : path_prefix.size() + path.text.size();
+    // The usual chain, a walk's node itself, is one text.
+    const bool one_text = path.ref && path.ref->kind == PathRef::Kind::Walk && path.ref->walk && path_prefix.empty();
+    const std::string_view whole = one_text ? path.ref->walk->text() : std::string_view();
+    const std::size_t size = one_text ? whole.size()
+                             : path.ref ? path_size(path_prefix, *path.ref)
+                                        : path_prefix.size() + path.text.size();
     plain = false;
     if (size <= kInPlace) {
         char* out = static_cast<char*>(paths.allocate(size, 1));
-        if (path.ref) {
+        if (one_text) {
+            if (size != 0) std::memcpy(out, whole.data(), size);
+        } else if (path.ref) {
             write_path(path_prefix, *path.ref, out, size);
         } else {
             if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
@@ -395,35 +401,56 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
     // Written whole at once: the line and column come later, from `at`.
-    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain});
+    issues.emplace_back(text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain, at);
     if (at) {
-        if (pending_.empty()) pending_.reserve(issues.capacity());
-        pending_.push_back({at, issues.size() - 1});
+        ++placed_;
+        out_of_order_ |= std::less<const Node*>{}(at, last_at_);
+        last_at_ = at;
     }
     return text;
 }
 
 void Report::resolve_positions(std::string_view text) {
-    // Elements lie in document order, so findings sorted by element are
-    // sorted by offset: one count of line breaks up to the last of them.
+    // Elements lie in document order, so findings taken by element are taken
+    // by offset: one count of line breaks up to the last of them. Most
+    // documents report in that order already; the others are sorted aside.
     // Elements not read from the text (a stand-in root) are at line 0,
     // column 0.
-    auto before = [](const Pending& a, const Pending& b) { return std::less<const Node*>{}(a.at, b.at); };
-    if (!std::is_sorted(pending_.begin(), pending_.end(), before))
-        std::sort(pending_.begin(), pending_.end(), before);
+    const std::less<const Node*> before;
+    const bool in_order = !out_of_order_;
+    const std::size_t placed = placed_;
     xml::LineCounter lines;
+    xml::LineCol pos{0, 0};
     const Node* last = nullptr;
-    xml::LineCol at{0, 0};
-    for (const Pending& p : pending_) {
-        if (p.at != last) {
-            last = p.at;
-            const auto off = tag_offset(text, *p.at);
-            at = off ? xml::locate(lines, text, *off) : xml::LineCol{0, 0};
+    auto resolve = [&](Issue& is) {
+        if (is.at != last) {
+            last = is.at;
+            const auto off = tag_offset(text, *is.at);
+            pos = off ? xml::locate(lines, text, *off) : xml::LineCol{0, 0};
         }
-        issues[p.issue].line = at.line;
-        issues[p.issue].col = at.col;
+        is.line = pos.line;
+        is.col = pos.col;
+    };
+    if (in_order) {
+        for (Issue& is : issues)
+            if (is.at) resolve(is);
+        return;
     }
-    pending_.clear();
+    // Most documents that report out of order report a few dozen findings:
+    // their list is sorted on the stack.
+    constexpr std::size_t kOnStack = 128;
+    std::array<Issue*, kOnStack> small;
+    std::unique_ptr<Issue*[]> large;
+    Issue** pending = small.data();
+    if (placed > kOnStack) {
+        large = std::make_unique_for_overwrite<Issue*[]>(placed);
+        pending = large.get();
+    }
+    Issue** end = pending;
+    for (Issue& is : issues)
+        if (is.at) *end++ = &is;
+    std::sort(pending, end, [&](const Issue* a, const Issue* b) { return before(a->at, b->at); });
+    for (Issue** p = pending; p != end; ++p) resolve(**p);
 }
 
 void Report::stream(std::uint8_t s) {

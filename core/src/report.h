@@ -92,6 +92,9 @@ struct Issue {
     Severity severity = Severity::Error;
     bool texts_plain = false;  // id, message and spec_ref are known to need no JSON escape
     bool path_plain = false;   // and so is the path
+    // The element the line and column come from, while the report is being
+    // made (Report::finish resolves it); none for document-level findings.
+    const Node* at = nullptr;
 };
 
 using Issues = std::vector<Issue>;
@@ -271,20 +274,19 @@ private:
         std::size_t begin;
     };
     std::vector<Run> runs_;
-
-    // A finding waiting for its position, and the element it points at.
-    struct Pending {
-        const Node* at;
-        std::size_t issue;
-    };
-    std::vector<Pending> pending_;
+    // The findings that point at an element, the last such element, and
+    // whether they came in document order.
+    std::size_t placed_ = 0;
+    const Node* last_at_ = nullptr;
+    bool out_of_order_ = false;
 
     std::optional<std::string_view> add(const Rule& r, std::string_view message, std::string_view spec_ref, bool plain,
                                         Severity s, const PathArg& path, const Node* at);
     // The path as kept, and whether it is known to need no JSON escape.
     std::string_view store_path(const PathArg& path, bool& plain);
-    // The first block of the path arena holds a document's usual findings.
-    static constexpr std::size_t kPathBlock = 2048;
+    // The first block of the path arena holds a document's usual findings,
+    // and in the C interface the result and its JSON text too.
+    static constexpr std::size_t kPathBlock = 8192;
 };
 
 }  // namespace adsieve

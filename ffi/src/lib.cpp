@@ -10,8 +10,10 @@
 #include "adsieve.h"
 #include "api.h"
 
+// A result lives in the first block of its own path arena, with its JSON
+// text: a call that reports little makes one heap block for all three.
 struct adsieve_result {
-    adsieve::JsonText json;
+    std::string_view json;  // NUL-terminated, in `paths`
     size_t errors = 0;
     size_t warnings = 0;
     size_t infos = 0;
@@ -31,22 +33,37 @@ adsieve_str str(std::string_view s) { return {s.data(), s.size()}; }
 
 adsieve_result* make_result(std::string_view text, adsieve::ValidationContext ctx) {
     adsieve::ValidationResult result = adsieve::validate_with_context(text, std::move(ctx));
-    auto* r = new adsieve_result;
-    r->json = adsieve::write_json(result);
-    r->errors = result.errors;
-    r->warnings = result.warnings;
-    r->infos = result.infos;
-    if (auto v = result.version.effective()) r->version = adsieve::version_text(*v);
-    r->truncated = result.truncated;
-    if (result.parse_error) {
-        auto pos = adsieve::position_of(text, result.parse_error_offset);
-        r->parse_error_line = pos.line;
-        r->parse_error_col = pos.col;
-        r->parse_error = std::move(result.parse_error);
+    // Until the arena moves into the result, the result's own memory goes
+    // with `result` should anything fail.
+    void* at = result.paths.allocate(sizeof(adsieve_result), alignof(adsieve_result));
+    auto* r = ::new (at) adsieve_result;
+    try {
+        r->json = adsieve::write_json(result, result.paths);
+        r->errors = result.errors;
+        r->warnings = result.warnings;
+        r->infos = result.infos;
+        if (auto v = result.version.effective()) r->version = adsieve::version_text(*v);
+        r->truncated = result.truncated;
+        if (result.parse_error) {
+            auto pos = adsieve::position_of(text, result.parse_error_offset);
+            r->parse_error_line = pos.line;
+            r->parse_error_col = pos.col;
+            r->parse_error = std::move(result.parse_error);
+        }
+        r->issues = std::move(result.issues);
+    } catch (...) {
+        r->~adsieve_result();
+        throw;
     }
-    r->issues = std::move(result.issues);
     r->paths = std::move(result.paths);
     return r;
+}
+
+void free_result(adsieve_result* r) noexcept {
+    // The arena holds the result itself: it is taken out first, and frees
+    // the result's memory last.
+    adsieve::Arena blocks = std::move(r->paths);
+    r->~adsieve_result();
 }
 
 adsieve_result* run_validation(const char* xml, size_t len, adsieve::ValidationContext ctx) noexcept {
@@ -140,8 +157,10 @@ size_t adsieve_result_errors(const adsieve_result* r) { return r ? r->errors : 0
 size_t adsieve_result_warnings(const adsieve_result* r) { return r ? r->warnings : 0; }
 size_t adsieve_result_infos(const adsieve_result* r) { return r ? r->infos : 0; }
 int adsieve_result_valid(const adsieve_result* r) { return r && r->errors == 0 ? 1 : 0; }
-const char* adsieve_result_json(const adsieve_result* r) { return r ? r->json.c_str() : nullptr; }
-void adsieve_result_free(adsieve_result* r) { delete r; }
+const char* adsieve_result_json(const adsieve_result* r) { return r ? r->json.data() : nullptr; }
+void adsieve_result_free(adsieve_result* r) {
+    if (r) free_result(r);
+}
 const char* adsieve_version(void) { return adsieve::library_version().data(); }
 
 void adsieve_options_init(adsieve_options* opts) {
