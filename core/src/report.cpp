@@ -458,11 +458,10 @@ void Report::stream(std::uint8_t s) {
         runs_.back().stream = s;  // the last run is still empty
         return;
     }
-    if (runs_.empty() && !issues.empty()) runs_.push_back({0, 0});
     runs_.push_back({s, issues.size()});
 }
 
-void Report::order_streams() {
+void Report::merge_streams() {
     auto by_stream = [](const Run& a, const Run& b) { return a.stream < b.stream; };
     if (!std::is_sorted(runs_.begin(), runs_.end(), by_stream)) {
         struct Span {
@@ -474,10 +473,14 @@ void Report::order_streams() {
         for (std::size_t k = 0; k < runs_.size(); ++k)
             spans.push_back({runs_[k].stream, runs_[k].begin, k + 1 < runs_.size() ? runs_[k + 1].begin : issues.size()});
         std::stable_sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.stream < b.stream; });
+        // Findings carry their element until positions are resolved, so
+        // they can move as they are.
         Issues ordered;
         ordered.reserve(issues.size());
+        ordered.insert(ordered.end(), issues.begin(), issues.begin() + runs_.front().begin);
         for (const Span& sp : spans) ordered.insert(ordered.end(), issues.begin() + sp.begin, issues.begin() + sp.end);
         issues = std::move(ordered);
+        out_of_order_ = true;  // elements need not be in order any more
     }
     runs_.clear();
 }

@@ -250,23 +250,22 @@ struct Report {
     // skip building its path.
     bool enabled(const Rule& r) const { return ctx.resolve(r) != Severity::Off; }
 
-    // Findings are listed stream by stream, each stream's in the order they
-    // were recorded; findings recorded before any call are in stream 0. A
-    // document whose ads are checked a run at a time records each family's
-    // findings into the family's own stream, run after run.
+    // Findings recorded from here on go into stream `s`. A document whose
+    // ads are checked a run at a time records each family's findings into
+    // the family's own stream, run after run; merge_streams then lists the
+    // findings recorded since the first call stream by stream, each stream's
+    // in the order they were recorded, and forgets the streams. Findings
+    // recorded before the first call keep their place.
     void stream(std::uint8_t s);
+    void merge_streams();
 
     // Gives the findings that point at an element their line and column in
-    // `text`, the text the elements were parsed from, and lists them stream
-    // by stream. Called once, after the families have run.
-    void finish(std::string_view text) {
-        resolve_positions(text);
-        if (!runs_.empty()) order_streams();
-    }
+    // `text`, the text the elements were parsed from. Called once, after the
+    // families have run.
+    void finish(std::string_view text) { resolve_positions(text); }
 
 private:
     void resolve_positions(std::string_view text);
-    void order_streams();
 
     // From `begin` on, until the next run's begin, findings are in `stream`.
     struct Run {

@@ -84,6 +84,7 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
         if (ads.last(top)) break;
         ads = run_from(top, ads.end);
     }
+    if (streams) report.merge_streams();
 }
 
 namespace {
