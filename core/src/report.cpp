@@ -401,7 +401,7 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
     // Written whole at once: the line and column come later, from `at`.
-    issues.emplace_back(text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain, at);
+    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain, at});
     if (at) {
         ++placed_;
         out_of_order_ |= std::less<const Node*>{}(at, last_at_);
