@@ -196,7 +196,7 @@ inline std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& st
 
 // Ends reading with an error at `pos`; returns true (an event was made).
 bool set_error(Tokenizer& t, Event& e, std::size_t pos, ErrorKind kind) {
-    t.finished = true;
+    t.pos = t.in.size();  // every later call reports the end
     e.kind = EventKind::kError;
     e.pos = pos;
     e.error = kind;
@@ -516,24 +516,23 @@ bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
 
 }  // namespace
 
+Tokenizer make_tokenizer(std::string_view in) {
+    Tokenizer t;
+    t.in = in;
+    if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") t.pos = 3;
+    t.next_lt = find_byte(in, t.pos, '<');
+    t.next_amp = find_byte(in, t.pos, '&');
+    return t;
+}
+
 Event next_event(Tokenizer& t) {
     // One event object, filled in place and returned from every exit.
     Event e;
-    std::string_view in = t.in;
-    if (t.finished) return e;
-    if (!t.started) {
-        t.started = true;
-        if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") t.pos = 3;
-        t.next_lt = find_byte(in, t.pos, '<');
-        t.next_amp = find_byte(in, t.pos, '&');
-    }
+    const std::string_view in = t.in;
     for (;;) {
         const std::size_t n = in.size();
         const std::size_t pos = t.pos;
-        if (pos >= n) {
-            t.finished = true;
-            return e;
-        }
+        if (pos >= n) return e;
         const char c = in[pos];
         if (c == '&') {
             // A reference ends at the first ';' unless '&' or '<' comes first.

@@ -80,9 +80,9 @@ struct SeenKeys {
 
 struct Tokenizer {
     std::string_view in;
+    // Where reading goes on; the end of the input once an error or the end
+    // was reported.
     std::size_t pos = 0;
-    bool started = false;
-    bool finished = false;
     std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
     std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
     // When false, a text piece of nothing but ASCII blanks (space, tab, LF,
@@ -103,11 +103,8 @@ struct Tokenizer {
     SeenKeys seen;
 };
 
-inline Tokenizer make_tokenizer(std::string_view in) {
-    Tokenizer t;
-    t.in = in;
-    return t;
-}
+// A tokenizer at the start of `in` (past a byte-order mark).
+Tokenizer make_tokenizer(std::string_view in);
 
 // Reads the next event. After kEof or kError every call returns kEof.
 Event next_event(Tokenizer& t);
