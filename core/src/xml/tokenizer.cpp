@@ -525,14 +525,15 @@ Tokenizer make_tokenizer(std::string_view in) {
     return t;
 }
 
-Event next_event(Tokenizer& t) {
-    // One event object, filled in place and returned from every exit.
-    Event e;
+void next_event(Tokenizer& t, Event& e) {
     const std::string_view in = t.in;
     for (;;) {
         const std::size_t n = in.size();
         const std::size_t pos = t.pos;
-        if (pos >= n) return e;
+        if (pos >= n) {
+            e.kind = EventKind::kEof;
+            return;
+        }
         const char c = in[pos];
         if (c == '&') {
             // A reference ends at the first ';' unless '&' or '<' comes first.
@@ -543,13 +544,13 @@ Event next_event(Tokenizer& t) {
             std::size_t semi = find_byte(in, pos + 1, limit, ';');
             if (semi == npos) {
                 set_error(t, e, pos, ErrorKind::kReferenceNotClosed);
-                return e;
+                return;
             }
             t.pos = semi + 1;
             e.kind = EventKind::kReference;
             e.pos = pos;
             e.data = in.substr(pos + 1, semi - pos - 1);
-            return e;
+            return;
         }
         if (c != '<') {
             if (!t.blank_text) {
@@ -572,23 +573,23 @@ Event next_event(Tokenizer& t) {
             e.kind = EventKind::kText;
             e.pos = pos;
             e.data = slice(in, pos, end);
-            return e;
+            return;
         }
         // Markup.
         const std::size_t lt = pos;
         if (lt + 1 >= n) {
             set_error(t, e, lt, ErrorKind::kTagNotClosed);
-            return e;
+            return;
         }
         const char sel = in[lt + 1];
         if (sel == '!') {
-            if (read_bang(t, lt, e)) return e;
+            if (read_bang(t, lt, e)) return;
         } else if (sel == '?') {
-            if (read_pi(t, lt, e)) return e;
+            if (read_pi(t, lt, e)) return;
         } else {
             if (!(t.one_pass && (sel == '/' ? read_plain_end(t, lt, e) : read_plain_tag(t, lt, e))))
                 read_tag(t, lt, e);
-            return e;
+            return;
         }
         // A comment, declaration or instruction was skipped; keep reading.
     }

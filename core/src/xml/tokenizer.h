@@ -43,6 +43,9 @@ enum class ErrorKind : std::uint8_t {
     kDoctypeWithoutName,
 };
 
+// The fields a kind has: `pos` every kind but kEof; `data` tags, texts,
+// CDATA, references and the two end-tag errors; `attrs` and `local` start
+// and empty tags; `error` kError; `expected` kEndTagMismatch.
 struct Event {
     EventKind kind = EventKind::kEof;
     // Start/Empty/End: raw tag name (prefix included). Text/CData: content.
@@ -106,8 +109,17 @@ struct Tokenizer {
 // A tokenizer at the start of `in` (past a byte-order mark).
 Tokenizer make_tokenizer(std::string_view in);
 
-// Reads the next event. After kEof or kError every call returns kEof.
-Event next_event(Tokenizer& t);
+// Reads the next event into `e`: its kind and the fields that kind has (see
+// Event); the other fields keep what they held, so that a caller reusing one
+// event pays only for those. After kEof or kError every call gives kEof.
+void next_event(Tokenizer& t, Event& e);
+
+// The same into a fresh event.
+inline Event next_event(Tokenizer& t) {
+    Event e;
+    next_event(t, e);
+    return e;
+}
 
 // The description of an error event (what follows "position N: ").
 std::string describe(const Event& e);
