@@ -388,7 +388,7 @@ TEST(Parse, OnePassTagsAgreeWithTheGeneralReading) {
             if (e.kind == EventKind::kStart || e.kind == EventKind::kEmpty) {
                 std::vector<RawAttr> attrs;
                 if (one_pass) {
-                    attrs = t.attributes;
+                    attrs.assign(t.attributes.begin(), t.attributes.end());
                 } else {
                     AttrScan scan = scan_attributes(e.attrs, seen);
                     RawAttr a;

@@ -251,9 +251,7 @@ Document parse(std::string_view input) {
     nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
-    tok.open.reserve(64);
     tok.one_pass = true;
-    tok.attributes.reserve(16);  // the keys seen are only kept by the general reading: no room made for them
     Builder b{mem, nodes, {}, {}};
 
     // Appends the element and its attributes; returns its index.

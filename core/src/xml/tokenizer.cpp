@@ -516,13 +516,10 @@ bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
 
 }  // namespace
 
-Tokenizer make_tokenizer(std::string_view in) {
-    Tokenizer t;
-    t.in = in;
-    if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") t.pos = 3;
-    t.next_lt = find_byte(in, t.pos, '<');
-    t.next_amp = find_byte(in, t.pos, '&');
-    return t;
+Tokenizer::Tokenizer(std::string_view input) : in(input) {
+    if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
+    next_lt = find_byte(in, pos, '<');
+    next_amp = find_byte(in, pos, '&');
 }
 
 void next_event(Tokenizer& t, Event& e) {
