@@ -524,55 +524,56 @@ Tokenizer::Tokenizer(std::string_view input) : in(input) {
 
 void next_event(Tokenizer& t, Event& e) {
     const std::string_view in = t.in;
+    const std::size_t n = in.size();
     for (;;) {
-        const std::size_t n = in.size();
-        const std::size_t pos = t.pos;
+        std::size_t pos = t.pos;
         if (pos >= n) {
             e.kind = EventKind::kEof;
             return;
         }
-        const char c = in[pos];
-        if (c == '&') {
-            // A reference ends at the first ';' unless '&' or '<' comes first.
-            std::size_t lt = cached_find(in, t.next_lt, pos + 1, '<');
-            std::size_t amp = cached_find(in, t.next_amp, pos + 1, '&');
-            std::size_t limit = lt < amp ? lt : amp;
-            if (limit == npos) limit = n;
-            std::size_t semi = find_byte(in, pos + 1, limit, ';');
-            if (semi == npos) {
-                set_error(t, e, pos, ErrorKind::kReferenceNotClosed);
+        // Markup is the common case, then texts, then references.
+        if (in[pos] != '<') {
+            if (in[pos] == '&') {
+                // A reference ends at the first ';' unless '&' or '<' comes first.
+                std::size_t lt = cached_find(in, t.next_lt, pos + 1, '<');
+                std::size_t amp = cached_find(in, t.next_amp, pos + 1, '&');
+                std::size_t limit = lt < amp ? lt : amp;
+                if (limit == npos) limit = n;
+                std::size_t semi = find_byte(in, pos + 1, limit, ';');
+                if (semi == npos) {
+                    set_error(t, e, pos, ErrorKind::kReferenceNotClosed);
+                    return;
+                }
+                t.pos = semi + 1;
+                e.kind = EventKind::kReference;
+                e.pos = pos;
+                e.data = in.substr(pos + 1, semi - pos - 1);
                 return;
             }
-            t.pos = semi + 1;
-            e.kind = EventKind::kReference;
-            e.pos = pos;
-            e.data = in.substr(pos + 1, semi - pos - 1);
-            return;
-        }
-        if (c != '<') {
-            if (!t.blank_text) {
-                // Blanks up to markup make no text: pass over them.
-                const std::size_t stop = pos + text::leading_ascii_blanks(in.substr(pos));
-                if (stop >= n || in[stop] == '<') {
-                    t.pos = stop;
-                    if (stop < n) t.next_lt = stop;
-                    continue;
-                }
+            const std::size_t stop = t.blank_text ? pos : pos + text::leading_ascii_blanks(in.substr(pos));
+            if (stop == pos || (stop < n && in[stop] != '<')) {
+                // Texts between tags are short: the next '<' is looked for in
+                // place rather than through a library call.
+                if (t.next_lt != npos && t.next_lt < pos) t.next_lt = find_short(in, pos, '<');
+                std::size_t lt = t.next_lt;
+                std::size_t amp = cached_find(in, t.next_amp, pos, '&');
+                std::size_t end = lt < amp ? lt : amp;
+                if (end == npos) end = n;
+                t.pos = end;
+                e.kind = EventKind::kText;
+                e.pos = pos;
+                e.data = slice(in, pos, end);
+                return;
             }
-            // Texts between tags are short: the next '<' is looked for in
-            // place rather than through a library call.
-            if (t.next_lt != npos && t.next_lt < pos) t.next_lt = find_short(in, pos, '<');
-            std::size_t lt = t.next_lt;
-            std::size_t amp = cached_find(in, t.next_amp, pos, '&');
-            std::size_t end = lt < amp ? lt : amp;
-            if (end == npos) end = n;
-            t.pos = end;
-            e.kind = EventKind::kText;
-            e.pos = pos;
-            e.data = slice(in, pos, end);
-            return;
+            // Blanks up to markup or the end make no text: passed over.
+            if (stop >= n) {
+                t.pos = n;
+                e.kind = EventKind::kEof;
+                return;
+            }
+            t.next_lt = pos = stop;
         }
-        // Markup.
+        // Markup at `pos`.
         const std::size_t lt = pos;
         if (lt + 1 >= n) {
             set_error(t, e, lt, ErrorKind::kTagNotClosed);
