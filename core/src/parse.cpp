@@ -259,10 +259,12 @@ Document parse(std::string_view input) {
         const std::size_t at = nodes.size();
         // Most elements have no attributes: their slot count is known.
         Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
-        n.set_name(e.data.substr(e.local));
+        // Local names are cut without substr's range test: the tokenizer's offsets
+        // always lie within their names.
+        n.set_name(std::string_view(e.data.data() + e.local, e.data.size() - e.local));
         if (!tok.attributes.empty()) {
             Attr* out = NodeList::attrs_of(n);
-            for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{a.key.substr(a.local), a.value};
+            for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
             n.attr_count = static_cast<std::uint32_t>(tok.attributes.size());
         }
         return at;
