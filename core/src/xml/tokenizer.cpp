@@ -547,10 +547,10 @@ void next_event(Tokenizer& t, Event& e) {
                 t.pos = semi + 1;
                 e.kind = EventKind::kReference;
                 e.pos = pos;
-                e.data = in.substr(pos + 1, semi - pos - 1);
+                e.data = slice(in, pos + 1, semi);
                 return;
             }
-            const std::size_t stop = t.blank_text ? pos : pos + text::leading_ascii_blanks(in.substr(pos));
+            const std::size_t stop = t.blank_text ? pos : pos + text::leading_ascii_blanks(slice(in, pos, n));
             if (stop == pos || (stop < n && in[stop] != '<')) {
                 // Texts between tags are short: the next '<' is looked for in
                 // place rather than through a library call.
