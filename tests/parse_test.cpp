@@ -388,7 +388,7 @@ TEST(Parse, OnePassTagsAgreeWithTheGeneralReading) {
             if (e.kind == EventKind::kStart || e.kind == EventKind::kEmpty) {
                 std::vector<RawAttr> attrs;
                 if (one_pass) {
-                    attrs = t.attributes;
+                    attrs.assign(t.attributes.begin(), t.attributes.end());
                 } else {
                     AttrScan scan = scan_attributes(e.attrs, seen);
                     RawAttr a;
@@ -496,6 +496,52 @@ TEST(Parse, RandomMarkupNeverBreaks) {
         }
         if (d.root().name() != "__empty__") {
             ASSERT_GE(position_of(d, d.root()).line, 1u) << doc;
+        }
+    }
+}
+
+// The parser reads every event into one event it reuses: fields that a kind
+// does not have keep what earlier events wrote. The fields a kind has must
+// read as from a fresh event, whichever reading made it.
+TEST(Parse, AReusedEventReadsAsAFreshOne) {
+    using namespace adsieve::xml;
+    static constexpr std::string_view kPieces[] = {
+        "<a>", "</a>", "<b:c k='1' x:y=\"2\">", "</b:c>", "<e/>", "<f k = '1' k='2'/>", "</a >", "</q>", "text",
+        " \n ", "&amp;", "&#x41;", "&bad", "<![CDATA[x]]>", "<![CDATA[", "<!-- c -->", "<?pi x?>", "<!DOCTYPE d>",
+        "<", "<a\"x\">", "</a\"x\">", ">", "'", "\""};
+    auto kind_fields = [](const Event& e) {
+        std::string s = std::to_string(static_cast<int>(e.kind));
+        if (e.kind == EventKind::kEof) return s;
+        s += "@" + std::to_string(e.pos);
+        if (e.kind == EventKind::kError) {
+            s += "!" + std::to_string(static_cast<int>(e.error));
+            if (e.error == ErrorKind::kEndTagMismatch || e.error == ErrorKind::kUnmatchedEndTag)
+                s += "[" + std::string(e.data) + "]";
+            if (e.error == ErrorKind::kEndTagMismatch) s += "<" + std::string(e.expected) + ">";
+            return s;
+        }
+        s += "[" + std::string(e.data) + "]";
+        if (e.kind == EventKind::kStart || e.kind == EventKind::kEmpty)
+            s += std::to_string(e.local) + "|" + std::string(e.attrs);
+        return s;
+    };
+    std::mt19937 rng(99);
+    for (int round = 0; round < 20000; ++round) {
+        std::string doc = "<r>";
+        for (std::size_t i = 0, len = 1 + rng() % 10; i < len; ++i) doc += kPieces[rng() % std::size(kPieces)];
+        const bool blank_text = rng() % 2;
+        for (bool one_pass : {true, false}) {
+            Tokenizer fresh = make_tokenizer(doc), reused = make_tokenizer(doc);
+            fresh.one_pass = reused.one_pass = one_pass;
+            fresh.blank_text = reused.blank_text = blank_text;
+            // Every field starts as no event of these documents has it.
+            Event e{EventKind::kError, "stale", "stale", 99, "stale", 12345, ErrorKind::kDoctypeWithoutName};
+            for (int guard = 0; guard < 100; ++guard) {
+                const Event f = next_event(fresh);
+                next_event(reused, e);
+                ASSERT_EQ(kind_fields(e), kind_fields(f)) << doc;
+                if (f.kind == EventKind::kEof || f.kind == EventKind::kError) break;
+            }
         }
     }
 }

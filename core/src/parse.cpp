@@ -251,9 +251,7 @@ Document parse(std::string_view input) {
     nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
-    tok.open.reserve(64);
     tok.one_pass = true;
-    tok.attributes.reserve(16);  // the keys seen are only kept by the general reading: no room made for them
     Builder b{mem, nodes, {}, {}};
 
     // Appends the element and its attributes; returns its index.
@@ -261,17 +259,20 @@ Document parse(std::string_view input) {
         const std::size_t at = nodes.size();
         // Most elements have no attributes: their slot count is known.
         Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
-        n.set_name(e.data.substr(e.local));
+        // Local names are cut without substr's range test: the tokenizer's offsets
+        // always lie within their names.
+        n.set_name(std::string_view(e.data.data() + e.local, e.data.size() - e.local));
         if (!tok.attributes.empty()) {
             Attr* out = NodeList::attrs_of(n);
-            for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{a.key.substr(a.local), a.value};
+            for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
             n.attr_count = static_cast<std::uint32_t>(tok.attributes.size());
         }
         return at;
     };
 
+    xml::Event e;  // each event writes only its own fields
     for (bool reading = true; reading;) {
-        xml::Event e = xml::next_event(tok);
+        xml::next_event(tok, e);
         // Tags and texts first, by tests that the branch predictor follows
         // better than one jump through a table.
         if (e.kind <= xml::EventKind::kEmpty) {

@@ -196,7 +196,7 @@ inline std::size_t find_tag_end(std::string_view in, std::size_t from, Quote& st
 
 // Ends reading with an error at `pos`; returns true (an event was made).
 bool set_error(Tokenizer& t, Event& e, std::size_t pos, ErrorKind kind) {
-    t.finished = true;
+    t.pos = t.in.size();  // every later call reports the end
     e.kind = EventKind::kError;
     e.pos = pos;
     e.error = kind;
@@ -516,80 +516,78 @@ bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
 
 }  // namespace
 
-Event next_event(Tokenizer& t) {
-    // One event object, filled in place and returned from every exit.
-    Event e;
-    std::string_view in = t.in;
-    if (t.finished) return e;
-    if (!t.started) {
-        t.started = true;
-        if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") t.pos = 3;
-        t.next_lt = find_byte(in, t.pos, '<');
-        t.next_amp = find_byte(in, t.pos, '&');
-    }
+Tokenizer::Tokenizer(std::string_view input) : in(input) {
+    if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
+    next_lt = find_byte(in, pos, '<');
+    next_amp = find_byte(in, pos, '&');
+}
+
+void next_event(Tokenizer& t, Event& e) {
+    const std::string_view in = t.in;
+    const std::size_t n = in.size();
     for (;;) {
-        const std::size_t n = in.size();
-        const std::size_t pos = t.pos;
+        std::size_t pos = t.pos;
         if (pos >= n) {
-            t.finished = true;
-            return e;
+            e.kind = EventKind::kEof;
+            return;
         }
-        const char c = in[pos];
-        if (c == '&') {
-            // A reference ends at the first ';' unless '&' or '<' comes first.
-            std::size_t lt = cached_find(in, t.next_lt, pos + 1, '<');
-            std::size_t amp = cached_find(in, t.next_amp, pos + 1, '&');
-            std::size_t limit = lt < amp ? lt : amp;
-            if (limit == npos) limit = n;
-            std::size_t semi = find_byte(in, pos + 1, limit, ';');
-            if (semi == npos) {
-                set_error(t, e, pos, ErrorKind::kReferenceNotClosed);
-                return e;
-            }
-            t.pos = semi + 1;
-            e.kind = EventKind::kReference;
-            e.pos = pos;
-            e.data = in.substr(pos + 1, semi - pos - 1);
-            return e;
-        }
-        if (c != '<') {
-            if (!t.blank_text) {
-                // Blanks up to markup make no text: pass over them.
-                const std::size_t stop = pos + text::leading_ascii_blanks(in.substr(pos));
-                if (stop >= n || in[stop] == '<') {
-                    t.pos = stop;
-                    if (stop < n) t.next_lt = stop;
-                    continue;
+        // Markup is the common case, then texts, then references.
+        if (in[pos] != '<') {
+            if (in[pos] == '&') {
+                // A reference ends at the first ';' unless '&' or '<' comes first.
+                std::size_t lt = cached_find(in, t.next_lt, pos + 1, '<');
+                std::size_t amp = cached_find(in, t.next_amp, pos + 1, '&');
+                std::size_t limit = lt < amp ? lt : amp;
+                if (limit == npos) limit = n;
+                std::size_t semi = find_byte(in, pos + 1, limit, ';');
+                if (semi == npos) {
+                    set_error(t, e, pos, ErrorKind::kReferenceNotClosed);
+                    return;
                 }
+                t.pos = semi + 1;
+                e.kind = EventKind::kReference;
+                e.pos = pos;
+                e.data = slice(in, pos + 1, semi);
+                return;
             }
-            // Texts between tags are short: the next '<' is looked for in
-            // place rather than through a library call.
-            if (t.next_lt != npos && t.next_lt < pos) t.next_lt = find_short(in, pos, '<');
-            std::size_t lt = t.next_lt;
-            std::size_t amp = cached_find(in, t.next_amp, pos, '&');
-            std::size_t end = lt < amp ? lt : amp;
-            if (end == npos) end = n;
-            t.pos = end;
-            e.kind = EventKind::kText;
-            e.pos = pos;
-            e.data = slice(in, pos, end);
-            return e;
+            const std::size_t stop = t.blank_text ? pos : pos + text::leading_ascii_blanks(slice(in, pos, n));
+            if (stop == pos || (stop < n && in[stop] != '<')) {
+                // Texts between tags are short: the next '<' is looked for in
+                // place rather than through a library call.
+                if (t.next_lt != npos && t.next_lt < pos) t.next_lt = find_short(in, pos, '<');
+                std::size_t lt = t.next_lt;
+                std::size_t amp = cached_find(in, t.next_amp, pos, '&');
+                std::size_t end = lt < amp ? lt : amp;
+                if (end == npos) end = n;
+                t.pos = end;
+                e.kind = EventKind::kText;
+                e.pos = pos;
+                e.data = slice(in, pos, end);
+                return;
+            }
+            // Blanks up to markup or the end make no text: passed over.
+            if (stop >= n) {
+                t.pos = n;
+                e.kind = EventKind::kEof;
+                return;
+            }
+            t.next_lt = pos = stop;
         }
-        // Markup.
+        // Markup at `pos`.
         const std::size_t lt = pos;
         if (lt + 1 >= n) {
             set_error(t, e, lt, ErrorKind::kTagNotClosed);
-            return e;
+            return;
         }
         const char sel = in[lt + 1];
         if (sel == '!') {
-            if (read_bang(t, lt, e)) return e;
+            if (read_bang(t, lt, e)) return;
         } else if (sel == '?') {
-            if (read_pi(t, lt, e)) return e;
+            if (read_pi(t, lt, e)) return;
         } else {
             if (!(t.one_pass && (sel == '/' ? read_plain_end(t, lt, e) : read_plain_tag(t, lt, e))))
                 read_tag(t, lt, e);
-            return e;
+            return;
         }
         // A comment, declaration or instruction was skipped; keep reading.
     }

@@ -8,8 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -43,6 +47,9 @@ enum class ErrorKind : std::uint8_t {
     kDoctypeWithoutName,
 };
 
+// The fields a kind has: `pos` every kind but kEof; `data` tags, texts,
+// CDATA, references and the two end-tag errors; `attrs` and `local` start
+// and empty tags; `error` kError; `expected` kEndTagMismatch.
 struct Event {
     EventKind kind = EventKind::kEof;
     // Start/Empty/End: raw tag name (prefix included). Text/CData: content.
@@ -70,6 +77,54 @@ struct RawAttr {
     std::size_t local = 0;   // where the local name starts in `key`
 };
 
+// A list of trivially copyable items kept in place up to N of them, on the C
+// heap beyond (grown by doubling): the tokenizer's open names and a tag's
+// attributes, so that most documents need no heap block for either.
+template <class T, std::size_t N>
+struct InlineList {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+    // Provided, so that making one in place never zero-fills its room first.
+    InlineList() noexcept {}
+    InlineList(const InlineList&) = delete;
+    InlineList& operator=(const InlineList&) = delete;
+    ~InlineList() {
+        if (data_ != inline_data()) std::free(data_);
+    }
+
+    bool empty() const noexcept { return size_ == 0; }
+    std::size_t size() const noexcept { return size_; }
+    T* begin() noexcept { return data_; }
+    T* end() noexcept { return data_ + size_; }
+    const T* begin() const noexcept { return data_; }
+    const T* end() const noexcept { return data_ + size_; }
+    T& operator[](std::size_t i) noexcept { return data_[i]; }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+    T& back() noexcept { return data_[size_ - 1]; }
+    void pop_back() noexcept { --size_; }
+    void clear() noexcept { size_ = 0; }
+    void push_back(const T& v) {
+        if (size_ == cap_) grow();
+        ::new (data_ + size_++) T(v);
+    }
+
+private:
+    T* inline_data() noexcept { return reinterpret_cast<T*>(inline_); }
+    [[gnu::noinline]] void grow() {
+        const std::size_t cap = 2 * cap_;
+        const bool moving_out = data_ == inline_data();
+        void* bigger = moving_out ? std::malloc(cap * sizeof(T)) : std::realloc(static_cast<void*>(data_), cap * sizeof(T));
+        if (!bigger) throw std::bad_alloc();
+        if (moving_out) std::memcpy(bigger, inline_, size_ * sizeof(T));
+        data_ = static_cast<T*>(bigger);
+        cap_ = cap;
+    }
+
+    alignas(T) unsigned char inline_[N * sizeof(T)];
+    T* data_ = inline_data();
+    std::size_t size_ = 0;
+    std::size_t cap_ = N;
+};
+
 // Keys already met on the current tag. Reused across tags; switches to a hash
 // set when a tag carries many attributes, so scanning stays linear.
 struct SeenKeys {
@@ -79,16 +134,20 @@ struct SeenKeys {
 };
 
 struct Tokenizer {
+    // At the start of `in` (past a byte-order mark). Made in place: the open
+    // names and attributes are kept inside it.
+    explicit Tokenizer(std::string_view input);
+
     std::string_view in;
+    // Where reading goes on; the end of the input once an error or the end
+    // was reported.
     std::size_t pos = 0;
-    bool started = false;
-    bool finished = false;
     std::size_t next_lt = 0;   // cached offset of the next '<' at or after pos
     std::size_t next_amp = 0;  // cached offset of the next '&' at or after pos
     // When false, a text piece of nothing but ASCII blanks (space, tab, LF,
     // VT, FF, CR) that runs up to markup is passed over without an event.
     bool blank_text = true;
-    std::vector<std::string_view> open;  // names of open start tags
+    InlineList<std::string_view, 64> open;  // names of open start tags
     // How many of them hold a quote byte (only the general reading makes
     // such names). While there are none, an end tag that repeats the open
     // name followed by '>' is read by one comparison.
@@ -99,18 +158,23 @@ struct Tokenizer {
     // `attributes`: the list next_attribute would yield for its attribute
     // text. The events are the same either way.
     bool one_pass = false;
-    std::vector<RawAttr> attributes;
+    InlineList<RawAttr, 16> attributes;
     SeenKeys seen;
 };
 
-inline Tokenizer make_tokenizer(std::string_view in) {
-    Tokenizer t;
-    t.in = in;
-    return t;
-}
+inline Tokenizer make_tokenizer(std::string_view in) { return Tokenizer(in); }
 
-// Reads the next event. After kEof or kError every call returns kEof.
-Event next_event(Tokenizer& t);
+// Reads the next event into `e`: its kind and the fields that kind has (see
+// Event); the other fields keep what they held, so that a caller reusing one
+// event pays only for those. After kEof or kError every call gives kEof.
+void next_event(Tokenizer& t, Event& e);
+
+// The same into a fresh event.
+inline Event next_event(Tokenizer& t) {
+    Event e;
+    next_event(t, e);
+    return e;
+}
 
 // The description of an error event (what follows "position N: ").
 std::string describe(const Event& e);
