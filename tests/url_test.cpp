@@ -262,7 +262,8 @@ TEST(Url, SchemeFilterNeverRejectsAUrl) {
                           "ht\ntps://a.b", " https://a.b", "\x01https://a.b", "a+b-c.d:x", "about:blank", "data:,",
                           "javascript:void(0)", "mailto:x@y", "x :y", "9a:b", "+a:b", "\xC3\xA9:x"})
         inputs.emplace_back(s);
-    const std::string bytes("aZ9+-.:/ \t\n\r\x01\x7f\xC3_%", 19);
+    constexpr char kBytes[] = "aZ9+-.:/ \t\n\r\x01\x7f\xC3_%";
+    const std::string bytes(kBytes, sizeof kBytes - 1);
     std::uint32_t state = 777;
     auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 16) & 0x7FFF; };
     for (int k = 0; k < 30000; ++k) {
