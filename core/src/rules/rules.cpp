@@ -37,7 +37,7 @@ AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
 // Every family over the ads of one run. With `streams`, each family records
 // into a stream of its own, so that the findings of several runs can be put
 // back in family order.
-void check_run(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report,
+void check_run(const Node& root, TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report,
                bool streams) {
     std::uint8_t next = 0;
     auto family = [&] {
@@ -197,6 +197,8 @@ std::size_t index_body(const Node& n, BodyNodes& body, bool all, std::vector<Cre
 TopLevel root_children(const Node& root) {
     TopLevel top;
     if (root.name() != "VAST") return top;
+    top.base = &root;
+    top.codes.assign(root.span, 0);
     for (const Node& c : root.children()) {
         if (c.name_size != 2 && c.name_size != 5) continue;
         if (c.name() == "Ad") {
@@ -229,9 +231,18 @@ void index_ads(TopLevel& top, AdRange ads) {
     }
 }
 
+void code_elements(TopLevel& top, const Node& sub) {
+    for (const Node *n = &sub, *end = &sub + sub.span; n != end; n = n->first_child())
+        top.codes[static_cast<std::size_t>(n - top.base)] = static_cast<std::uint8_t>(kElementSet.find(n->name()) + 1);
+}
+
 TopLevel top_level(const Node& root) {
     TopLevel top = root_children(root);
     index_ads(top, all_ads(top));
+    for (const AdNodes& ad : top.ads) {
+        if (ad.inline_ad) code_elements(top, *ad.inline_ad);
+        if (ad.wrapper) code_elements(top, *ad.wrapper);
+    }
     return top;
 }
 
