@@ -425,13 +425,14 @@ void check_container(const TopLevel& index, const Node& top, Kind top_kind, cons
         f.next += child.span;
         const Container& c = *f.c;
         const unsigned action = (*f.actions)[index.code(child)];
-        if (action >= kSub) {
-            const Sub& s = c.subs[action - kSub];
-            enter(child, s.kind, child_path(f.path, child, k, s.seg, c.fixed));
-        } else if (action >= kTextOnly) {
+        // Most children are text-only: they are sorted out first.
+        if (action - kTextOnly < unsigned{kSub - kTextOnly}) {
             const TextOnly& t = c.text_only[action - kTextOnly];
             if (text_only_has_findings(child, t.attrs))
                 check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t.attrs, report);
+        } else if (action >= kSub) {
+            const Sub& s = c.subs[action - kSub];
+            enter(child, s.kind, child_path(f.path, child, k, s.seg, c.fixed));
         } else if (action == 0) {
             report(*c.unknown, child_path(f.path, child, k, c.unknown_seg, c.fixed), &child);
         }
