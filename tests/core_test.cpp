@@ -895,7 +895,7 @@ void expect_codes_both_ways(std::string_view xml) {
         expect_codes(all, ad.wrapper);
     }
     rules::TopLevel run = rules::root_children(doc.root());
-    rules::index_ads(run, rules::all_ads(run));
+    rules::find_bodies(run, rules::all_ads(run));
     const DetectedVersion version = detect_version(doc.root());
     (void)rules::macros::first_url_findings(run, rules::all_ads(run), version);
     for (const rules::AdNodes& ad : run.ads) {

@@ -145,10 +145,13 @@ struct AdRange {
 };
 inline AdRange all_ads(const TopLevel& top) noexcept { return {0, top.ads.size()}; }
 
-// top_level in two steps: the root's children alone (each AdNodes with just
-// its `ad`), then the rest of AdNodes and the creatives for some of the ads.
-// index_ads is called on runs in document order, each run once.
+// top_level in steps: the root's children alone (each AdNodes with just its
+// `ad`); then, for some of the ads, their InLine and Wrapper (find_bodies),
+// the codes of the elements below them (set by macros::first_url_findings
+// or code_elements), and the rest of AdNodes and the creatives (index_ads).
+// Runs are taken in document order, each run once.
 TopLevel root_children(const Node& root);
+void find_bodies(TopLevel& top, AdRange ads);
 void index_ads(TopLevel& top, AdRange ads);
 // Sets TopLevel::codes for the elements of `sub`'s subtree.
 void code_elements(TopLevel& top, const Node& sub);
