@@ -15,6 +15,7 @@
 #include "api.h"
 #include "json.h"
 #include "overrides.h"
+#include "rules/macros.h"
 #include "rules/rules.h"
 #include "support.h"
 #include "text.h"
@@ -762,11 +763,19 @@ std::vector<const Node*> creatives_below(const Node& body, bool all) {
     return out;
 }
 
+// Texts with and without URL and macro findings, so that the scan for an
+// ad's first findings stops at any element.
+constexpr std::array<std::string_view, 4> kTexts = {"x", "https://a.example/p", "http://a.example/[TIMESTAMP]",
+                                                    "https://a.example/[cachebusting]"};
+
 std::string random_media_files(std::mt19937& rng) {
     static constexpr std::array<std::string_view, 5> kNames = {"MediaFile", "Mezzanine", "InteractiveCreativeFile",
                                                                "MediaFileX", "ClosedCaptionFiles"};
     std::string s = "<MediaFiles>";
-    for (unsigned n = rng() % 5; n > 0; --n) s += "<" + std::string(kNames[rng() % kNames.size()]) + " a=\"1\"/>";
+    for (unsigned n = rng() % 5; n > 0; --n) {
+        const std::string name(kNames[rng() % kNames.size()]);
+        s += "<" + name + " a=\"1\">" + std::string(kTexts[rng() % kTexts.size()]) + "</" + name + ">";
+    }
     return s + "</MediaFiles>";
 }
 
@@ -796,7 +805,8 @@ std::string random_body(std::mt19937& rng, std::string_view name) {
         if (child == "Creatives")
             s += random_creatives(rng);
         else
-            s += "<" + std::string(child) + ">x</" + std::string(child) + ">";
+            s += "<" + std::string(child) + ">" + std::string(kTexts[rng() % kTexts.size()]) + "</" +
+                 std::string(child) + ">";
     }
     return s + "</" + std::string(name) + ">";
 }
@@ -863,3 +873,47 @@ TEST(TopLevel, IndexedChildrenAreTheFirstOfTheirNames) {
         }
     }
 }
+
+namespace index_check {
+
+// Every element below the ads' InLines and Wrappers has the code of its name,
+// whether set all at once or by the scan for each ad's first findings, which
+// stops early and codes the rest.
+void expect_codes(const rules::TopLevel& top, const Node* sub) {
+    if (sub == nullptr) return;
+    for (const Node *n = sub, *end = sub + sub->span; n != end; n = n->first_child())
+        ASSERT_EQ(top.code(*n), unsigned(rules::kElementSet.find(n->name()) + 1)) << n->name();
+}
+
+void expect_codes_both_ways(std::string_view xml) {
+    const Document doc = parse(xml);
+    if (doc.parse_error) return;
+    SCOPED_TRACE(std::string(xml.substr(0, 200)));
+    const rules::TopLevel all = rules::top_level(doc.root());
+    for (const rules::AdNodes& ad : all.ads) {
+        expect_codes(all, ad.inline_ad);
+        expect_codes(all, ad.wrapper);
+    }
+    rules::TopLevel run = rules::root_children(doc.root());
+    rules::find_bodies(run, rules::all_ads(run));
+    const DetectedVersion version = detect_version(doc.root());
+    (void)rules::macros::first_url_findings(run, rules::all_ads(run), version);
+    for (const rules::AdNodes& ad : run.ads) {
+        expect_codes(run, ad.inline_ad);
+        expect_codes(run, ad.wrapper);
+    }
+}
+
+TEST(TopLevel, ElementsAreCodedByName) {
+    std::mt19937 rng(43);
+    for (int round = 0; round < 300; ++round) {
+        std::string xml = "<VAST version=\"4.2\">";
+        for (unsigned ads = 1 + rng() % 3; ads > 0; --ads)
+            xml += "<Ad>" + random_body(rng, rng() % 2 ? "InLine" : "Wrapper") + "</Ad>";
+        expect_codes_both_ways(xml + "</VAST>");
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(adsieve::testing::shared_dir() + "/corpus"))
+        expect_codes_both_ways(adsieve::testing::read_file(entry.path().string()));
+}
+
+}  // namespace index_check

@@ -7,17 +7,6 @@
 
 namespace adsieve {
 
-std::optional<VastVersion> DetectedVersion::effective() const noexcept {
-    switch (state) {
-        case VersionState::Mismatch:
-        case VersionState::Consistent:
-        case VersionState::Declared: return declared;
-        case VersionState::Inferred: return inferred;
-        case VersionState::Unknown: break;
-    }
-    return std::nullopt;
-}
-
 std::string_view version_text(VastVersion v) noexcept {
     switch (v) {
         case VastVersion::V2_0: return "2.0";

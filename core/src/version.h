@@ -19,11 +19,14 @@ struct DetectedVersion {
     VastVersion inferred = VastVersion::V2_0;  // Mismatch, Consistent, Inferred
 
     // Declared version in the first three states, inferred in Inferred, none in Unknown.
-    std::optional<VastVersion> effective() const noexcept;
+    std::optional<VastVersion> effective() const noexcept {
+        if (state == VersionState::Unknown) return std::nullopt;
+        return state == VersionState::Inferred ? inferred : declared;
+    }
     // True when the effective version is known and not older than v.
     bool at_least(VastVersion v) const noexcept {
-        auto e = effective();
-        return e && *e >= v;
+        if (state == VersionState::Unknown) return false;
+        return (state == VersionState::Inferred ? inferred : declared) >= v;
     }
 };
 

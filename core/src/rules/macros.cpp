@@ -73,20 +73,16 @@ constexpr int kErrorElement = 1;
 constexpr int kTrackingElement = 17;
 static_assert(kMacroElements[kErrorElement] == "Error" && kMacroElements[kTrackingElement] == "Tracking");
 
-// The place of each element above among the security family's https
-// elements, or -1. Those are all macro-bearing elements, so one lookup of a
-// name serves both families.
-constexpr std::array<std::int8_t, kMacroElements.size()> kHttpsKind = [] {
-    std::array<std::int8_t, kMacroElements.size()> kinds{};
-    for (std::size_t i = 0; i < kMacroElements.size(); ++i)
-        kinds[i] = static_cast<std::int8_t>(security::kHttpsElementSet.find(kMacroElements[i]));
-    return kinds;
-}();
 static_assert([] {
     for (std::string_view name : security::kHttpsElements)
         if (kMacroElementSet.find(name) < 0) return false;
+    for (std::string_view name : kMacroElements)
+        if (kElementSet.find(name) < 0) return false;
     return true;
 }());
+// An element's place in kMacroElements by its code (TopLevel::code), or -1.
+constexpr auto kMacroKindByCode =
+    by_code<std::int8_t>(-1, [](std::string_view n) { return static_cast<std::int8_t>(kMacroElementSet.find(n)); });
 
 constexpr std::size_t kMaxNameBytes = 48;
 
@@ -295,9 +291,9 @@ TextFindings scan_macro_element(const Node& node, int kind, bool deprecation_ena
         any);
 }
 
-TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
+TextFindings scan_macro_element(const TopLevel& top, const Node& node, bool deprecation_enabled) {
     if (node.text().empty()) return {};
-    return scan_macro_element(node, kMacroElementSet.find(node.name()), deprecation_enabled);
+    return scan_macro_element(node, kMacroKindByCode[top.code(node)], deprecation_enabled);
 }
 
 // Scans `node` and its subtree in pre-order; child paths index each child
@@ -305,35 +301,52 @@ TextFindings scan_macro_element(const Node& node, bool deprecation_enabled) {
 // scan without paths has found the first element that has (or none). From
 // there on the same scan finds each next one, and the walk that keeps paths
 // goes only into the subtrees that hold it.
-void scan_subtree(const Node& node, const Node* first, const PathRef& path, bool deprecation_enabled,
+void scan_subtree(const TopLevel& top, const Node& node, const Node* first, const PathRef& path, bool deprecation_enabled,
                   Report& report) {
     if (first == nullptr) return;
     const Node* const end = &node + node.span;
     const Node* next = first;
-    TextFindings f = scan_macro_element(*first, deprecation_enabled);
+    TextFindings f = scan_macro_element(top, *first, deprecation_enabled);
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
         if (&n + n.span <= next) return Step::Over;  // found clean
         if (&n != next) return Step::Into;
         report_text(f, p, n, report);
         for (next = n.first_child(); next != end; next = next->first_child())
-            if ((f = scan_macro_element(*next, deprecation_enabled)) != 0) break;
+            if ((f = scan_macro_element(top, *next, deprecation_enabled)) != 0) break;
         return next == end ? Step::Stop : Step::Into;
     });
 }
 
+// Codes the elements of `node`'s subtree after `last`; `codes` is where the
+// subtree's start.
+void code_rest(std::uint8_t* codes, const Node& node, const Node* last) {
+    for (const Node *n = last->first_child(), *end = &node + node.span; n != end; n = n->first_child())
+        codes[n - &node] = static_cast<std::uint8_t>(kElementSet.find(n->name()) + 1);
+}
+
 // The first elements of `node`'s subtree, in document order, with a finding
-// of this family and of the security family.
-UrlFirsts first_findings(const Node& node, bool deprecation_enabled) {
+// of this family and of the security family. Codes the elements on the way;
+// after both have been found, code_elements codes the rest.
+UrlFirsts first_findings(TopLevel& top, const Node& node, bool deprecation_enabled) {
     UrlFirsts first;
+    std::uint8_t* const codes = top.codes.data() + (&node - top.base);
     for (const Node *n = &node, *end = &node + node.span; n != end; n = n->first_child()) {
-        const int kind = kMacroElementSet.find(n->name());
-        if (first.security == nullptr && security::has_url_finding(*n, kind < 0 ? -1 : kHttpsKind[kind])) {
+        const unsigned code = static_cast<unsigned>(kElementSet.find(n->name()) + 1);
+        codes[n - &node] = static_cast<std::uint8_t>(code);
+        const int kind = kMacroKindByCode[code];
+        if (first.security == nullptr && security::has_url_finding(*n, security::kHttpsByCode[code])) {
             first.security = n;
-            if (first.macros != nullptr) break;
+            if (first.macros != nullptr) {
+                code_rest(codes, node, n);
+                break;
+            }
         }
         if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled, true) != 0) {
             first.macros = n;
-            if (first.security != nullptr) break;
+            if (first.security != nullptr) {
+                code_rest(codes, node, n);
+                break;
+            }
         }
     }
     return first;
@@ -341,19 +354,19 @@ UrlFirsts first_findings(const Node& node, bool deprecation_enabled) {
 
 }  // namespace
 
-std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, AdRange ads, const DetectedVersion& version) {
+std::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
     std::vector<AdUrlFirsts> firsts(ads.end - ads.begin);
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
-        if (ad.inline_ad) firsts[i - ads.begin].inline_ad = first_findings(*ad.inline_ad, deprecation_enabled);
-        if (ad.wrapper) firsts[i - ads.begin].wrapper = first_findings(*ad.wrapper, deprecation_enabled);
+        if (ad.inline_ad) firsts[i - ads.begin].inline_ad = first_findings(top, *ad.inline_ad, deprecation_enabled);
+        if (ad.wrapper) firsts[i - ads.begin].wrapper = first_findings(top, *ad.wrapper, deprecation_enabled);
     }
     return firsts;
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    const TopLevel top = top_level(root);
+    TopLevel top = top_level(root);
     check_ads(root, top, all_ads(top), first_url_findings(top, all_ads(top), version), version, report);
 }
 
@@ -366,9 +379,9 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, std::span<const Ad
         const AdUrlFirsts& first = firsts[i - ads.begin];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ad = ad.inline_ad)
-            scan_subtree(*inline_ad, first.inline_ad.macros, join(ad_path, "/InLine"), deprecation_enabled, report);
+            scan_subtree(top, *inline_ad, first.inline_ad.macros, join(ad_path, "/InLine"), deprecation_enabled, report);
         if (const Node* wrapper = ad.wrapper)
-            scan_subtree(*wrapper, first.wrapper.macros, join(ad_path, "/Wrapper"), deprecation_enabled, report);
+            scan_subtree(top, *wrapper, first.wrapper.macros, join(ad_path, "/Wrapper"), deprecation_enabled, report);
     }
 
     if (!ads.last(top)) return;

@@ -15,7 +15,7 @@ void check_ads(const Node& root, const TopLevel& top, AdRange ads, std::span<con
 
 // For each ad in `ads`, where the walks of this family and of the security
 // family below its InLine and Wrapper find their first issue: one scan of each
-// subtree, up to where both have been found.
-std::vector<AdUrlFirsts> first_url_findings(const TopLevel& top, AdRange ads, const DetectedVersion& version);
+// subtree, which also sets the code of each of its elements (TopLevel::codes).
+std::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version);
 
 }  // namespace adsieve::rules::macros

@@ -37,13 +37,12 @@ AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
 // Every family over the ads of one run. With `streams`, each family records
 // into a stream of its own, so that the findings of several runs can be put
 // back in family order.
-void check_run(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report,
-               bool streams) {
+void check_run(const Node& root, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> url_firsts,
+               const DetectedVersion& version, Report& report, bool streams) {
     std::uint8_t next = 0;
     auto family = [&] {
         if (streams) report.stream(next++);
     };
-    const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, ads, version);
     family(), required::check_ads(root, top, ads, version, report);
     family(), schema::check_ads(root, top, ads, version, report);
     family(), structure::check_ads(root, top, ads, version, report);
@@ -79,8 +78,10 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
     AdRange ads = report.ctx.max_issues == 0 ? run_from(top, 0) : all_ads(top);
     const bool streams = !ads.last(top);
     for (;;) {
+        find_bodies(top, ads);
+        const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, ads, version);
         index_ads(top, ads);
-        check_run(root, top, ads, version, report, streams);
+        check_run(root, top, ads, url_firsts, version, report, streams);
         if (ads.last(top)) break;
         ads = run_from(top, ads.end);
     }
@@ -150,10 +151,14 @@ CreativeNodes index_creative(const Node& creative) {
     return cn;
 }
 
+constexpr unsigned code_of(std::string_view name) { return static_cast<unsigned>(kElementSet.find(name) + 1); }
+constexpr unsigned kCreativeCode = code_of("Creative");
+static_assert(kCreativeCode != 0);
+
 // Indexes the <Creative> children of one <Creatives>.
-void index_creatives(const Node& creatives, std::vector<CreativeNodes>& out) {
+void index_creatives(const TopLevel& top, const Node& creatives, std::vector<CreativeNodes>& out) {
     for (const Node& c : creatives.children())
-        if (c.name() == "Creative") out.push_back(index_creative(c));
+        if (top.code(c) == kCreativeCode) out.push_back(index_creative(c));
 }
 
 // The names BodyNodes keeps, each with its place there.
@@ -168,25 +173,32 @@ constexpr const Node* BodyNodes::*kBodySlots[] = {
 };
 static_assert(std::size(kBodySlots) == kBodyNames.size());
 constexpr auto kBodySet = text::make_name_set(kBodyNames);
-constexpr std::uint64_t kBodyLengths = text::length_mask(kBodyNames);
+// An element's place in kBodyNames by its code, or -1.
+constexpr auto kBodyByCode =
+    by_code<std::int8_t>(-1, [](std::string_view n) { return static_cast<std::int8_t>(kBodySet.find(n)); });
+static_assert([] {
+    for (std::string_view name : kBodyNames)
+        if (kElementSet.find(name) < 0) return false;
+    return true;
+}());
 constexpr int kBodyCreatives = 4;
 static_assert(kBodyNames[kBodyCreatives] == "Creatives");
 
 // Fills `body` from the children of an InLine or Wrapper; with `all`, indexes
 // the creatives of every <Creatives>, else of the first only. Returns the
 // number of creatives the first <Creatives> added.
-std::size_t index_body(const Node& n, BodyNodes& body, bool all, std::vector<CreativeNodes>& creatives) {
+std::size_t index_body(const TopLevel& top, const Node& n, BodyNodes& body, bool all,
+                       std::vector<CreativeNodes>& creatives) {
     const std::size_t begin = creatives.size();
     std::size_t first_end = begin;
     for (const Node& c : n.children()) {
-        if (!text::may_have_length(kBodyLengths, c.name_size)) continue;
-        const int k = kBodySet.find(c.name());
+        const int k = kBodyByCode[top.code(c)];
         if (k < 0) continue;
         const Node*& slot = body.*kBodySlots[k];
         const bool first = slot == nullptr;
         if (first) slot = &c;
         if (k != kBodyCreatives || (!first && !all)) continue;
-        index_creatives(c, creatives);
+        index_creatives(top, c, creatives);
         if (first) first_end = creatives.size();
     }
     return first_end - begin;
@@ -197,6 +209,8 @@ std::size_t index_body(const Node& n, BodyNodes& body, bool all, std::vector<Cre
 TopLevel root_children(const Node& root) {
     TopLevel top;
     if (root.name() != "VAST") return top;
+    top.base = &root;
+    top.codes.assign(root.span, 0);
     for (const Node& c : root.children()) {
         if (c.name_size != 2 && c.name_size != 5) continue;
         if (c.name() == "Ad") {
@@ -209,28 +223,44 @@ TopLevel root_children(const Node& root) {
     return top;
 }
 
-void index_ads(TopLevel& top, AdRange ads) {
+void find_bodies(TopLevel& top, AdRange ads) {
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         AdNodes& ad = top.ads[i];
         ad.inline_ad = ad.ad->child("InLine");
         ad.wrapper = ad.ad->child("Wrapper");
+    }
+}
+
+void index_ads(TopLevel& top, AdRange ads) {
+    for (std::size_t i = ads.begin; i < ads.end; ++i) {
+        AdNodes& ad = top.ads[i];
         if (const Node* inl = ad.inline_ad) {
             ad.inline_first.begin = ad.inline_all.begin = top.creatives.size();
-            ad.inline_first.end = ad.inline_first.begin + index_body(*inl, ad.inline_body, true, top.creatives);
+            ad.inline_first.end = ad.inline_first.begin + index_body(top, *inl, ad.inline_body, true, top.creatives);
             ad.inline_all.end = top.creatives.size();
             ad.inline_creatives = ad.inline_body.creatives;
         }
         if (const Node* wrapper = ad.wrapper) {
             ad.wrapper_first.begin = top.creatives.size();
-            index_body(*wrapper, ad.wrapper_body, false, top.creatives);
+            index_body(top, *wrapper, ad.wrapper_body, false, top.creatives);
             ad.wrapper_first.end = top.creatives.size();
             ad.wrapper_creatives = ad.wrapper_body.creatives;
         }
     }
 }
 
+void code_elements(TopLevel& top, const Node& sub) {
+    for (const Node *n = &sub, *end = &sub + sub.span; n != end; n = n->first_child())
+        top.codes[static_cast<std::size_t>(n - top.base)] = static_cast<std::uint8_t>(kElementSet.find(n->name()) + 1);
+}
+
 TopLevel top_level(const Node& root) {
     TopLevel top = root_children(root);
+    find_bodies(top, all_ads(top));
+    for (const AdNodes& ad : top.ads) {
+        if (ad.inline_ad) code_elements(top, *ad.inline_ad);
+        if (ad.wrapper) code_elements(top, *ad.wrapper);
+    }
     index_ads(top, all_ads(top));
     return top;
 }

@@ -12,10 +12,41 @@
 #include "model.h"
 #include "report.h"
 #include "rules/catalog.h"
+#include "text.h"
 #include "version.h"
 #include "walk.h"
 
 namespace adsieve::rules {
+
+// The element vocabulary below an ad's InLine and Wrapper: every name the
+// families look up there. The first kDedicatedNames have a place of their
+// own in VAST and must not sit inside extensions; the rest may.
+inline constexpr std::array<std::string_view, 64> kElementNames{
+    "VAST", "Ad", "InLine", "Wrapper", "AdSystem", "AdTitle", "AdServingId", "Description", "Advertiser",
+    "Pricing", "Impression", "Error", "Survey", "VASTAdTagURI", "Category", "BlockedAdCategories",
+    "Creatives", "Creative", "UniversalAdId", "Linear", "Duration", "AdParameters", "VideoClicks",
+    "ClickThrough", "ClickTracking", "CustomClick", "TrackingEvents", "Tracking", "MediaFiles", "MediaFile",
+    "Mezzanine", "InteractiveCreativeFile", "ClosedCaptionFiles", "ClosedCaptionFile", "NonLinearAds",
+    "NonLinear", "NonLinearClickThrough", "NonLinearClickTracking", "CompanionAds", "Companion",
+    "CompanionClickThrough", "CompanionClickTracking", "StaticResource", "IFrameResource", "HTMLResource",
+    "AltText", "Icons", "Icon", "IconClicks", "IconClickThrough", "IconClickTracking", "IconViewTracking",
+    "IconClickFallbackImages", "AdVerifications", "Verification", "JavaScriptResource", "ExecutableResource",
+    "ViewableImpression", "Viewable", "NotViewable", "ViewUndetermined", "AdCreativeId",
+    // Names of the vocabulary that may be used in extensions.
+    "Extensions", "CreativeExtensions",
+};
+inline constexpr int kDedicatedNames = 62;
+inline constexpr auto kElementSet = text::make_name_set(kElementNames);
+
+// A table indexed by an element's code (see TopLevel::code): `of(name)` for
+// each name of kElementNames, `none` for code 0 (a name outside it).
+template <class T, class Of>
+consteval std::array<T, kElementNames.size() + 1> by_code(T none, Of of) {
+    std::array<T, kElementNames.size() + 1> table{};
+    table[0] = none;
+    for (std::size_t i = 0; i < kElementNames.size(); ++i) table[i + 1] = of(kElementNames[i]);
+    return table;
+}
 
 // The first child of each name the families look up below a <Linear>.
 struct LinearNodes {
@@ -85,12 +116,21 @@ struct TopLevel {
     std::vector<const Node*> errors;   // every <Error>, in document order
     std::vector<CreativeNodes> creatives;
     std::size_t sequenced_ads = 0;     // <Ad>s with a sequence attribute
+    // Each element's code, by its slot from the root on: its place in
+    // kElementNames + 1, 0 for any other name. Set for the elements of the
+    // ads' InLine and Wrapper by the first scan of a run that reads them all
+    // (macros::first_url_findings), or by code_elements; their names are
+    // then looked up once for all families.
+    const Node* base = nullptr;
+    std::vector<std::uint8_t> codes;
+
+    unsigned code(const Node& n) const noexcept { return codes[static_cast<std::size_t>(&n - base)]; }
 
     std::span<const CreativeNodes> range(CreativeRange r) const noexcept {
         return std::span<const CreativeNodes>(creatives).subspan(r.begin, r.end - r.begin);
     }
 };
-// Empty unless the root is <VAST>.
+// Empty unless the root is <VAST>; with every element's code set.
 TopLevel top_level(const Node& root);
 
 // A run of TopLevel::ads, [begin, end). A large document's ads are checked a
@@ -105,11 +145,16 @@ struct AdRange {
 };
 inline AdRange all_ads(const TopLevel& top) noexcept { return {0, top.ads.size()}; }
 
-// top_level in two steps: the root's children alone (each AdNodes with just
-// its `ad`), then the rest of AdNodes and the creatives for some of the ads.
-// index_ads is called on runs in document order, each run once.
+// top_level in steps: the root's children alone (each AdNodes with just its
+// `ad`); then, for some of the ads, their InLine and Wrapper (find_bodies),
+// the codes of the elements below them (set by macros::first_url_findings
+// or code_elements), and the rest of AdNodes and the creatives (index_ads).
+// Runs are taken in document order, each run once.
 TopLevel root_children(const Node& root);
+void find_bodies(TopLevel& top, AdRange ads);
 void index_ads(TopLevel& top, AdRange ads);
+// Sets TopLevel::codes for the elements of `sub`'s subtree.
+void code_elements(TopLevel& top, const Node& sub);
 
 // The first element below an ad's InLine or Wrapper (the element itself
 // included) that the security family, and the one that the macros family,

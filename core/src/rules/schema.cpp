@@ -135,32 +135,6 @@ constexpr TextOnly kCompanionClickThrough{"CompanionClickThrough", kNoAttrs};
 constexpr TextOnly kCompanionClickTracking{"CompanionClickTracking", attrs_of(kAttrsId)};
 
 // ---------------------------------------------------------------------------
-// Names of the element vocabulary: first those that have a dedicated place in
-// VAST and must not sit inside extensions
-
-constexpr std::array<std::string_view, 64> kElementNames{
-    "VAST", "Ad", "InLine", "Wrapper", "AdSystem", "AdTitle", "AdServingId", "Description", "Advertiser",
-    "Pricing", "Impression", "Error", "Survey", "VASTAdTagURI", "Category", "BlockedAdCategories",
-    "Creatives", "Creative", "UniversalAdId", "Linear", "Duration", "AdParameters", "VideoClicks",
-    "ClickThrough", "ClickTracking", "CustomClick", "TrackingEvents", "Tracking", "MediaFiles", "MediaFile",
-    "Mezzanine", "InteractiveCreativeFile", "ClosedCaptionFiles", "ClosedCaptionFile", "NonLinearAds",
-    "NonLinear", "NonLinearClickThrough", "NonLinearClickTracking", "CompanionAds", "Companion",
-    "CompanionClickThrough", "CompanionClickTracking", "StaticResource", "IFrameResource", "HTMLResource",
-    "AltText", "Icons", "Icon", "IconClicks", "IconClickThrough", "IconClickTracking", "IconViewTracking",
-    "IconClickFallbackImages", "AdVerifications", "Verification", "JavaScriptResource", "ExecutableResource",
-    "ViewableImpression", "Viewable", "NotViewable", "ViewUndetermined", "AdCreativeId",
-    // The rest are names of the vocabulary that may be used in extensions.
-    "Extensions", "CreativeExtensions",
-};
-constexpr int kDedicatedNames = 62;
-constexpr auto kElementSet = text::make_name_set(kElementNames);
-
-bool has_dedicated_place(std::string_view name) noexcept {
-    const int i = kElementSet.find(name);
-    return i >= 0 && i < kDedicatedNames;
-}
-
-// ---------------------------------------------------------------------------
 // Containers: allowed attributes, text-only children, accepted children, the
 // children that are containers (or lists) themselves, and the rule for any
 // other child. Each kind of child extends the path in its own way.
@@ -262,17 +236,17 @@ constexpr Container kContainers[]{
      Seg::Name},
 };
 
-// What a container does with a child, by the child's place in kElementNames:
+// What a container does with a child, by the child's code (TopLevel::code):
 // 0 reports it as unknown, kAccepted lets it be, kTextOnly + i checks it as
 // text_only[i], kSub + i enters it as subs[i]. A name in more than one list
 // is taken from the first of text_only, accepted, subs that holds it.
-using ChildActions = std::array<std::uint8_t, kElementNames.size()>;
+using ChildActions = std::array<std::uint8_t, kElementNames.size() + 1>;
 constexpr std::uint8_t kAccepted = 1, kTextOnly = 2, kSub = 0x80;
 
-consteval int element_index(std::string_view name) {
+consteval int element_code(std::string_view name) {
     const int i = kElementSet.find(name);
     if (i < 0) throw "a name of the vocabulary is missing from kElementNames";
-    return i;
+    return i + 1;
 }
 
 consteval std::array<ChildActions, std::size(kContainers)> make_child_actions() {
@@ -282,10 +256,10 @@ consteval std::array<ChildActions, std::size(kContainers)> make_child_actions() 
         if (c.text_only.size() >= kSub - kTextOnly || c.subs.size() >= kSub) throw "too many children";
         ChildActions& actions = all[k];
         for (std::size_t i = c.subs.size(); i-- > 0;)
-            actions[element_index(c.subs[i].name)] = std::uint8_t(kSub + i);
-        for (std::string_view n : c.accepted) actions[element_index(n)] = kAccepted;
+            actions[element_code(c.subs[i].name)] = std::uint8_t(kSub + i);
+        for (std::string_view n : c.accepted) actions[element_code(n)] = kAccepted;
         for (std::size_t i = c.text_only.size(); i-- > 0;)
-            actions[element_index(c.text_only[i].name)] = std::uint8_t(kTextOnly + i);
+            actions[element_code(c.text_only[i].name)] = std::uint8_t(kTextOnly + i);
     }
     return all;
 }
@@ -381,23 +355,24 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const 
 
 // Pre-order scan of the element's descendants for names with a dedicated
 // place; a found element is reported and not looked into.
-void scan_extension_for_misplaced_elements(const Node& element, const PathRef& path, const Rule& misplaced,
-                                           Report& report) {
+void scan_extension_for_misplaced_elements(const TopLevel& top, const Node& element, const PathRef& path,
+                                           const Rule& misplaced, Report& report) {
     walk(element, path, Segment::Name, [&](const Node& c, const WalkPath& p) {
-        if (&c == &element || !has_dedicated_place(c.name())) return Step::Into;
+        const unsigned code = top.code(c);
+        if (&c == &element || code == 0 || code > kDedicatedNames) return Step::Into;
         report.unmutable(misplaced, p, &c);
         return Step::Over;
     });
 }
 
-void check_extension_list(Children children, const PathRef& path, const ExtensionList& list,
+void check_extension_list(const TopLevel& top, Children children, const PathRef& path, const ExtensionList& list,
                           Report& report) {
     std::size_t k = 0;
     for (const Node& c : children) {
         const PathRef p = indexed(path, c.name(), k++);
         if (c.name() == list.admitted) {
             maybe_warn_on_extension_like_text_without_cdata(c, p, list.cdata, report);
-            scan_extension_for_misplaced_elements(c, p, list.misplaced, report);
+            scan_extension_for_misplaced_elements(top, c, p, list.misplaced, report);
         } else {
             report(list.unknown, p, &c);
         }
@@ -411,7 +386,7 @@ void check_extension_list(Children children, const PathRef& path, const Extensio
 // vocabulary describes. No container kind holds itself or one of its
 // ancestors' kinds, so the nesting is at most one frame per kind; each
 // frame's path is the parent of its children's.
-void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Report& report) {
+void check_container(const TopLevel& index, const Node& top, Kind top_kind, const PathRef& top_path, Report& report) {
     struct Frame {
         const Node* node;  // the container (kept: the frame's size suits the stack's indexing)
         const Container* c;
@@ -426,9 +401,9 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
     auto enter = [&](const Node& n, Kind kind, const PathRef& path) {
         switch (kind) {
             case Kind::TrackingEvents: check_tracking_events(n.children(), path, report); return;
-            case Kind::Extensions: check_extension_list(n.children(), path, kExtensions, report); return;
+            case Kind::Extensions: check_extension_list(index, n.children(), path, kExtensions, report); return;
             case Kind::CreativeExtensions:
-                check_extension_list(n.children(), path, kCreativeExtensions, report);
+                check_extension_list(index, n.children(), path, kCreativeExtensions, report);
                 return;
             default: break;
         }
@@ -449,15 +424,15 @@ void check_container(const Node& top, Kind top_kind, const PathRef& top_path, Re
         const Node& child = *f.next;
         f.next += child.span;
         const Container& c = *f.c;
-        const int name = kElementSet.find(child.name());
-        const unsigned action = name < 0 ? 0 : (*f.actions)[static_cast<std::size_t>(name)];
-        if (action >= kSub) {
-            const Sub& s = c.subs[action - kSub];
-            enter(child, s.kind, child_path(f.path, child, k, s.seg, c.fixed));
-        } else if (action >= kTextOnly) {
+        const unsigned action = (*f.actions)[index.code(child)];
+        // Most children are text-only: they are sorted out first.
+        if (action - kTextOnly < unsigned{kSub - kTextOnly}) {
             const TextOnly& t = c.text_only[action - kTextOnly];
             if (text_only_has_findings(child, t.attrs))
                 check_text_only(child, child_path(f.path, child, k, c.text_seg, c.fixed), t.attrs, report);
+        } else if (action >= kSub) {
+            const Sub& s = c.subs[action - kSub];
+            enter(child, s.kind, child_path(f.path, child, k, s.seg, c.fixed));
         } else if (action == 0) {
             report(*c.unknown, child_path(f.path, child, k, c.unknown_seg, c.fixed), &child);
         }
@@ -479,9 +454,9 @@ void check_ads(const Node& root, const TopLevel& top, AdRange ads, const Detecte
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         check_attributes(*ad.ad, ad_path, attrs_of(kAttrsAd), report);
         if (const Node* inline_ = ad.inline_ad)
-            check_container(*inline_, Kind::InLine, join(ad_path, "/InLine"), report);
+            check_container(top, *inline_, Kind::InLine, join(ad_path, "/InLine"), report);
         if (const Node* wrapper = ad.wrapper)
-            check_container(*wrapper, Kind::Wrapper, join(ad_path, "/Wrapper"), report);
+            check_container(top, *wrapper, Kind::Wrapper, join(ad_path, "/Wrapper"), report);
     }
 }
 

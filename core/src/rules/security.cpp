@@ -32,7 +32,7 @@ void check_url_value(std::string_view value, const PathRef& path, Report& report
 
 // The issues of one element of the walk, before those of its children; the
 // path is written out only for a finding, and once for all of the element's.
-void check_url_element(const Node& node, const WalkPath& path, Report& report) {
+void check_url_element(const TopLevel& top, const Node& node, const WalkPath& path, Report& report) {
     const std::string_view value = node.text();
     // The URL test runs at most once per element.
     int valid = -1;
@@ -45,7 +45,7 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
         if (kept) report(r, PathArg::same_as(*kept), at);
         else kept = report(r, path, at);
     };
-    const int kind = kHttpsElementSet.find(node.name());
+    const int kind = kHttpsByCode[top.code(node)];
     // Texts of other elements are mostly not URLs.
     if (node.children().empty() && !value.empty() && !node.has_cdata && (kind >= 0 || url::may_be_absolute_url(value)) &&
         is_valid())
@@ -66,18 +66,18 @@ void check_url_element(const Node& node, const WalkPath& path, Report& report) {
 // child among all children of its parent. Most subtrees have nothing to
 // report: a scan without paths has found the first element that has (or
 // none), and the walk that keeps paths checks from there on.
-void check_url_elements(const Node& node, const Node* first, const PathRef& path, Report& report) {
+void check_url_elements(const TopLevel& top, const Node& node, const Node* first, const PathRef& path, Report& report) {
     if (first == nullptr) return;
     // Nodes are in document order, so those before `first` were found clean.
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        if (&n >= first) check_url_element(n, p, report);
+        if (&n >= first) check_url_element(top, n, p, report);
         else if (&n + n.span <= first) return Step::Over;  // a subtree found clean
         return Step::Into;
     });
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
-    const TopLevel top = top_level(root);
+    TopLevel top = top_level(root);
     check_ads(root, top, all_ads(top), macros::first_url_findings(top, all_ads(top), version), version, report);
 }
 
@@ -88,9 +88,9 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, std::span<const Ad
         const AdUrlFirsts& first = firsts[i - ads.begin];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ad = ad.inline_ad)
-            check_url_elements(*inline_ad, first.inline_ad.security, join(ad_path, "/InLine"), report);
+            check_url_elements(top, *inline_ad, first.inline_ad.security, join(ad_path, "/InLine"), report);
         if (const Node* wrapper = ad.wrapper) {
-            check_url_elements(*wrapper, first.wrapper.security, join(ad_path, "/Wrapper"), report);
+            check_url_elements(top, *wrapper, first.wrapper.security, join(ad_path, "/Wrapper"), report);
             // The tag URI is checked once more under its plain path.
             if (const Node* tag = wrapper->child("VASTAdTagURI"))
                 check_url_value(tag->text(), join(ad_path, "/Wrapper/VASTAdTagURI"), report);

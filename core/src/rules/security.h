@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -40,6 +41,14 @@ inline constexpr std::array<std::string_view, 18> kHttpsElements = {
     "MediaFile",
 };
 inline constexpr auto kHttpsElementSet = text::make_name_set(kHttpsElements);
+// An element's place in kHttpsElements by its code (TopLevel::code), or -1.
+inline constexpr auto kHttpsByCode =
+    by_code<std::int8_t>(-1, [](std::string_view n) { return static_cast<std::int8_t>(kHttpsElementSet.find(n)); });
+static_assert([] {
+    for (std::string_view name : kHttpsElements)
+        if (kElementSet.find(name) < 0) return false;
+    return true;
+}());
 
 // Whether `s` starts with the literal `prefix`; compiles to a compare of a
 // few bytes in place.
