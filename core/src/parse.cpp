@@ -14,6 +14,8 @@
 #include "model.h"
 #include "text.h"
 #include "xml/tokenizer.h"
+// The tokenizer is compiled here, so that its hot paths can be inlined into the loop below.
+#include "xml/tokenizer.cpp"
 
 namespace adsieve {
 
@@ -272,7 +274,7 @@ Document parse(std::string_view input) {
 
     xml::Event e;  // each event writes only its own fields
     for (bool reading = true; reading;) {
-        xml::next_event(tok, e);
+        xml::read_event(tok, e);
         // Tags and texts first, by tests that the branch predictor follows
         // better than one jump through a table.
         if (e.kind <= xml::EventKind::kEmpty) {
