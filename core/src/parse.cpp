@@ -276,7 +276,7 @@ struct Builder {
 
     xml::Event e;  // each event writes only its own fields
     for (bool reading = true; reading;) {
-        xml::read_event(tok, e);
+        xml::read_event(tok, e, /*one_pass=*/true, /*blank_text=*/false);  // as set above
         // Tags and texts first, by tests that the branch predictor follows
         // better than one jump through a table.
         if (e.kind <= xml::EventKind::kEmpty) {

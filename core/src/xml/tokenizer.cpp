@@ -517,8 +517,9 @@ bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
 }  // namespace
 
 // The reading of one event. parse.cpp compiles this file into its own unit
-// and calls it in its loop, so that the call costs nothing there.
-[[gnu::always_inline]] inline void read_event(Tokenizer& t, Event& e) {
+// and calls it in its loop, so that the call costs nothing there; its modes
+// are passed as constants then (they are `t`'s own otherwise).
+[[gnu::always_inline]] inline void read_event(Tokenizer& t, Event& e, bool one_pass, bool blank_text) {
     const std::string_view in = t.in;
     const std::size_t n = in.size();
     for (;;) {
@@ -546,7 +547,7 @@ bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
                 e.data = slice(in, pos + 1, semi);
                 return;
             }
-            const std::size_t stop = t.blank_text ? pos : pos + text::leading_ascii_blanks(slice(in, pos, n));
+            const std::size_t stop = blank_text ? pos : pos + text::leading_ascii_blanks(slice(in, pos, n));
             if (stop == pos || (stop < n && in[stop] != '<')) {
                 // Texts between tags are short: the next '<' is looked for in
                 // place rather than through a library call.
@@ -581,7 +582,7 @@ bool read_pi(Tokenizer& t, std::size_t lt, Event& e) {
         } else if (sel == '?') {
             if (read_pi(t, lt, e)) return;
         } else {
-            if (!(t.one_pass && (sel == '/' ? read_plain_end(t, lt, e) : read_plain_tag(t, lt, e))))
+            if (!(one_pass && (sel == '/' ? read_plain_end(t, lt, e) : read_plain_tag(t, lt, e))))
                 read_tag(t, lt, e);
             return;
         }
@@ -595,7 +596,7 @@ Tokenizer::Tokenizer(std::string_view input) : in(input) {
     next_amp = find_byte(in, pos, '&');
 }
 
-void next_event(Tokenizer& t, Event& e) { read_event(t, e); }
+void next_event(Tokenizer& t, Event& e) { read_event(t, e, t.one_pass, t.blank_text); }
 
 std::string describe(const Event& e) {
     switch (e.error) {
