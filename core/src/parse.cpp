@@ -15,7 +15,7 @@
 #include "text.h"
 #include "xml/tokenizer.h"
 // The tokenizer is compiled here, so that its hot paths can be inlined into the loop below.
-#include "xml/tokenizer.cpp"
+#include "xml/tokenizer.inc"
 
 namespace adsieve {
 
