@@ -136,7 +136,9 @@ constexpr NameEnds name_ends(std::string_view s) noexcept {
 // compile time in a table indexed by a multiplicative hash of a name's length
 // and ends; the multiplier is searched for so that no two names share a slot.
 // A probe compares the ends and the length, and the bytes between the ends
-// only for names longer than sixteen bytes.
+// only for names longer than sixteen bytes. A free slot points at an entry of
+// length 0, which no probe matches, so a probe tests the slot only through
+// the entry.
 template <std::size_t N, unsigned Bits>
 struct NameSet {
     static_assert(N > 0 && N < 255 && Bits >= 4 && Bits <= 12);
@@ -145,7 +147,7 @@ struct NameSet {
         std::size_t size = 0;
     };
     std::array<std::string_view, N> names;
-    std::array<Entry, N> entries{};
+    std::array<Entry, N + 1> entries{};  // entries[i + 1] for names[i]; entries[0] matches nothing
     std::uint64_t multiplier = 0;
     std::array<std::uint8_t, std::size_t{1} << Bits> slots{};  // index + 1 into names, 0 when free
 
@@ -165,8 +167,7 @@ struct NameSet {
         if (n == 0) return -1;
         const NameEnds e = name_ends(s);
         const unsigned k = slots[slot(key(e, n))];
-        if (k == 0) return -1;
-        const Entry& m = entries[k - 1];
+        const Entry& m = entries[k];
         if (m.size != n || m.ends.head != e.head || m.ends.tail != e.tail) return -1;
         if (n > 16 && names[k - 1].substr(8, n - 16) != s.substr(8, n - 16)) return -1;
         return int(k) - 1;
@@ -201,9 +202,9 @@ consteval NameSet<N, name_set_bits(N)> make_name_set(const std::array<std::strin
     Set set{names};
     for (std::size_t i = 0; i < N; ++i) {
         if (names[i].empty()) throw "a name is empty";
-        set.entries[i] = {name_ends(names[i]), names[i].size()};
+        set.entries[i + 1] = {name_ends(names[i]), names[i].size()};
         for (std::size_t j = 0; j < i; ++j)
-            if (Set::key(set.entries[i].ends, names[i].size()) == Set::key(set.entries[j].ends, names[j].size()))
+            if (Set::key(set.entries[i + 1].ends, names[i].size()) == Set::key(set.entries[j + 1].ends, names[j].size()))
                 throw "two names have the same hash key";
     }
     for (std::uint64_t m = 0x9E3779B97F4A7C15u, tries = 0; tries < 2000; m += 0x2545F4914F6CDD1Eu, ++tries) {
@@ -211,7 +212,7 @@ consteval NameSet<N, name_set_bits(N)> make_name_set(const std::array<std::strin
         set.slots = {};
         bool clash = false;
         for (std::size_t i = 0; i < N && !clash; ++i) {
-            std::uint8_t& slot = set.slots[set.slot(Set::key(set.entries[i].ends, names[i].size()))];
+            std::uint8_t& slot = set.slots[set.slot(Set::key(set.entries[i + 1].ends, names[i].size()))];
             clash = slot != 0;
             slot = std::uint8_t(i + 1);
         }
