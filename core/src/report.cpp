@@ -410,7 +410,7 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     return text;
 }
 
-void Report::resolve_positions(std::string_view text) {
+void Report::finish(std::string_view text) {
     // Elements lie in document order, so findings taken by element are taken
     // by offset: one count of line breaks up to the last of them. Most
     // documents report in that order already; the others are sorted aside.

@@ -262,11 +262,9 @@ struct Report {
     // Gives the findings that point at an element their line and column in
     // `text`, the text the elements were parsed from. Called once, after the
     // families have run.
-    void finish(std::string_view text) { resolve_positions(text); }
+    void finish(std::string_view text);
 
 private:
-    void resolve_positions(std::string_view text);
-
     // From `begin` on, until the next run's begin, findings are in `stream`.
     struct Run {
         std::uint8_t stream;

@@ -238,13 +238,11 @@ void index_ads(TopLevel& top, AdRange ads) {
             ad.inline_first.begin = ad.inline_all.begin = top.creatives.size();
             ad.inline_first.end = ad.inline_first.begin + index_body(top, *inl, ad.inline_body, true, top.creatives);
             ad.inline_all.end = top.creatives.size();
-            ad.inline_creatives = ad.inline_body.creatives;
         }
         if (const Node* wrapper = ad.wrapper) {
             ad.wrapper_first.begin = top.creatives.size();
             index_body(top, *wrapper, ad.wrapper_body, false, top.creatives);
             ad.wrapper_first.end = top.creatives.size();
-            ad.wrapper_creatives = ad.wrapper_body.creatives;
         }
     }
 }

@@ -102,9 +102,7 @@ struct AdNodes {
     const Node* ad = nullptr;
     const Node* inline_ad = nullptr;
     const Node* wrapper = nullptr;
-    const Node* inline_creatives = nullptr;   // the InLine's first <Creatives>
-    const Node* wrapper_creatives = nullptr;  // the Wrapper's first <Creatives>
-    BodyNodes inline_body, wrapper_body;      // all nullptr without an InLine, a Wrapper
+    BodyNodes inline_body, wrapper_body;  // all nullptr without an InLine, a Wrapper
     CreativeRange inline_first, inline_all, wrapper_first;
 };
 

@@ -109,7 +109,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
-        if (ad.inline_creatives) {
+        if (ad.inline_body.creatives) {
             const PathRef base = join(ad_path, "/InLine/Creatives");
             std::size_t m = 0;
             for (const CreativeNodes& creative : top.range(ad.inline_first)) {
@@ -119,7 +119,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
                 check_nonlinear_ads(creative, creative_path, report);
             }
         }
-        if (ad.wrapper_creatives) {
+        if (ad.wrapper_body.creatives) {
             const PathRef base = join(ad_path, "/Wrapper/Creatives");
             std::size_t m = 0;
             for (const CreativeNodes& creative : top.range(ad.wrapper_first))
