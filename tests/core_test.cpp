@@ -666,6 +666,49 @@ TEST(Report, WalkPathsHoldTheWholePath) {
     EXPECT_EQ(inner, 5u);  // n60, x, n61, x, n62
 }
 
+// A finding under a walk keeps the walk's text, scanned as it is copied:
+// bytes the JSON escapes anywhere in the path the walk started from, paths of
+// every length around the scan's blocks, and walks deep enough to be
+// shortened must come out as the slow reading makes them.
+TEST(Report, WalkFindingsKeepTheirPathScanned) {
+    std::srand(11);
+    for (int round = 0; round < 60; ++round) {
+        const int depth = round % 8 == 0 ? 60 + std::rand() % 10 : 1 + std::rand() % 12;
+        std::vector<std::string> names;
+        std::string doc;
+        for (int i = 0; i < depth; ++i) {
+            std::string name = "n";
+            for (int k = std::rand() % 20; k > 0; --k) name += "abc"[std::rand() % 3];
+            names.push_back(name);
+            doc += "<" + name + ">";
+        }
+        for (int i = depth - 1; i >= 0; --i) doc += "</" + names[static_cast<std::size_t>(i)] + ">";
+        Document d = parse(doc);
+        ASSERT_FALSE(d.parse_error) << doc;
+        std::string start;
+        for (int k = std::rand() % 40; k > 0; --k) start += round % 3 ? "/ab\\\"c"[std::rand() % 6] : "/ab"[std::rand() % 3];
+        ValidationContext ctx;
+        Report report(ctx);
+        const PathRef base = join(kVastPath, start);
+        std::vector<std::string> want;
+        std::string whole = "/VAST" + start;
+        int level = 0;
+        walk(d.root(), base, Segment::NameIndex, [&](const Node&, const WalkPath& p) {
+            if (level++ > 0) whole += "/" + names[static_cast<std::size_t>(level - 1)] + "[0]";
+            report(rule::vast_macro_unknown, p, nullptr);
+            want.push_back(whole);
+            return Step::Into;
+        });
+        ASSERT_EQ(report.issues.size(), want.size());
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            const Issue& is = report.issues[i];
+            ASSERT_TRUE(is.path);
+            EXPECT_EQ(*is.path, bounded_path(want[i], "")) << round << " " << i;
+            EXPECT_EQ(is.path_plain, json_plain(*is.path)) << round << " " << i;
+        }
+    }
+}
+
 // Names of one length that differ in a single byte are told apart, and so are
 // names that share every hashed byte with a member.
 TEST(NameSet, FindsEachNameAtItsPositionAndNothingElse) {

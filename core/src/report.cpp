@@ -235,14 +235,18 @@ void WalkPath::append(const Node& child, std::size_t k) const {
 }
 
 char* WalkPath::reserve(std::size_t n) const {
-    if (cap_ - len_ < n || !text_) {
-        const std::size_t cap = std::max({2 * cap_, len_ + n, std::size_t{256}});
-        auto bigger = std::make_unique_for_overwrite<char[]>(cap);
-        if (len_ != 0) std::memcpy(bigger.get(), text_, len_);
-        heap_ = std::move(bigger);
-        text_ = heap_.get();
-        cap_ = cap;
-    }
+    if (cap_ - len_ >= n && text_) [[likely]]
+        return text_ + len_;
+    return grow(n);
+}
+
+char* WalkPath::grow(std::size_t n) const {
+    const std::size_t cap = std::max({2 * cap_, len_ + n, std::size_t{256}});
+    auto bigger = std::make_unique_for_overwrite<char[]>(cap);
+    if (len_ != 0) std::memcpy(bigger.get(), text_, len_);
+    heap_ = std::move(bigger);
+    text_ = heap_.get();
+    cap_ = cap;
     return text_ + len_;
 }
 
@@ -269,6 +273,14 @@ struct PathScan {
     std::size_t slashes = 0;
     bool plain = true;
 };
+
+#if defined(__SSE2__)
+// Read 16 bytes from kTailMask + k (0 < k < 16): the last k bytes of a block
+// are kept, the others masked off.
+alignas(16) constexpr unsigned char kTailMask[32] = {
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+#endif
 
 PathScan scan_path(const char* s, std::size_t n) {
     PathScan r;
@@ -307,11 +319,8 @@ PathScan scan_path(const char* s, std::size_t n) {
         }
         if (i < n) {
             // The tail, as the last 16 bytes less those already seen.
-            alignas(16) static constexpr unsigned char kTail[32] = {
-                0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
-            const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTail + (n - i)));
+            const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailMask + (n - i)));
             count = _mm_sub_epi8(count, _mm_and_si128(slashes(v), keep));
             escapes = _mm_or_si128(escapes, _mm_and_si128(hits(v), keep));
             i = n;
@@ -348,6 +357,54 @@ std::optional<std::size_t> bound_in_place(char* s, std::size_t size, std::size_t
 
 }  // namespace
 
+namespace {
+
+// scan_path of n bytes copied from `from` to `to`, as they are copied: one
+// pass over them instead of two.
+PathScan copy_scanned(char* to, const char* from, std::size_t n) {
+#if defined(__SSE2__)
+    // Up to 127 blocks, so that a byte lane's count of separators cannot
+    // overflow (paths are far shorter).
+    if (n >= 16 && n <= 127 * 16) {
+        const __m128i slash = _mm_set1_epi8('/');
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i backslash = _mm_set1_epi8('\\');
+        const __m128i control = _mm_set1_epi8(0x1F);
+        const __m128i zero = _mm_setzero_si128();
+        __m128i count = zero, escapes = zero;
+        auto look = [&](const __m128i v, const __m128i keep) {
+            const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, control), control);
+            const __m128i hit = _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+            escapes = _mm_or_si128(escapes, _mm_and_si128(hit, keep));
+            count = _mm_sub_epi8(count, _mm_and_si128(_mm_cmpeq_epi8(v, slash), keep));
+        };
+        const __m128i all = _mm_cmpeq_epi8(zero, zero);
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), v);
+            look(v, all);
+        }
+        if (i < n) {
+            // The last 16 bytes, less those already seen.
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16), v);
+            look(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailMask + (n - i))));
+        }
+        const __m128i halves = _mm_sad_epu8(count, zero);
+        PathScan r;
+        r.slashes = static_cast<std::size_t>(_mm_cvtsi128_si32(halves)) +
+                    static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
+        r.plain = _mm_movemask_epi8(escapes) == 0;
+        return r;
+    }
+#endif
+    if (n != 0) std::memcpy(to, from, n);
+    return scan_path(to, n);
+}
+
+}  // namespace
+
 std::string_view Report::store_path(const PathArg& path, bool& plain) {
     // The path is written straight into the arena and shortened there; a
     // very long one is built aside and only its short form is kept.
@@ -361,15 +418,16 @@ std::string_view Report::store_path(const PathArg& path, bool& plain) {
     plain = false;
     if (size <= kInPlace) {
         char* out = static_cast<char*>(paths.allocate(size, 1));
+        PathScan scan;
         if (one_text) {
-            if (size != 0) std::memcpy(out, whole.data(), size);
+            scan = copy_scanned(out, whole.data(), size);
         } else if (path.ref) {
             write_path(path_prefix, *path.ref, out, size);
         } else {
             if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
             if (!path.text.empty()) std::memcpy(out + path_prefix.size(), path.text.data(), path.text.size());
         }
-        const PathScan scan = scan_path(out, size);
+        if (!one_text) scan = scan_path(out, size);
         if (auto kept = bound_in_place(out, size, scan.slashes)) {
             plain = scan.plain;
             return {out, *kept};

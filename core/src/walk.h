@@ -69,6 +69,7 @@ private:
     void append(const Node& child, std::size_t k) const;
     // Room for n more bytes after the text; where they start.
     char* reserve(std::size_t n) const;
+    char* grow(std::size_t n) const;  // reserve, when the block is too small
 
     PathRef ref_;
     Segment seg_;
