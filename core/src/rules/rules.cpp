@@ -27,6 +27,9 @@ namespace {
 // own cache while every family reads them. Smaller documents are one run.
 constexpr std::size_t kRunSlots = 4096;
 
+// Bytes of the block on run()'s stack that its lists are taken from first.
+constexpr std::size_t kScratchBytes = 4096;
+
 // The ads from `begin` on that make one run.
 AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
     std::size_t end = begin, slots = 0;
@@ -73,13 +76,17 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
         vmap::check(root, report);
         return;
     }
-    TopLevel top = root_children(root);
+    // A small document's lists (the root's children, the ads' creatives and
+    // codes, the first findings) fit in this block: no heap block for them.
+    alignas(std::max_align_t) std::byte scratch[kScratchBytes];
+    std::pmr::monotonic_buffer_resource mem(scratch, sizeof scratch);
+    TopLevel top = root_children(root, &mem);
     // A capped list keeps the findings recorded first, so it is made in one run.
     AdRange ads = report.ctx.max_issues == 0 ? run_from(top, 0) : all_ads(top);
     const bool streams = !ads.last(top);
     for (;;) {
         find_bodies(top, ads);
-        const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, ads, version);
+        const auto url_firsts = macros::first_url_findings(top, ads, version, &mem);
         index_ads(top, ads);
         check_run(root, top, ads, url_firsts, version, report, streams);
         if (ads.last(top)) break;
@@ -156,7 +163,7 @@ constexpr unsigned kCreativeCode = code_of("Creative");
 static_assert(kCreativeCode != 0);
 
 // Indexes the <Creative> children of one <Creatives>.
-void index_creatives(const TopLevel& top, const Node& creatives, std::vector<CreativeNodes>& out) {
+void index_creatives(const TopLevel& top, const Node& creatives, std::pmr::vector<CreativeNodes>& out) {
     for (const Node& c : creatives.children())
         if (top.code(c) == kCreativeCode) out.push_back(index_creative(c));
 }
@@ -188,7 +195,7 @@ static_assert(kBodyNames[kBodyCreatives] == "Creatives");
 // the creatives of every <Creatives>, else of the first only. Returns the
 // number of creatives the first <Creatives> added.
 std::size_t index_body(const TopLevel& top, const Node& n, BodyNodes& body, bool all,
-                       std::vector<CreativeNodes>& creatives) {
+                       std::pmr::vector<CreativeNodes>& creatives) {
     const std::size_t begin = creatives.size();
     std::size_t first_end = begin;
     for (const Node& c : n.children()) {
@@ -206,8 +213,9 @@ std::size_t index_body(const TopLevel& top, const Node& n, BodyNodes& body, bool
 
 }  // namespace
 
-TopLevel root_children(const Node& root) {
-    TopLevel top;
+TopLevel root_children(const Node& root, std::pmr::memory_resource* mem) {
+    TopLevel top{std::pmr::vector<AdNodes>(mem), std::pmr::vector<const Node*>(mem),
+                 std::pmr::vector<CreativeNodes>(mem), 0, nullptr, std::pmr::vector<std::uint8_t>(mem)};
     if (root.name() != "VAST") return top;
     top.base = &root;
     top.codes.assign(root.span, 0);
