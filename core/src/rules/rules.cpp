@@ -1,7 +1,11 @@
 #include "rules/rules.h"
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <iterator>
+#include <memory_resource>
+#include <new>
 
 #include "rules/ambiguous.h"
 #include "rules/consistency.h"
@@ -29,6 +33,36 @@ constexpr std::size_t kRunSlots = 4096;
 
 // Bytes of the block on run()'s stack that its lists are taken from first.
 constexpr std::size_t kScratchBytes = 4096;
+
+// Room for the lists of one run() call: from a block on its stack while the
+// block lasts, from the heap beyond. Heap blocks are given back as soon as a
+// list lets them go, so a large document's lists take what they would take
+// on their own; room in the stack block is not reused.
+class StackFirst final : public std::pmr::memory_resource {
+public:
+    StackFirst(std::byte* block, std::size_t size) noexcept : block_(block), size_(size) {}
+
+private:
+    void* do_allocate(std::size_t bytes, std::size_t align) override {
+        const std::size_t at = (used_ + align - 1) & ~(align - 1);
+        if (at <= size_ && bytes <= size_ - at) {
+            used_ = at + bytes;
+            return block_ + at;
+        }
+        if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(bytes, std::align_val_t(align));
+        return ::operator new(bytes);
+    }
+    void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
+        if (std::less_equal<const void*>{}(block_, p) && std::less<const void*>{}(p, block_ + size_)) return;
+        if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator delete(p, bytes, std::align_val_t(align));
+        ::operator delete(p, bytes);
+    }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+    std::byte* block_;
+    std::size_t size_;
+    std::size_t used_ = 0;
+};
 
 // The ads from `begin` on that make one run.
 AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
@@ -79,7 +113,7 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
     // A small document's lists (the root's children, the ads' creatives and
     // codes, the first findings) fit in this block: no heap block for them.
     alignas(std::max_align_t) std::byte scratch[kScratchBytes];
-    std::pmr::monotonic_buffer_resource mem(scratch, sizeof scratch);
+    StackFirst mem(scratch, sizeof scratch);
     TopLevel top = root_children(root, &mem);
     // A capped list keeps the findings recorded first, so it is made in one run.
     AdRange ads = report.ctx.max_issues == 0 ? run_from(top, 0) : all_ads(top);
