@@ -727,7 +727,7 @@ TEST(Trim, LeadingBlanksInBlocks) {
     }
 }
 
-// ASCII is passed over in blocks of up to sixty-four bytes: a character at
+// ASCII is passed over in blocks of up to 128 bytes: a character at
 // every position of a long text is still checked, whole or cut short.
 TEST(Utf8, EveryPositionOfTheAsciiBlocksIsChecked) {
     const std::string ascii(200, 'a');
