@@ -52,10 +52,10 @@ private:
         if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(bytes, std::align_val_t(align));
         return ::operator new(bytes);
     }
-    void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
+    void do_deallocate(void* p, std::size_t, std::size_t align) override {
         if (std::less_equal<const void*>{}(block_, p) && std::less<const void*>{}(p, block_ + size_)) return;
-        if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator delete(p, bytes, std::align_val_t(align));
-        ::operator delete(p, bytes);
+        if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator delete(p, std::align_val_t(align));
+        ::operator delete(p);
     }
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
 
