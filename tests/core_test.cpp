@@ -85,6 +85,25 @@ TEST(Version, DeclarationAndStructuralSignals) {
     EXPECT_EQ(detect("<VAST version=\"4.0.0\"/>").state, VersionState::Unknown);
 }
 
+// Once a signal is found only newer ones are looked for: every pair of
+// signals, in either order, infers the newer of the two.
+TEST(Version, EveryPairOfSignalsInfersTheNewer) {
+    const std::pair<std::string, VastVersion> signals[] = {
+        {"AdServingId", VastVersion::V4_1},     {"UniversalAdId", VastVersion::V4_0},
+        {"Verification", VastVersion::V4_0},    {"AdVerifications", VastVersion::V4_0},
+        {"InteractiveCreativeFile", VastVersion::V4_0}, {"Pricing", VastVersion::V3_0},
+        {"Icons", VastVersion::V3_0},           {"ViewableImpression", VastVersion::V3_0},
+        {"MediaFile", VastVersion::V2_0},
+    };
+    for (const auto& [a, va] : signals)
+        for (const auto& [b, vb] : signals) {
+            const std::string xml = "<VAST><Ad><" + a + "/><AdSystem/><" + b + "/></Ad></VAST>";
+            const DetectedVersion d = detect(xml.c_str());
+            EXPECT_EQ(d.state, VersionState::Inferred) << xml;
+            EXPECT_EQ(d.inferred, std::max(va, vb)) << xml;
+        }
+}
+
 TEST(Frame, DocumentKindsAndParseErrors) {
     auto r = validate("<VAST version=\"4.2\"><Ad>");
     ASSERT_EQ(adsieve::testing::issue_lines(r), std::vector<std::string>{"VAST-2.0-parse-error|2|/VAST|-|-"});
@@ -770,10 +789,10 @@ TEST(Trim, LeadingBlanksInBlocks) {
     }
 }
 
-// ASCII is passed over in blocks of up to thirty-two bytes: a character at
+// ASCII is passed over in blocks of up to 128 bytes: a character at
 // every position of a long text is still checked, whole or cut short.
 TEST(Utf8, EveryPositionOfTheAsciiBlocksIsChecked) {
-    const std::string ascii(72, 'a');
+    const std::string ascii(200, 'a');
     for (std::size_t k = 0; k < ascii.size(); ++k) {
         std::string t = ascii;
         t[k] = '\xFF';

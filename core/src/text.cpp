@@ -80,8 +80,25 @@ bool is_valid_utf8(std::string_view s) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     std::size_t n = s.size(), i = 0;
     while (i < n) {
-        // Fast skip over ASCII, thirty-two bytes at a time, then sixteen, then eight.
+        // Fast skip over ASCII, 128 bytes at a time, then 64, 32, 16 and 8.
 #if defined(__SSE2__)
+        while (n - i >= 128) {
+            const auto* b = reinterpret_cast<const __m128i*>(p + i);
+            const __m128i any = _mm_or_si128(
+                _mm_or_si128(_mm_or_si128(_mm_loadu_si128(b), _mm_loadu_si128(b + 1)),
+                             _mm_or_si128(_mm_loadu_si128(b + 2), _mm_loadu_si128(b + 3))),
+                _mm_or_si128(_mm_or_si128(_mm_loadu_si128(b + 4), _mm_loadu_si128(b + 5)),
+                             _mm_or_si128(_mm_loadu_si128(b + 6), _mm_loadu_si128(b + 7))));
+            if (_mm_movemask_epi8(any) != 0) break;
+            i += 128;
+        }
+        while (n - i >= 64) {
+            const auto* b = reinterpret_cast<const __m128i*>(p + i);
+            const __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(b), _mm_loadu_si128(b + 1)),
+                                             _mm_or_si128(_mm_loadu_si128(b + 2), _mm_loadu_si128(b + 3)));
+            if (_mm_movemask_epi8(any) != 0) break;
+            i += 64;
+        }
         while (i + 32 <= n &&
                _mm_movemask_epi8(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
                                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16)))) == 0)

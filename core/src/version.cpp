@@ -45,8 +45,15 @@ constexpr std::array<std::string_view, std::size(kSignals)> kSignalNames = [] {
     return names;
 }();
 constexpr auto kSignalSet = text::make_name_set(kSignalNames);
-// Most names are passed over by their length alone.
-constexpr std::uint64_t kSignalLengths = text::length_mask(kSignalNames);
+// Most names are passed over by their length alone: the lengths of the
+// signals newer than the newest found so far (all of them at first).
+constexpr std::array<std::uint64_t, std::size(kSignals) + 1> kLengthsBefore = [] {
+    std::array<std::uint64_t, std::size(kSignals) + 1> masks{};
+    for (std::size_t k = 1; k < masks.size(); ++k)
+        masks[k] = masks[k - 1] | std::uint64_t{1} << (kSignalNames[k - 1].size() < 63 ? kSignalNames[k - 1].size() : 63);
+    return masks;
+}();
+static_assert(kLengthsBefore.back() == text::length_mask(kSignalNames));
 
 std::optional<VastVersion> declared_version(std::string_view v) {
     v = text::trim(v);
@@ -68,12 +75,14 @@ std::optional<VastVersion> infer_version(const Node& root) {
     // newest signal among them decides.
     constexpr std::size_t kNone = std::size(kSignals);
     std::size_t best = kNone;
+    std::uint64_t lengths = kLengthsBefore[kNone];
     for (const Node *n = root.first_child(), *end = &root + root.span; n != end; n = n->first_child()) {
-        if (!text::may_have_length(kSignalLengths, n->name_size)) continue;
+        if (!text::may_have_length(lengths, n->name_size)) continue;
         const int k = kSignalSet.find(n->name());
         if (k < 0 || static_cast<std::size_t>(k) >= best) continue;
         best = static_cast<std::size_t>(k);
         if (best == 0) break;
+        lengths = kLengthsBefore[best];
     }
     if (best == kNone) return std::nullopt;
     return kSignals[best].implies;

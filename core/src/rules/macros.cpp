@@ -354,9 +354,10 @@ UrlFirsts first_findings(TopLevel& top, const Node& node, bool deprecation_enabl
 
 }  // namespace
 
-std::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version) {
+std::pmr::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version,
+                                                std::pmr::memory_resource* mem) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
-    std::vector<AdUrlFirsts> firsts(ads.end - ads.begin);
+    std::pmr::vector<AdUrlFirsts> firsts(ads.end - ads.begin, mem);
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         if (ad.inline_ad) firsts[i - ads.begin].inline_ad = first_findings(top, *ad.inline_ad, deprecation_enabled);

@@ -16,6 +16,7 @@ void check_ads(const Node& root, const TopLevel& top, AdRange ads, std::span<con
 // For each ad in `ads`, where the walks of this family and of the security
 // family below its InLine and Wrapper find their first issue: one scan of each
 // subtree, which also sets the code of each of its elements (TopLevel::codes).
-std::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version);
+std::pmr::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version,
+                                                std::pmr::memory_resource* mem = std::pmr::get_default_resource());
 
 }  // namespace adsieve::rules::macros

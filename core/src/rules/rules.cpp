@@ -1,7 +1,11 @@
 #include "rules/rules.h"
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <iterator>
+#include <memory_resource>
+#include <new>
 
 #include "rules/ambiguous.h"
 #include "rules/consistency.h"
@@ -26,6 +30,39 @@ namespace {
 // 32 bytes each): a run's nodes and the text they view stay in the core's
 // own cache while every family reads them. Smaller documents are one run.
 constexpr std::size_t kRunSlots = 4096;
+
+// Bytes of the block on run()'s stack that its lists are taken from first.
+constexpr std::size_t kScratchBytes = 4096;
+
+// Room for the lists of one run() call: from a block on its stack while the
+// block lasts, from the heap beyond. Heap blocks are given back as soon as a
+// list lets them go, so a large document's lists take what they would take
+// on their own; room in the stack block is not reused.
+class StackFirst final : public std::pmr::memory_resource {
+public:
+    StackFirst(std::byte* block, std::size_t size) noexcept : block_(block), size_(size) {}
+
+private:
+    void* do_allocate(std::size_t bytes, std::size_t align) override {
+        const std::size_t at = (used_ + align - 1) & ~(align - 1);
+        if (at <= size_ && bytes <= size_ - at) {
+            used_ = at + bytes;
+            return block_ + at;
+        }
+        if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator new(bytes, std::align_val_t(align));
+        return ::operator new(bytes);
+    }
+    void do_deallocate(void* p, std::size_t, std::size_t align) override {
+        if (std::less_equal<const void*>{}(block_, p) && std::less<const void*>{}(p, block_ + size_)) return;
+        if (align > __STDCPP_DEFAULT_NEW_ALIGNMENT__) return ::operator delete(p, std::align_val_t(align));
+        ::operator delete(p);
+    }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+    std::byte* block_;
+    std::size_t size_;
+    std::size_t used_ = 0;
+};
 
 // The ads from `begin` on that make one run.
 AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
@@ -73,13 +110,17 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
         vmap::check(root, report);
         return;
     }
-    TopLevel top = root_children(root);
+    // A small document's lists (the root's children, the ads' creatives and
+    // codes, the first findings) fit in this block: no heap block for them.
+    alignas(std::max_align_t) std::byte scratch[kScratchBytes];
+    StackFirst mem(scratch, sizeof scratch);
+    TopLevel top = root_children(root, &mem);
     // A capped list keeps the findings recorded first, so it is made in one run.
     AdRange ads = report.ctx.max_issues == 0 ? run_from(top, 0) : all_ads(top);
     const bool streams = !ads.last(top);
     for (;;) {
         find_bodies(top, ads);
-        const std::vector<AdUrlFirsts> url_firsts = macros::first_url_findings(top, ads, version);
+        const auto url_firsts = macros::first_url_findings(top, ads, version, &mem);
         index_ads(top, ads);
         check_run(root, top, ads, url_firsts, version, report, streams);
         if (ads.last(top)) break;
@@ -156,7 +197,7 @@ constexpr unsigned kCreativeCode = code_of("Creative");
 static_assert(kCreativeCode != 0);
 
 // Indexes the <Creative> children of one <Creatives>.
-void index_creatives(const TopLevel& top, const Node& creatives, std::vector<CreativeNodes>& out) {
+void index_creatives(const TopLevel& top, const Node& creatives, std::pmr::vector<CreativeNodes>& out) {
     for (const Node& c : creatives.children())
         if (top.code(c) == kCreativeCode) out.push_back(index_creative(c));
 }
@@ -188,7 +229,7 @@ static_assert(kBodyNames[kBodyCreatives] == "Creatives");
 // the creatives of every <Creatives>, else of the first only. Returns the
 // number of creatives the first <Creatives> added.
 std::size_t index_body(const TopLevel& top, const Node& n, BodyNodes& body, bool all,
-                       std::vector<CreativeNodes>& creatives) {
+                       std::pmr::vector<CreativeNodes>& creatives) {
     const std::size_t begin = creatives.size();
     std::size_t first_end = begin;
     for (const Node& c : n.children()) {
@@ -206,8 +247,9 @@ std::size_t index_body(const TopLevel& top, const Node& n, BodyNodes& body, bool
 
 }  // namespace
 
-TopLevel root_children(const Node& root) {
-    TopLevel top;
+TopLevel root_children(const Node& root, std::pmr::memory_resource* mem) {
+    TopLevel top{std::pmr::vector<AdNodes>(mem), std::pmr::vector<const Node*>(mem),
+                 std::pmr::vector<CreativeNodes>(mem), 0, nullptr, std::pmr::vector<std::uint8_t>(mem)};
     if (root.name() != "VAST") return top;
     top.base = &root;
     top.codes.assign(root.span, 0);

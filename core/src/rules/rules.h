@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <optional>
 #include <span>
 #include <string>
@@ -109,10 +110,11 @@ struct AdNodes {
 // The root's children that the VAST families look at, found in one pass over
 // them: a root with a flood of other children is then passed over once, not
 // by every family. The creatives below them are indexed once as well.
+// Its lists take their room from the memory resource given to root_children.
 struct TopLevel {
-    std::vector<AdNodes> ads;          // every <Ad>, in document order
-    std::vector<const Node*> errors;   // every <Error>, in document order
-    std::vector<CreativeNodes> creatives;
+    std::pmr::vector<AdNodes> ads;          // every <Ad>, in document order
+    std::pmr::vector<const Node*> errors;   // every <Error>, in document order
+    std::pmr::vector<CreativeNodes> creatives;
     std::size_t sequenced_ads = 0;     // <Ad>s with a sequence attribute
     // Each element's code, by its slot from the root on: its place in
     // kElementNames + 1, 0 for any other name. Set for the elements of the
@@ -120,7 +122,7 @@ struct TopLevel {
     // (macros::first_url_findings), or by code_elements; their names are
     // then looked up once for all families.
     const Node* base = nullptr;
-    std::vector<std::uint8_t> codes;
+    std::pmr::vector<std::uint8_t> codes;
 
     unsigned code(const Node& n) const noexcept { return codes[static_cast<std::size_t>(&n - base)]; }
 
@@ -147,8 +149,9 @@ inline AdRange all_ads(const TopLevel& top) noexcept { return {0, top.ads.size()
 // `ad`); then, for some of the ads, their InLine and Wrapper (find_bodies),
 // the codes of the elements below them (set by macros::first_url_findings
 // or code_elements), and the rest of AdNodes and the creatives (index_ads).
-// Runs are taken in document order, each run once.
-TopLevel root_children(const Node& root);
+// Runs are taken in document order, each run once. The lists take their room
+// from `mem`.
+TopLevel root_children(const Node& root, std::pmr::memory_resource* mem = std::pmr::get_default_resource());
 void find_bodies(TopLevel& top, AdRange ads);
 void index_ads(TopLevel& top, AdRange ads);
 // Sets TopLevel::codes for the elements of `sub`'s subtree.

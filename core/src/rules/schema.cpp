@@ -357,6 +357,13 @@ void maybe_warn_on_extension_like_text_without_cdata(const Node& element, const 
 // place; a found element is reported and not looked into.
 void scan_extension_for_misplaced_elements(const TopLevel& top, const Node& element, const PathRef& path,
                                            const Rule& misplaced, Report& report) {
+    // Most extensions hold none: one scan of the subtree's codes tells, and
+    // the walk (its frames and paths) is made only for those that do.
+    const std::uint8_t* const codes = &top.codes[static_cast<std::size_t>(&element - top.base)];
+    const Node* n = element.first_child();
+    for (const Node* const end = &element + element.span; n != end; n = n->first_child())
+        if (codes[n - &element] - 1u < unsigned{kDedicatedNames}) break;
+    if (n == &element + element.span) return;
     walk(element, path, Segment::Name, [&](const Node& c, const WalkPath& p) {
         const unsigned code = top.code(c);
         if (&c == &element || code == 0 || code > kDedicatedNames) return Step::Into;

@@ -106,12 +106,14 @@ void check_ad_source(const Node& source, const PathRef& break_path, Report& repo
         if (v && !is_valid_boolean(*v))
             report(rule::vmap_adsource_bool_attr, attr_path(source_path, name), &source);
     }
-    std::vector<const Node*> contents;
+    std::size_t contents = 0;
     for (const Node& c : source.children())
-        if (one_of(c.name(), kContentNames)) contents.push_back(&c);
-    if (contents.size() != 1)
+        if (one_of(c.name(), kContentNames)) ++contents;
+    if (contents != 1)
         report(rule::vmap_adsource_content, source_path, &source);
-    for (const Node* c : contents) check_content(*c, source_path, report);
+    if (contents == 0) return;
+    for (const Node& c : source.children())
+        if (one_of(c.name(), kContentNames)) check_content(c, source_path, report);
 }
 
 void check_tracking_events(const Node& events, const PathRef& break_path, Report& report) {
