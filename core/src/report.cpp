@@ -211,7 +211,7 @@ void WalkPath::build() const {
     append(*visiting_, visiting_index_);
 }
 
-void WalkPath::append(const Node& child, std::size_t k) const {
+[[gnu::always_inline]] inline void WalkPath::append(const Node& child, std::size_t k) const {
     const std::string_view name = child.name();
     char* p = reserve(name.size() + 24);
     *p++ = '/';
