@@ -290,6 +290,46 @@ TEST(Json, PlainFindingsAfterEscapedOnesAreWrittenWhole) {
     }
 }
 
+// A rule's fixed parts are written once and copied for its next findings:
+// findings whose texts differ only in size (views of one buffer), in where
+// they lie, or in severity must each get their own. Each finding is compared
+// with the same finding written alone.
+TEST(Json, FindingsDifferingInOneTextOrTheSeverityAreWrittenApart) {
+    const std::string ids = "X-1.0-abc", messages = "a message, longer", refs = "ref 1.2.3";
+    const std::string other_ids = ids, other_messages = messages;  // same texts elsewhere
+    const std::string_view id_views[] = {std::string_view(ids).substr(0, 7), std::string_view(ids),
+                                         std::string_view(other_ids).substr(0, 7)};
+    const std::string_view message_views[] = {std::string_view(messages).substr(0, 9), std::string_view(messages),
+                                              std::string_view(other_messages)};
+    const std::string_view ref_views[] = {std::string_view(refs).substr(0, 5), std::string_view(refs), ""};
+    const std::string path = "/VAST/Ad[1]/InLine";
+    std::mt19937 rng(11);
+    ValidationResult r;
+    std::string want = "{\"version\":null,\"issues\":[";
+    for (int k = 0; k < 400; ++k) {
+        Issue is;
+        is.id = id_views[rng() % 3];
+        is.message = message_views[rng() % 3];
+        is.spec_ref = ref_views[rng() % 3];
+        is.severity = static_cast<Severity>(rng() % 3);
+        is.texts_plain = rng() % 2;
+        if (rng() % 2) {
+            is.path = std::string_view(path).substr(0, 5 + rng() % 14);
+            is.path_plain = rng() % 2;
+        }
+        is.line = k;
+        is.col = 7;
+        ValidationResult alone;
+        alone.issues = {is};
+        const std::string one = render_json(alone);
+        const std::size_t from = one.find('[') + 1, to = one.rfind(']');
+        want += (k ? "," : "") + one.substr(from, to - from);
+        r.issues.push_back(is);
+    }
+    want += "],\"summary\":{\"errors\":0,\"warnings\":0,\"infos\":0,\"valid\":true}}";
+    EXPECT_EQ(render_json(r), want);
+}
+
 TEST(Json, NumbersOfEveryLengthAreWrittenInFull) {
     // Each power of ten, one less and one more, up to the largest values.
     std::vector<std::uint64_t> values{0};
