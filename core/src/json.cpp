@@ -337,7 +337,27 @@ template <bool kRoomMade>
     } else {
         last.path = is.path;
         last.at = out.size();
-        text(*is.path, is.path_plain);
+        if (kRoomMade && is.path->size() >= 16) {
+            // Paths are mostly a few dozen bytes: copied in blocks, the last
+            // one ending with the path, rather than through a call.
+            const char* from = is.path->data();
+            const std::size_t n = is.path->size();
+            char* to = out.p + 1;
+            out.p[0] = '"';
+#if defined(__SSE2__)
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
+            for (std::size_t k = 0; k + 16 < n; k += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16), tail);
+#else
+            std::memcpy(to, from, n);
+#endif
+            to[n] = '"';
+            out.p = to + n + 1;
+        } else {
+            text(*is.path, is.path_plain);
+        }
         last.len = out.size() - last.at;
     }
     if (parts) {
