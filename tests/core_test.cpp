@@ -213,6 +213,43 @@ TEST(Json, ResultsOfTheCInterfaceKeepTheirTexts) {
     }
 }
 
+// The C interface turns away text that is not UTF-8 before validating; long
+// ASCII runs are passed over wide there. Texts of every length with other
+// bytes (whole characters, cut ones, stray continuation bytes, surrogates)
+// anywhere, alone or in runs, are judged as the checker by character judges
+// them.
+TEST(CInterface, TurnsAwayExactlyTheTextsThatAreNotUtf8) {
+    const std::string pieces[] = {"\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x98\x80", "\xC3", "\xE2\x80", "\x80",
+                                  "\xBF\xBF", "\xED\xA0\x80", "\xF5\x80\x80\x80", "\xC0\xAF", "\xFF"};
+    std::mt19937 rng(5);
+    int turned_away = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t len = 1 + rng() % (round % 3 == 0 ? 200 : 2000);
+        std::string text;
+        while (text.size() < len) {
+            const unsigned roll = rng() % 1000;
+            if (roll < (round % 5 == 0 ? 0u : round % 5 == 1 ? 2u : 20u)) {
+                // Mostly whole characters, in runs of up to a few.
+                for (unsigned k = 1 + rng() % 4; k > 0; --k)
+                    text += rng() % 4 ? pieces[rng() % 3] : pieces[rng() % std::size(pieces)];
+            } else {
+                text += static_cast<char>('a' + rng() % 26);
+            }
+        }
+        const bool want = text::is_valid_utf8(text);
+        adsieve_result* r = adsieve_validate(text.data(), text.size());
+        EXPECT_EQ(r != nullptr, want) << round;
+        adsieve_result_free(r);
+        adsieve_error err;
+        r = adsieve_validate_opts(text.data(), text.size(), nullptr, &err);
+        EXPECT_EQ(err.status == ADSIEVE_ERR_UTF8, !want) << round;
+        adsieve_result_free(r);
+        turned_away += !want;
+    }
+    EXPECT_GT(turned_away, 300);
+    EXPECT_LT(turned_away, 2700);
+}
+
 TEST(Json, RendersAndEscapesByteForByte) {
     ValidationResult r;
     EXPECT_EQ(render_json(r),
