@@ -232,6 +232,43 @@ TEST(Json, ResultsOfTheCInterfaceKeepTheirTexts) {
     }
 }
 
+// The C interface turns away text that is not UTF-8 before validating; long
+// ASCII runs are passed over wide there. Texts of every length with other
+// bytes (whole characters, cut ones, stray continuation bytes, surrogates)
+// anywhere, alone or in runs, are judged as the checker by character judges
+// them.
+TEST(CInterface, TurnsAwayExactlyTheTextsThatAreNotUtf8) {
+    const std::string pieces[] = {"\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x98\x80", "\xC3", "\xE2\x80", "\x80",
+                                  "\xBF\xBF", "\xED\xA0\x80", "\xF5\x80\x80\x80", "\xC0\xAF", "\xFF"};
+    std::mt19937 rng(5);
+    int turned_away = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t len = 1 + rng() % (round % 3 == 0 ? 200 : 2000);
+        std::string text;
+        while (text.size() < len) {
+            const unsigned roll = rng() % 1000;
+            if (roll < (round % 5 == 0 ? 0u : round % 5 == 1 ? 2u : 20u)) {
+                // Mostly whole characters, in runs of up to a few.
+                for (unsigned k = 1 + rng() % 4; k > 0; --k)
+                    text += rng() % 4 ? pieces[rng() % 3] : pieces[rng() % std::size(pieces)];
+            } else {
+                text += static_cast<char>('a' + rng() % 26);
+            }
+        }
+        const bool want = text::is_valid_utf8(text);
+        adsieve_result* r = adsieve_validate(text.data(), text.size());
+        EXPECT_EQ(r != nullptr, want) << round;
+        adsieve_result_free(r);
+        adsieve_error err;
+        r = adsieve_validate_opts(text.data(), text.size(), nullptr, &err);
+        EXPECT_EQ(err.status == ADSIEVE_ERR_UTF8, !want) << round;
+        adsieve_result_free(r);
+        turned_away += !want;
+    }
+    EXPECT_GT(turned_away, 300);
+    EXPECT_LT(turned_away, 2700);
+}
+
 TEST(Json, RendersAndEscapesByteForByte) {
     ValidationResult r;
     EXPECT_EQ(render_json(r),
@@ -307,6 +344,46 @@ TEST(Json, PlainFindingsAfterEscapedOnesAreWrittenWhole) {
         Arena arena(64);
         EXPECT_EQ(write_json(r, arena), want) << escaped;
     }
+}
+
+// A rule's fixed parts are written once and copied for its next findings:
+// findings whose texts differ only in size (views of one buffer), in where
+// they lie, or in severity must each get their own. Each finding is compared
+// with the same finding written alone.
+TEST(Json, FindingsDifferingInOneTextOrTheSeverityAreWrittenApart) {
+    const std::string ids = "X-1.0-abc", messages = "a message, longer", refs = "ref 1.2.3";
+    const std::string other_ids = ids, other_messages = messages;  // same texts elsewhere
+    const std::string_view id_views[] = {std::string_view(ids).substr(0, 7), std::string_view(ids),
+                                         std::string_view(other_ids).substr(0, 7)};
+    const std::string_view message_views[] = {std::string_view(messages).substr(0, 9), std::string_view(messages),
+                                              std::string_view(other_messages)};
+    const std::string_view ref_views[] = {std::string_view(refs).substr(0, 5), std::string_view(refs), ""};
+    const std::string path = "/VAST/Ad[1]/InLine/Creatives/Creative[2]/Linear/MediaFiles/MediaFile[3]";
+    std::mt19937 rng(11);
+    ValidationResult r;
+    std::string want = "{\"version\":null,\"issues\":[";
+    for (int k = 0; k < 400; ++k) {
+        Issue is;
+        is.id = id_views[rng() % 3];
+        is.message = message_views[rng() % 3];
+        is.spec_ref = ref_views[rng() % 3];
+        is.severity = static_cast<Severity>(rng() % 3);
+        is.texts_plain = rng() % 2;
+        if (rng() % 2) {
+            is.path = std::string_view(path).substr(0, 1 + rng() % path.size());
+            is.path_plain = rng() % 2;
+        }
+        is.line = k;
+        is.col = 7;
+        ValidationResult alone;
+        alone.issues = {is};
+        const std::string one = render_json(alone);
+        const std::size_t from = one.find('[') + 1, to = one.rfind(']');
+        want += (k ? "," : "") + one.substr(from, to - from);
+        r.issues.push_back(is);
+    }
+    want += "],\"summary\":{\"errors\":0,\"warnings\":0,\"infos\":0,\"valid\":true}}";
+    EXPECT_EQ(render_json(r), want);
 }
 
 TEST(Json, NumbersOfEveryLengthAreWrittenInFull) {

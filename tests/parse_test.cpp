@@ -242,6 +242,23 @@ TEST(Parse, LocateAgreesWithACountByteByByte) {
     }
 }
 
+// Spans made only of line breaks fill every byte counter: the counts are
+// summed before any of them wraps, whatever the span's length.
+TEST(Parse, LocateSpansOfLineBreaksOnly) {
+    for (std::size_t n : {15u, 16u, 127u, 128u, 4032u, 4033u, 7807u, 7808u, 8063u, 8064u, 8191u, 8192u, 16384u, 40000u}) {
+        const std::string in(n, '\n');
+        for (std::size_t start : {std::size_t{0}, std::size_t{1}, n / 2}) {
+            adsieve::xml::LineCounter lc;
+            if (start) {
+                ASSERT_EQ(adsieve::xml::locate(lc, in, start).line, start + 1) << n;
+            }
+            const adsieve::xml::LineCol got = adsieve::xml::locate(lc, in, n);
+            ASSERT_EQ(got.line, n + 1) << n << " from " << start;
+            ASSERT_EQ(got.col, 1u) << n << " from " << start;
+        }
+    }
+}
+
 TEST(Parse, Lookups) {
     Document d = parse("<R><A><B i='1'/></A><B i='2'/></R>");
     const Node* deep = d.root().find_descendant("B");

@@ -187,23 +187,22 @@ void put_uint(Out& out, std::uint64_t v) noexcept {
 // A finding's fixed part before its path ({"id":..,"severity":..,"message":..,
 // "path":) and the one after it (,"spec_ref":..,"line":) are the same for
 // every finding of a rule: both are written once per result and copied from
-// where they were first written. Keyed by the texts' addresses; a miss just
-// writes the parts again.
+// where they were first written. Keyed by the texts' addresses and sizes; a
+// miss just writes the parts again.
 struct FixedParts {
+    // A view's bytes (its size and address) as kept in a slot: left
+    // unwritten until the slot is used, unlike a string_view member.
+    using View = unsigned char[sizeof(std::string_view)];
     struct Slot {
-        const char* id;
-        const char* message;
-        const char* spec_ref;
-        std::uint32_t id_size;
-        std::uint32_t message_size;
-        std::uint32_t spec_ref_size;
+        alignas(16) View id;
+        View message;
+        View spec_ref;
         Severity severity;
-        std::size_t before;  // offset of the written part before the path
-        std::size_t after;   // and of the one after it
         std::uint32_t before_len;
         std::uint32_t after_len;
+        std::size_t before;  // offset of the written part before the path
+        std::size_t after;   // and of the one after it
     };
-    // Slots are read only once their bit is set, so they start unwritten.
     std::array<Slot, 128> slots;
     std::uint64_t used[2] = {0, 0};
 
@@ -216,9 +215,19 @@ struct FixedParts {
     }
     bool holds(std::size_t j, const Issue& is) const noexcept {
         const Slot& k = slots[j];
-        return is_used(j) && k.id == is.id.data() && k.message == is.message.data() &&
-               k.spec_ref == is.spec_ref.data() && k.id_size == is.id.size() && k.message_size == is.message.size() &&
-               k.spec_ref_size == is.spec_ref.size() && k.severity == is.severity;
+        if (!is_used(j)) return false;
+#if defined(__SSE2__)
+        // Each view's size and address compared in one go.
+        if constexpr (sizeof(std::string_view) == 16) {
+            auto load = [](const void* v) { return _mm_loadu_si128(static_cast<const __m128i*>(v)); };
+            const __m128i eq = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(load(k.id), load(&is.id)),
+                                                           _mm_cmpeq_epi8(load(k.message), load(&is.message))),
+                                             _mm_cmpeq_epi8(load(k.spec_ref), load(&is.spec_ref)));
+            return _mm_movemask_epi8(eq) == 0xFFFF && k.severity == is.severity;
+        }
+#endif
+        return std::memcmp(k.id, &is.id, sizeof(View)) == 0 && std::memcmp(k.message, &is.message, sizeof(View)) == 0 &&
+               std::memcmp(k.spec_ref, &is.spec_ref, sizeof(View)) == 0 && k.severity == is.severity;
     }
     // The slot holding the parts of this finding's rule, if any. Two places
     // for each key, so that two rules meeting on one slot do not push each
@@ -228,24 +237,19 @@ struct FixedParts {
         return holds(i, is) ? &slots[i] : holds(i ^ 1, is) ? &slots[i ^ 1] : nullptr;
     }
     void keep(const Issue& is, std::size_t before, std::size_t before_len, std::size_t after, std::size_t after_len) {
-        // Texts too long for the slot's sizes are just written every time.
-        constexpr std::size_t kMax = UINT32_MAX;
-        if (is.id.size() > kMax || is.message.size() > kMax || is.spec_ref.size() > kMax || before_len > kMax ||
-            after_len > kMax)
-            return;
+        // Parts too long for the slot's sizes are just written every time.
+        if (before_len > UINT32_MAX || after_len > UINT32_MAX) return;
         const std::size_t i = place(is);
         const std::size_t to = is_used(i) && !is_used(i ^ 1) ? (i ^ 1) : i;
-        slots[to] = Slot{is.id.data(),
-                         is.message.data(),
-                         is.spec_ref.data(),
-                         static_cast<std::uint32_t>(is.id.size()),
-                         static_cast<std::uint32_t>(is.message.size()),
-                         static_cast<std::uint32_t>(is.spec_ref.size()),
-                         is.severity,
-                         before,
-                         after,
-                         static_cast<std::uint32_t>(before_len),
-                         static_cast<std::uint32_t>(after_len)};
+        Slot& k = slots[to];
+        std::memcpy(k.id, &is.id, sizeof(View));
+        std::memcpy(k.message, &is.message, sizeof(View));
+        std::memcpy(k.spec_ref, &is.spec_ref, sizeof(View));
+        k.severity = is.severity;
+        k.before_len = static_cast<std::uint32_t>(before_len);
+        k.after_len = static_cast<std::uint32_t>(after_len);
+        k.before = before;
+        k.after = after;
         used[to >> 6] |= std::uint64_t{1} << (to & 63);
     }
 };
@@ -333,7 +337,27 @@ template <bool kRoomMade>
     } else {
         last.path = is.path;
         last.at = out.size();
-        text(*is.path, is.path_plain);
+        if (kRoomMade && is.path->size() >= 16) {
+            // Paths are mostly a few dozen bytes: copied in blocks, the last
+            // one ending with the path, rather than through a call.
+            const char* from = is.path->data();
+            const std::size_t n = is.path->size();
+            char* to = out.p + 1;
+            out.p[0] = '"';
+#if defined(__SSE2__)
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
+            for (std::size_t k = 0; k + 16 < n; k += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16), tail);
+#else
+            std::memcpy(to, from, n);
+#endif
+            to[n] = '"';
+            out.p = to + n + 1;
+        } else {
+            text(*is.path, is.path_plain);
+        }
         last.len = out.size() - last.at;
     }
     if (parts) {
