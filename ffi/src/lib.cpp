@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
-
 #include "adsieve.h"
 #include "api.h"
 
@@ -32,55 +28,6 @@ struct adsieve_result {
 };
 
 namespace {
-
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
-#define ADSIEVE_WIDE_ASCII 1
-// Length of the leading whole 128-byte runs of p[0..n) that are all ASCII,
-// 32 bytes a load on processors that have them (checked by the caller).
-[[gnu::target("avx2")]] std::size_t ascii_runs(const char* p, std::size_t n) noexcept {
-    std::size_t i = 0;
-    // Two runs a step while they last, then one.
-    for (; n - i >= 256; i += 256) {
-        const auto* q = reinterpret_cast<const __m256i*>(p + i);
-        const __m256i a = _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(q), _mm256_loadu_si256(q + 1)),
-                                          _mm256_or_si256(_mm256_loadu_si256(q + 2), _mm256_loadu_si256(q + 3)));
-        const __m256i b = _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(q + 4), _mm256_loadu_si256(q + 5)),
-                                          _mm256_or_si256(_mm256_loadu_si256(q + 6), _mm256_loadu_si256(q + 7)));
-        if (_mm256_movemask_epi8(_mm256_or_si256(a, b))) break;
-    }
-    for (; n - i >= 128; i += 128) {
-        const auto* q = reinterpret_cast<const __m256i*>(p + i);
-        const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(q), _mm256_loadu_si256(q + 1)),
-                                            _mm256_or_si256(_mm256_loadu_si256(q + 2), _mm256_loadu_si256(q + 3)));
-        if (_mm256_movemask_epi8(any)) break;
-    }
-    return i;
-}
-#endif
-
-// Whether the text is UTF-8. Most documents are ASCII throughout: their long
-// ASCII runs are passed over wide, and only the pieces around other bytes
-// are checked by character. A text cut just before an ASCII byte is UTF-8
-// when both pieces are, so the pieces are checked one by one.
-bool valid_utf8(std::string_view text) noexcept {
-#if defined(ADSIEVE_WIDE_ASCII)
-    if (text.size() >= 256 && __builtin_cpu_supports("avx2")) {
-        const char* p = text.data();
-        const std::size_t n = text.size();
-        std::size_t i = 0;  // at the text's start or after an ASCII byte
-        for (;;) {
-            i += ascii_runs(p + i, n - i);
-            if (n - i < 128) return adsieve::text::is_valid_utf8(text.substr(i));
-            // The run at i holds other bytes: its piece goes on to the next ASCII byte.
-            std::size_t j = i + 128;
-            while (j < n && static_cast<unsigned char>(p[j]) >= 0x80) ++j;
-            if (!adsieve::text::is_valid_utf8(text.substr(i, j - i))) return false;
-            i = j;
-        }
-    }
-#endif
-    return adsieve::text::is_valid_utf8(text);
-}
 
 adsieve_str str(std::string_view s) { return {s.data(), s.size()}; }
 
@@ -125,7 +72,7 @@ adsieve_result* run_validation(const char* xml, size_t len, adsieve::ValidationC
         if (!xml) return nullptr;
         if (len == 0) len = std::strlen(xml);
         std::string_view text(xml, len);
-        if (!valid_utf8(text)) return nullptr;
+        if (!adsieve::text::is_valid_utf8(text)) return nullptr;
         return make_result(text, std::move(ctx));
     } catch (...) {
         std::abort();
@@ -231,7 +178,7 @@ adsieve_result* adsieve_validate_opts(const char* xml, size_t len, const adsieve
     try {
         adsieve::ValidationContext ctx;
         if (opts && !read_options(*opts, ctx, err)) return nullptr;
-        if (!valid_utf8(text)) {
+        if (!adsieve::text::is_valid_utf8(text)) {
             set_error(err, ADSIEVE_ERR_UTF8, "the document is not valid UTF-8");
             return nullptr;
         }
@@ -293,7 +240,7 @@ char* adsieve_tree_json(const char* xml, size_t len, adsieve_error* err) {
         return nullptr;
     }
     std::string_view text = xml ? std::string_view(xml, len) : std::string_view();
-    if (!valid_utf8(text)) {
+    if (!adsieve::text::is_valid_utf8(text)) {
         set_error(err, ADSIEVE_ERR_UTF8, "the document is not valid UTF-8");
         return nullptr;
     }
