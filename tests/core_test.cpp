@@ -727,10 +727,10 @@ TEST(Trim, LeadingBlanksInBlocks) {
     }
 }
 
-// ASCII is passed over in blocks of up to thirty-two bytes: a character at
+// ASCII is passed over in blocks of up to sixty-four bytes: a character at
 // every position of a long text is still checked, whole or cut short.
 TEST(Utf8, EveryPositionOfTheAsciiBlocksIsChecked) {
-    const std::string ascii(72, 'a');
+    const std::string ascii(200, 'a');
     for (std::size_t k = 0; k < ascii.size(); ++k) {
         std::string t = ascii;
         t[k] = '\xFF';

@@ -80,8 +80,16 @@ bool is_valid_utf8(std::string_view s) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     std::size_t n = s.size(), i = 0;
     while (i < n) {
-        // Fast skip over ASCII, thirty-two bytes at a time, then sixteen, then eight.
+        // Fast skip over ASCII, sixty-four bytes at a time, then thirty-two,
+        // sixteen, eight.
 #if defined(__SSE2__)
+        while (i + 64 <= n &&
+               _mm_movemask_epi8(_mm_or_si128(
+                   _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16))),
+                   _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 48))))) == 0)
+            i += 64;
         while (i + 32 <= n &&
                _mm_movemask_epi8(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
                                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16)))) == 0)
