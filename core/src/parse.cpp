@@ -113,6 +113,8 @@ public:
     }
 
     bool empty() const noexcept { return end_ == begin_; }
+    // More than the root is open: a pointer comparison, where size() divides.
+    bool above_root() const noexcept { return end_ - begin_ > 1; }
     std::size_t size() const noexcept { return static_cast<std::size_t>(end_ - begin_); }
     OpenElement& back() noexcept { return end_[-1]; }
     const OpenElement& operator[](std::size_t i) const noexcept { return begin_[i]; }
@@ -329,7 +331,7 @@ static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
             continue;
         }
         if (e.kind == xml::EventKind::kEnd) {
-            if (b.open.size() >= 2) b.close();
+            if (b.open.above_root()) b.close();
             continue;
         }
         if (e.kind == xml::EventKind::kText) {
@@ -350,7 +352,7 @@ static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
                 if (!b.open.empty()) b.add_reference(e.data);
                 break;
             case xml::EventKind::kEof:
-                if (b.open.size() >= 2) {
+                if (b.open.above_root()) {
                     std::string msg = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
                     for (std::size_t i = 1; i < b.open.size(); ++i) {
                         if (i > 1) msg += " > ";
