@@ -103,6 +103,17 @@ TEST(Parse, TextPiecesAndReferences) {
     // Unicode white space is trimmed, zero-width space and BOM are not.
     EXPECT_EQ(parse("<A>\u00a0\u2003x\u2029</A>").root().text(), "x");
     EXPECT_EQ(parse("<A>\u200bx\ufeff</A>").root().text(), "\u200bx\ufeff");
+    // Joined texts of nested elements each keep their own pieces, whether the
+    // parent joined before, after or around its children.
+    Document nested = parse("<A>a&amp;b<B>x<C>p&lt;q</C>&amp;y<D/>z</B>c&amp;<E>e</E>&gt;</A>");
+    EXPECT_EQ(nested.root().text(), "a&bc&>");
+    const Node* b = nested.root().child("B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->text(), "x&yz");
+    ASSERT_NE(b->child("C"), nullptr);
+    EXPECT_EQ(b->child("C")->text(), "p<q");
+    ASSERT_NE(nested.root().child("E"), nullptr);
+    EXPECT_EQ(nested.root().child("E")->text(), "e");
     // A dangling '&' is an error anywhere, even before the root.
     EXPECT_EQ(parse("&<A/>").parse_error.value_or("").rfind(kPosPrefix + "0: ", 0), 0u);
     EXPECT_EQ(parse("<A>a & b</A>").parse_error.value_or("").rfind(kPosPrefix + "5: ", 0), 0u);
