@@ -103,6 +103,17 @@ TEST(Parse, TextPiecesAndReferences) {
     // Unicode white space is trimmed, zero-width space and BOM are not.
     EXPECT_EQ(parse("<A>\u00a0\u2003x\u2029</A>").root().text(), "x");
     EXPECT_EQ(parse("<A>\u200bx\ufeff</A>").root().text(), "\u200bx\ufeff");
+    // Joined texts of nested elements each keep their own pieces, whether the
+    // parent joined before, after or around its children.
+    Document nested = parse("<A>a&amp;b<B>x<C>p&lt;q</C>&amp;y<D/>z</B>c&amp;<E>e</E>&gt;</A>");
+    EXPECT_EQ(nested.root().text(), "a&bc&>");
+    const Node* b = nested.root().child("B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->text(), "x&yz");
+    ASSERT_NE(b->child("C"), nullptr);
+    EXPECT_EQ(b->child("C")->text(), "p<q");
+    ASSERT_NE(nested.root().child("E"), nullptr);
+    EXPECT_EQ(nested.root().child("E")->text(), "e");
     // A dangling '&' is an error anywhere, even before the root.
     EXPECT_EQ(parse("&<A/>").parse_error.value_or("").rfind(kPosPrefix + "0: ", 0), 0u);
     EXPECT_EQ(parse("<A>a & b</A>").parse_error.value_or("").rfind(kPosPrefix + "5: ", 0), 0u);
@@ -514,6 +525,67 @@ TEST(Parse, RandomMarkupNeverBreaks) {
         if (d.root().name() != "__empty__") {
             ASSERT_GE(position_of(d, d.root()).line, 1u) << doc;
         }
+    }
+}
+
+// Plain tags' attributes are written straight into the node list, past the
+// element's own slot, while the tag is read; other tags' come through the
+// tokenizer's list. Either way every element must hold what the general
+// reading accepts, in order, with local names: on random tags with prefixed
+// and repeated keys (the repeat test rebuilds a kept key's qualified name),
+// many attributes, and tags that fall back to the general reading half way.
+TEST(Parse, AttributesWrittenInPlaceMatchTheGeneralReading) {
+    using namespace adsieve::xml;
+    static constexpr std::string_view kKeys[] = {"k", "p:k", "q:k", "kk", "p:kk", "a", "x:a", "b", "xmlns:v", "ab:k"};
+    static constexpr std::string_view kValues[] = {"\"1\"", "'2'", "\"\"", "\"a b\"", "'x\"y'", "\"&amp;\""};
+    static constexpr std::string_view kGaps[] = {" ", "  ", "\n\t", "", " = ", "="};
+    auto expected = [](std::string_view doc) {
+        Tokenizer t = make_tokenizer(doc);
+        SeenKeys seen;
+        std::string out;
+        for (;;) {
+            Event e = next_event(t);
+            if (e.kind == EventKind::kEof || e.kind == EventKind::kError) break;
+            if (e.kind != EventKind::kStart && e.kind != EventKind::kEmpty) continue;
+            out += std::string(e.data.substr(e.local)) + "(";
+            AttrScan scan = scan_attributes(e.attrs, seen);
+            RawAttr a;
+            while (next_attribute(scan, seen, a))
+                out += std::string(a.key.substr(a.local)) + "=" + std::string(a.value) + ";";
+            out += ")";
+        }
+        return out;
+    };
+    auto parsed = [](std::string_view doc) {
+        Document d = parse(doc);
+        std::string out;
+        if (d.root().name() == "__empty__") return out;
+        const Node* end = &d.root() + d.root().span;
+        for (const Node* n = &d.root(); n != end; n = n->first_child()) {
+            out += std::string(n->name()) + "(";
+            for (const adsieve::Attr& a : n->attrs()) out += std::string(a.name) + "=" + std::string(a.value) + ";";
+            out += ")";
+        }
+        return out;
+    };
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string doc = "<r>";
+        const std::size_t tags = 1 + rng() % 4;
+        for (std::size_t k = 0; k < tags; ++k) {
+            const std::string name = rng() % 3 ? "e" : "p:e";
+            doc += "<" + name;
+            const std::size_t count = rng() % 5 == 0 ? 14 + rng() % 6 : rng() % 5;
+            for (std::size_t i = 0; i < count; ++i) {
+                doc += rng() % 8 ? " " : std::string(kGaps[rng() % std::size(kGaps)]);
+                doc += kKeys[rng() % std::size(kKeys)];
+                doc += rng() % 16 ? "=" : std::string(kGaps[rng() % std::size(kGaps)]);
+                doc += rng() % 16 ? std::string(kValues[rng() % 2]) : std::string(kValues[rng() % std::size(kValues)]);
+            }
+            doc += rng() % 2 ? "/>" : "></" + name + ">";
+        }
+        doc += "</r>";
+        ASSERT_EQ(parsed(doc), expected(doc)) << doc;
     }
 }
 

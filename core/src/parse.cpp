@@ -95,7 +95,9 @@ long char_ref_value(std::string_view name) noexcept {
 // Both offsets fit in 32 bits: the parser takes at most 4 GiB of input.
 struct OpenElement {
     std::uint32_t node;        // index in the node list
-    std::uint32_t text_start;  // where its joined text starts in the scratch text
+    // Where its joined text starts in the scratch text, set when it starts
+    // joining: the texts of its children that joined were taken off by then.
+    std::uint32_t text_start;
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
@@ -104,7 +106,8 @@ struct OpenElement {
 // deeper one moves them to the C heap, grown by doubling.
 class OpenStack {
 public:
-    OpenStack() noexcept = default;
+    // Provided, so that making one under `{}` never zero-fills its room first.
+    OpenStack() noexcept {}
     OpenStack(const OpenStack&) = delete;
     OpenStack& operator=(const OpenStack&) = delete;
     ~OpenStack() {
@@ -112,6 +115,8 @@ public:
     }
 
     bool empty() const noexcept { return end_ == begin_; }
+    // More than the root is open: a pointer comparison, where size() divides.
+    bool above_root() const noexcept { return end_ - begin_ > 1; }
     std::size_t size() const noexcept { return static_cast<std::size_t>(end_ - begin_); }
     OpenElement& back() noexcept { return end_[-1]; }
     const OpenElement& operator[](std::size_t i) const noexcept { return begin_[i]; }
@@ -174,6 +179,8 @@ struct Builder {
     }
     // Moves the innermost element's text onto the scratch text.
     void join(OpenElement& o) {
+        if (o.state == OpenElement::kJoined) return;
+        o.text_start = static_cast<std::uint32_t>(scratch.size());
         if (o.state == OpenElement::kViewed) scratch.append(nodes[o.node].text());
         o.state = OpenElement::kJoined;
     }
@@ -223,6 +230,43 @@ struct Builder {
     }
 };
 
+// Where the plain tag reading puts a tag's attributes in the parser: straight
+// into the slots after the element's own, which the element is pushed over
+// once its tag has been read, so they are not copied from the tokenizer's
+// list. Tags the general reading takes still come through that list.
+struct NodeAttrs {
+    static constexpr bool kTagText = false;  // the tree needs neither
+    NodeList& nodes;
+    Attr* begin = nullptr;  // where the tag's first attribute went
+    std::size_t count = 0;
+    bool in_list = false;  // the last tag's attributes are in the tokenizer's list
+
+    void clear() noexcept { count = 0, in_list = false; }
+    std::size_t size() const noexcept { return count; }
+    // Only asked when a key of the same length and last byte was read. A key
+    // kept here is its local name; in a plain tag the qualified name starts
+    // right after a blank or a quote, and holds neither.
+    bool has(std::string_view key) const noexcept {
+        for (const Attr* a = begin; a != begin + count; ++a) {
+            const char* b = a->name.data();
+            while (!xml::is_blank(b[-1]) && !xml::is_quote(b[-1])) --b;
+            if (std::string_view(b, static_cast<std::size_t>(a->name.data() + a->name.size() - b)) == key) return true;
+        }
+        return false;
+    }
+    // Local names are cut without substr's range test: the tokenizer's
+    // offsets always lie within their keys. Room for as many attributes as a
+    // plain tag may have is made with the first, so that the others are a
+    // store each.
+    void push(std::string_view key, std::string_view value, std::size_t local) {
+        if (count == 0) begin = NodeList::attrs_of(*nodes.room(1 + Node::attr_slots(xml::kMaxPlainAttrs)));
+        ::new (begin + count++) Attr{std::string_view(key.data() + local, key.size() - local), value};
+    }
+    void general() noexcept { in_list = true; }
+};
+// The first reserve (below) covers a first tag with attributes.
+static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
+
 }  // namespace
 
 // Flattened: the tokenizer's reading and the tree's building are inlined into
@@ -252,31 +296,33 @@ struct Builder {
     }
     Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
-    nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
+    // Real documents take about one slot per 35 bytes; the first tag with
+    // attributes makes room for as many as a plain tag may have.
+    nodes.reserve(input.size() / 32 + 32);
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.one_pass = true;
     Builder b{mem, nodes, {}, {}};
+    NodeAttrs attrs{nodes};
 
     // Appends the element and its attributes; returns its index.
     auto make_node = [&](const xml::Event& e) {
         const std::size_t at = nodes.size();
-        // Most elements have no attributes: their slot count is known.
-        Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
         // Local names are cut without substr's range test: the tokenizer's offsets
         // always lie within their names.
-        n.set_name(std::string_view(e.data.data() + e.local, e.data.size() - e.local));
-        if (!tok.attributes.empty()) {
-            Attr* out = NodeList::attrs_of(n);
-            for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
-            n.attr_count = static_cast<std::uint32_t>(tok.attributes.size());
+        const std::string_view name(e.data.data() + e.local, e.data.size() - e.local);
+        if (!attrs.in_list) {
+            nodes.push_element(name, attrs.size());  // over the attributes
+            return at;
         }
+        Attr* out = NodeList::attrs_of(nodes.push_element(name, tok.attributes.size()));
+        for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
         return at;
     };
 
     xml::Event e;  // each event writes only its own fields
     for (bool reading = true; reading;) {
-        xml::read_event(tok, e, /*one_pass=*/true, /*blank_text=*/false);  // as set above
+        xml::read_event(tok, e, /*one_pass=*/true, /*blank_text=*/false, attrs);  // as set above
         // Tags and texts first, by tests that the branch predictor follows
         // better than one jump through a table.
         if (e.kind <= xml::EventKind::kEmpty) {
@@ -284,12 +330,11 @@ struct Builder {
             // The root stays open even when empty: later content still
             // attaches to it.
             if (e.kind == xml::EventKind::kStart || b.open.empty())
-                b.open.push_back(
-                    OpenElement{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(b.scratch.size())});
+                b.open.push_back(OpenElement{static_cast<std::uint32_t>(at), 0});
             continue;
         }
         if (e.kind == xml::EventKind::kEnd) {
-            if (b.open.size() >= 2) b.close();
+            if (b.open.above_root()) b.close();
             continue;
         }
         if (e.kind == xml::EventKind::kText) {
@@ -310,7 +355,7 @@ struct Builder {
                 if (!b.open.empty()) b.add_reference(e.data);
                 break;
             case xml::EventKind::kEof:
-                if (b.open.size() >= 2) {
+                if (b.open.above_root()) {
                     std::string msg = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
                     for (std::size_t i = 1; i < b.open.size(); ++i) {
                         if (i > 1) msg += " > ";
