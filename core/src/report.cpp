@@ -458,8 +458,19 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     bool path_plain = false;
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
-    // Written whole at once: the line and column come later, from `at`.
-    issues.push_back(Issue{text, std::nullopt, std::nullopt, r.id, message, spec_ref, s, plain, path_plain, at});
+    // Written field by field where it lies: a finding built aside and then
+    // copied is read back in wide words from the narrow stores that made it,
+    // which the processor cannot forward. The line and column come later,
+    // from `at`.
+    Issue& is = issues.emplace_back();
+    is.path = text;
+    is.id = r.id;
+    is.message = message;
+    is.spec_ref = spec_ref;
+    is.severity = s;
+    is.texts_plain = plain;
+    is.path_plain = path_plain;
+    is.at = at;
     if (at) {
         ++placed_;
         out_of_order_ |= std::less<const Node*>{}(at, last_at_);
