@@ -454,28 +454,23 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
     constexpr std::size_t kFirstRoom = 64;
     if (issues.empty())
         issues.reserve(ctx.max_issues != 0 && ctx.max_issues < kFirstRoom ? ctx.max_issues : kFirstRoom);
-    std::optional<std::string_view> text;
-    bool path_plain = false;
+    // The path as a plain view and a flag: an optional built here and read
+    // back whole would stall on its one-byte flag.
+    std::string_view text;
+    bool has_text = true, path_plain = false;
     if (path.recorded) text = path.text;
     else if (path.ref || path.present || !path_prefix.empty()) text = store_path(path, path_plain);
-    // Written field by field where it lies: a finding built aside and then
-    // copied is read back in wide words from the narrow stores that made it,
-    // which the processor cannot forward. The line and column come later,
-    // from `at`.
-    Issue& is = issues.emplace_back();
-    is.path = text;
-    is.id = r.id;
-    is.message = message;
-    is.spec_ref = spec_ref;
-    is.severity = s;
-    is.texts_plain = plain;
-    is.path_plain = path_plain;
-    is.at = at;
+    else has_text = false;
+    // Made where it is kept: a finding built aside and then copied is read
+    // back in wide words from the narrow stores that made it, which the
+    // processor cannot forward.
+    issues.emplace_back(has_text, text, r.id, message, spec_ref, s, plain, path_plain, at);
     if (at) {
         ++placed_;
         out_of_order_ |= std::less<const Node*>{}(at, last_at_);
         last_at_ = at;
     }
+    if (!has_text) return std::nullopt;
     return text;
 }
 

@@ -95,6 +95,16 @@ struct Issue {
     // The element the line and column come from, while the report is being
     // made (Report::finish resolves it); none for document-level findings.
     const Node* at = nullptr;
+
+    Issue() = default;
+    // A finding as recorded, made where it is kept: its line and column come
+    // later.
+    Issue(bool has_path, std::string_view path_, std::string_view id_, std::string_view message_,
+          std::string_view spec_ref_, Severity severity_, bool texts_plain_, bool path_plain_, const Node* at_) noexcept
+        : id(id_), message(message_), spec_ref(spec_ref_), severity(severity_), texts_plain(texts_plain_),
+          path_plain(path_plain_), at(at_) {
+        if (has_path) path.emplace(path_);
+    }
 };
 
 using Issues = std::vector<Issue>;
