@@ -409,32 +409,56 @@ std::string_view Report::store_path(const PathArg& path, bool& plain) {
     // The path is written straight into the arena and shortened there; a
     // very long one is built aside and only its short form is kept.
     constexpr std::size_t kInPlace = 4096;
-    // The usual chain, a walk's node itself, is one text.
-    const bool one_text = path.ref && path.ref->kind == PathRef::Kind::Walk && path.ref->walk && path_prefix.empty();
-    const std::string_view whole = one_text ? path.ref->walk->text() : std::string_view();
-    const std::size_t size = one_text ? whole.size()
-                             : path.ref ? path_size(path_prefix, *path.ref)
-                                        : path_prefix.size() + path.text.size();
     plain = false;
-    if (size <= kInPlace) {
-        char* out = static_cast<char*>(paths.allocate(size, 1));
-        PathScan scan;
-        if (one_text) {
-            scan = copy_scanned(out, whole.data(), size);
-        } else if (path.ref) {
-            write_path(path_prefix, *path.ref, out, size);
-        } else {
-            if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
-            if (!path.text.empty()) std::memcpy(out + path_prefix.size(), path.text.data(), path.text.size());
-        }
-        if (!one_text) scan = scan_path(out, size);
+    // The `size` bytes at `out`, in the arena, as kept: shortened where they
+    // lie when they can be.
+    auto kept_as = [&](char* out, std::size_t size, const PathScan& scan) -> std::string_view {
         if (auto kept = bound_in_place(out, size, scan.slashes)) {
             plain = scan.plain;
             return {out, *kept};
         }
         return paths.copy(bounded_path(std::string_view(out, size), std::string_view()));
+    };
+    // `size` bytes from `from`, scanned as they are copied into the arena.
+    auto keep = [&](const char* from, std::size_t size) {
+        char* out = static_cast<char*>(paths.allocate(size, 1));
+        return kept_as(out, size, copy_scanned(out, from, size));
+    };
+    if (!path.ref) {
+        const std::size_t size = path_prefix.size() + path.text.size();
+        if (size > kInPlace) return paths.copy(bounded_path(path_prefix, path.text));
+        char* out = static_cast<char*>(paths.allocate(size, 1));
+        if (!path_prefix.empty()) std::memcpy(out, path_prefix.data(), path_prefix.size());
+        if (!path.text.empty()) std::memcpy(out + path_prefix.size(), path.text.data(), path.text.size());
+        return kept_as(out, size, scan_path(out, size));
     }
-    return paths.copy(path.ref ? bounded_path(path_prefix, *path.ref) : bounded_path(path_prefix, path.text));
+    if (path.ref->kind == PathRef::Kind::Walk && path.ref->walk && path_prefix.empty()) {
+        // The usual chain, a walk's node itself, is one text.
+        const std::string_view whole = path.ref->walk->text();
+        if (whole.size() <= kInPlace) return keep(whole.data(), whole.size());
+    } else {
+        // Another chain is written from its end, in one pass, into a block
+        // on the stack; one too long for the block is measured first and
+        // written in place.
+        char block[512];
+        char* at = block + sizeof block;
+        const PathRef* r = path.ref;
+        for (; r; r = above(*r)) {
+            const std::size_t room = static_cast<std::size_t>(at - block);
+            if (r->kind == PathRef::Kind::Walk ? segment_size(*r) > room : r->text.size() + 24 > room) break;
+            at = write_segment(*r, at);
+        }
+        if (!r && path_prefix.size() <= static_cast<std::size_t>(at - block)) {
+            at -= path_prefix.size();
+            if (!path_prefix.empty()) std::memcpy(at, path_prefix.data(), path_prefix.size());
+            return keep(at, static_cast<std::size_t>(block + sizeof block - at));
+        }
+    }
+    const std::size_t size = path_size(path_prefix, *path.ref);
+    if (size > kInPlace) return paths.copy(bounded_path(path_prefix, *path.ref));
+    char* out = static_cast<char*>(paths.allocate(size, 1));
+    write_path(path_prefix, *path.ref, out, size);
+    return kept_as(out, size, scan_path(out, size));
 }
 
 std::optional<std::string_view> Report::add(const Rule& r, std::string_view message, std::string_view spec_ref,
