@@ -95,9 +95,7 @@ long char_ref_value(std::string_view name) noexcept {
 // Both offsets fit in 32 bits: the parser takes at most 4 GiB of input.
 struct OpenElement {
     std::uint32_t node;        // index in the node list
-    // Where its joined text starts in the scratch text, set when it starts
-    // joining: the texts of its children that joined were taken off by then.
-    std::uint32_t text_start;
+    std::uint32_t text_start;  // where its joined text starts in the scratch text
     enum : unsigned char { kNoText, kViewed, kJoined } state = kNoText;
 };
 
@@ -179,8 +177,6 @@ struct Builder {
     }
     // Moves the innermost element's text onto the scratch text.
     void join(OpenElement& o) {
-        if (o.state == OpenElement::kJoined) return;
-        o.text_start = static_cast<std::uint32_t>(scratch.size());
         if (o.state == OpenElement::kViewed) scratch.append(nodes[o.node].text());
         o.state = OpenElement::kJoined;
     }
@@ -330,7 +326,8 @@ static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
             // The root stays open even when empty: later content still
             // attaches to it.
             if (e.kind == xml::EventKind::kStart || b.open.empty())
-                b.open.push_back(OpenElement{static_cast<std::uint32_t>(at), 0});
+                b.open.push_back(
+                    OpenElement{static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(b.scratch.size())});
             continue;
         }
         if (e.kind == xml::EventKind::kEnd) {
