@@ -113,8 +113,6 @@ public:
     }
 
     bool empty() const noexcept { return end_ == begin_; }
-    // More than the root is open: a pointer comparison, where size() divides.
-    bool above_root() const noexcept { return end_ - begin_ > 1; }
     std::size_t size() const noexcept { return static_cast<std::size_t>(end_ - begin_); }
     OpenElement& back() noexcept { return end_[-1]; }
     const OpenElement& operator[](std::size_t i) const noexcept { return begin_[i]; }
@@ -331,7 +329,7 @@ static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
             continue;
         }
         if (e.kind == xml::EventKind::kEnd) {
-            if (b.open.above_root()) b.close();
+            if (b.open.size() >= 2) b.close();
             continue;
         }
         if (e.kind == xml::EventKind::kText) {
@@ -352,7 +350,7 @@ static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
                 if (!b.open.empty()) b.add_reference(e.data);
                 break;
             case xml::EventKind::kEof:
-                if (b.open.above_root()) {
+                if (b.open.size() >= 2) {
                     std::string msg = "XML parse error at end of document: unexpected EOF with unclosed element(s): ";
                     for (std::size_t i = 1; i < b.open.size(); ++i) {
                         if (i > 1) msg += " > ";
