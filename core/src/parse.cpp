@@ -258,8 +258,6 @@ struct NodeAttrs {
     }
     void general() noexcept { in_list = true; }
 };
-// The first reserve (below) covers a first tag with attributes.
-static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
 
 }  // namespace
 
@@ -290,9 +288,7 @@ static_assert(1 + Node::attr_slots(xml::kMaxPlainAttrs) <= 32);
     }
     Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
-    // Real documents take about one slot per 35 bytes; the first tag with
-    // attributes makes room for as many as a plain tag may have.
-    nodes.reserve(input.size() / 32 + 32);
+    nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.one_pass = true;
