@@ -229,7 +229,6 @@ struct Builder {
 // once its tag has been read, so they are not copied from the tokenizer's
 // list. Tags the general reading takes still come through that list.
 struct NodeAttrs {
-    static constexpr bool kTagText = false;  // the tree needs neither
     NodeList& nodes;
     Attr* begin = nullptr;  // where the tag's first attribute went
     std::size_t count = 0;
