@@ -230,17 +230,22 @@ struct Builder {
 // list. Tags the general reading takes still come through that list.
 struct NodeAttrs {
     NodeList& nodes;
-    Attr* begin = nullptr;  // where the tag's first attribute went
-    std::size_t count = 0;
+    Attr* begin = nullptr;
+    Attr* end = nullptr;
     bool in_list = false;  // the last tag's attributes are in the tokenizer's list
 
-    void clear() noexcept { count = 0, in_list = false; }
-    std::size_t size() const noexcept { return count; }
+    // Room for as many attributes as a plain tag may have is made once a tag,
+    // so that adding one is a store.
+    void clear() {
+        begin = end = NodeList::attrs_of(*nodes.room(1 + Node::attr_slots(xml::kMaxPlainAttrs)));
+        in_list = false;
+    }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(end - begin); }
     // Only asked when a key of the same length and last byte was read. A key
     // kept here is its local name; in a plain tag the qualified name starts
     // right after a blank or a quote, and holds neither.
     bool has(std::string_view key) const noexcept {
-        for (const Attr* a = begin; a != begin + count; ++a) {
+        for (const Attr* a = begin; a != end; ++a) {
             const char* b = a->name.data();
             while (!xml::is_blank(b[-1]) && !xml::is_quote(b[-1])) --b;
             if (std::string_view(b, static_cast<std::size_t>(a->name.data() + a->name.size() - b)) == key) return true;
@@ -248,12 +253,9 @@ struct NodeAttrs {
         return false;
     }
     // Local names are cut without substr's range test: the tokenizer's
-    // offsets always lie within their keys. Room for as many attributes as a
-    // plain tag may have is made with the first, so that the others are a
-    // store each.
-    void push(std::string_view key, std::string_view value, std::size_t local) {
-        if (count == 0) begin = NodeList::attrs_of(*nodes.room(1 + Node::attr_slots(xml::kMaxPlainAttrs)));
-        ::new (begin + count++) Attr{std::string_view(key.data() + local, key.size() - local), value};
+    // offsets always lie within their keys.
+    void push(std::string_view key, std::string_view value, std::size_t local) noexcept {
+        ::new (end++) Attr{std::string_view(key.data() + local, key.size() - local), value};
     }
     void general() noexcept { in_list = true; }
 };
