@@ -205,17 +205,6 @@ public:
         size_ += slots;
         return *n;
     }
-    // Appends an element named `name` (a view of at most 4 GiB - 1 bytes)
-    // with `attrs` attributes, whose slots after it are filled by the caller
-    // (before or after this call, see room); the node is written whole.
-    Node& push_element(std::string_view name, std::size_t attrs) {
-        const std::size_t slots = 1 + Node::attr_slots(attrs);
-        if (cap_ - size_ < slots) reserve(std::max(cap_ * 2, size_ + slots + 16));
-        Node* n = ::new (data_ + size_) Node{name.data(), "", static_cast<std::uint32_t>(name.size()), 0,
-                                             static_cast<std::uint32_t>(attrs), 0, static_cast<std::uint32_t>(slots)};
-        size_ += slots;
-        return *n;
-    }
     // Where the attributes of the node pushed with room for them go.
     static Attr* attrs_of(Node& n) noexcept { return reinterpret_cast<Attr*>(&n + 1); }
     // Makes room for `slots` more slots and returns where the next push goes.

@@ -303,11 +303,20 @@ struct NodeAttrs {
         // always lie within their names.
         const std::string_view name(e.data.data() + e.local, e.data.size() - e.local);
         if (!attrs.in_list) {
-            nodes.push_element(name, attrs.size());  // over the attributes
+            // Most elements have no attributes: their slot count is known.
+            const std::size_t count = attrs.size();
+            Node& n = count == 0 ? nodes.push() : nodes.push(count);  // over the attributes
+            n.set_name(name);
+            n.attr_count = static_cast<std::uint32_t>(count);
             return at;
         }
-        Attr* out = NodeList::attrs_of(nodes.push_element(name, tok.attributes.size()));
-        for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
+        Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
+        n.set_name(name);
+        if (!tok.attributes.empty()) {
+            Attr* out = NodeList::attrs_of(n);
+            for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
+            n.attr_count = static_cast<std::uint32_t>(tok.attributes.size());
+        }
         return at;
     };
 
