@@ -528,67 +528,6 @@ TEST(Parse, RandomMarkupNeverBreaks) {
     }
 }
 
-// Plain tags' attributes are written straight into the node list, past the
-// element's own slot, while the tag is read; other tags' come through the
-// tokenizer's list. Either way every element must hold what the general
-// reading accepts, in order, with local names: on random tags with prefixed
-// and repeated keys (the repeat test rebuilds a kept key's qualified name),
-// many attributes, and tags that fall back to the general reading half way.
-TEST(Parse, AttributesWrittenInPlaceMatchTheGeneralReading) {
-    using namespace adsieve::xml;
-    static constexpr std::string_view kKeys[] = {"k", "p:k", "q:k", "kk", "p:kk", "a", "x:a", "b", "xmlns:v", "ab:k"};
-    static constexpr std::string_view kValues[] = {"\"1\"", "'2'", "\"\"", "\"a b\"", "'x\"y'", "\"&amp;\""};
-    static constexpr std::string_view kGaps[] = {" ", "  ", "\n\t", "", " = ", "="};
-    auto expected = [](std::string_view doc) {
-        Tokenizer t = make_tokenizer(doc);
-        SeenKeys seen;
-        std::string out;
-        for (;;) {
-            Event e = next_event(t);
-            if (e.kind == EventKind::kEof || e.kind == EventKind::kError) break;
-            if (e.kind != EventKind::kStart && e.kind != EventKind::kEmpty) continue;
-            out += std::string(e.data.substr(e.local)) + "(";
-            AttrScan scan = scan_attributes(e.attrs, seen);
-            RawAttr a;
-            while (next_attribute(scan, seen, a))
-                out += std::string(a.key.substr(a.local)) + "=" + std::string(a.value) + ";";
-            out += ")";
-        }
-        return out;
-    };
-    auto parsed = [](std::string_view doc) {
-        Document d = parse(doc);
-        std::string out;
-        if (d.root().name() == "__empty__") return out;
-        const Node* end = &d.root() + d.root().span;
-        for (const Node* n = &d.root(); n != end; n = n->first_child()) {
-            out += std::string(n->name()) + "(";
-            for (const adsieve::Attr& a : n->attrs()) out += std::string(a.name) + "=" + std::string(a.value) + ";";
-            out += ")";
-        }
-        return out;
-    };
-    std::mt19937 rng(7);
-    for (int round = 0; round < 20000; ++round) {
-        std::string doc = "<r>";
-        const std::size_t tags = 1 + rng() % 4;
-        for (std::size_t k = 0; k < tags; ++k) {
-            const std::string name = rng() % 3 ? "e" : "p:e";
-            doc += "<" + name;
-            const std::size_t count = rng() % 5 == 0 ? 14 + rng() % 6 : rng() % 5;
-            for (std::size_t i = 0; i < count; ++i) {
-                doc += rng() % 8 ? " " : std::string(kGaps[rng() % std::size(kGaps)]);
-                doc += kKeys[rng() % std::size(kKeys)];
-                doc += rng() % 16 ? "=" : std::string(kGaps[rng() % std::size(kGaps)]);
-                doc += rng() % 16 ? std::string(kValues[rng() % 2]) : std::string(kValues[rng() % std::size(kValues)]);
-            }
-            doc += rng() % 2 ? "/>" : "></" + name + ">";
-        }
-        doc += "</r>";
-        ASSERT_EQ(parsed(doc), expected(doc)) << doc;
-    }
-}
-
 // The parser reads every event into one event it reuses: fields that a kind
 // does not have keep what earlier events wrote. The fields a kind has must
 // read as from a fresh event, whichever reading made it.

@@ -207,13 +207,6 @@ public:
     }
     // Where the attributes of the node pushed with room for them go.
     static Attr* attrs_of(Node& n) noexcept { return reinterpret_cast<Attr*>(&n + 1); }
-    // Makes room for `slots` more slots and returns where the next push goes.
-    // What is written after that slot stays there through the push (which
-    // writes only the node's own slot), so attributes may come first.
-    Node* room(std::size_t slots) {
-        if (cap_ - size_ < slots) reserve(std::max(cap_ * 2, size_ + slots + 16));
-        return data_ + size_;
-    }
     Node& operator[](std::size_t i) noexcept { return data_[i]; }
     const Node& operator[](std::size_t i) const noexcept { return data_[i]; }
     std::size_t size() const noexcept { return size_; }

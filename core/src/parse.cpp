@@ -224,42 +224,6 @@ struct Builder {
     }
 };
 
-// Where the plain tag reading puts a tag's attributes in the parser: straight
-// into the slots after the element's own, which the element is pushed over
-// once its tag has been read, so they are not copied from the tokenizer's
-// list. Tags the general reading takes still come through that list.
-struct NodeAttrs {
-    NodeList& nodes;
-    Attr* begin = nullptr;
-    Attr* end = nullptr;
-    bool in_list = false;  // the last tag's attributes are in the tokenizer's list
-
-    // Room for as many attributes as a plain tag may have is made once a tag,
-    // so that adding one is a store.
-    void clear() {
-        begin = end = NodeList::attrs_of(*nodes.room(1 + Node::attr_slots(xml::kMaxPlainAttrs)));
-        in_list = false;
-    }
-    std::size_t size() const noexcept { return static_cast<std::size_t>(end - begin); }
-    // Only asked when a key of the same length and last byte was read. A key
-    // kept here is its local name; in a plain tag the qualified name starts
-    // right after a blank or a quote, and holds neither.
-    bool has(std::string_view key) const noexcept {
-        for (const Attr* a = begin; a != end; ++a) {
-            const char* b = a->name.data();
-            while (!xml::is_blank(b[-1]) && !xml::is_quote(b[-1])) --b;
-            if (std::string_view(b, static_cast<std::size_t>(a->name.data() + a->name.size() - b)) == key) return true;
-        }
-        return false;
-    }
-    // Local names are cut without substr's range test: the tokenizer's
-    // offsets always lie within their keys.
-    void push(std::string_view key, std::string_view value, std::size_t local) noexcept {
-        ::new (end++) Attr{std::string_view(key.data() + local, key.size() - local), value};
-    }
-    void general() noexcept { in_list = true; }
-};
-
 }  // namespace
 
 // Flattened: the tokenizer's reading and the tree's building are inlined into
@@ -294,24 +258,15 @@ struct NodeAttrs {
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.one_pass = true;
     Builder b{mem, nodes, {}, {}};
-    NodeAttrs attrs{nodes};
 
     // Appends the element and its attributes; returns its index.
     auto make_node = [&](const xml::Event& e) {
         const std::size_t at = nodes.size();
+        // Most elements have no attributes: their slot count is known.
+        Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
         // Local names are cut without substr's range test: the tokenizer's offsets
         // always lie within their names.
-        const std::string_view name(e.data.data() + e.local, e.data.size() - e.local);
-        if (!attrs.in_list) {
-            // Most elements have no attributes: their slot count is known.
-            const std::size_t count = attrs.size();
-            Node& n = count == 0 ? nodes.push() : nodes.push(count);  // over the attributes
-            n.set_name(name);
-            n.attr_count = static_cast<std::uint32_t>(count);
-            return at;
-        }
-        Node& n = tok.attributes.empty() ? nodes.push() : nodes.push(tok.attributes.size());
-        n.set_name(name);
+        n.set_name(std::string_view(e.data.data() + e.local, e.data.size() - e.local));
         if (!tok.attributes.empty()) {
             Attr* out = NodeList::attrs_of(n);
             for (const xml::RawAttr& a : tok.attributes) ::new (out++) Attr{std::string_view(a.key.data() + a.local, a.key.size() - a.local), a.value};
@@ -322,7 +277,7 @@ struct NodeAttrs {
 
     xml::Event e;  // each event writes only its own fields
     for (bool reading = true; reading;) {
-        xml::read_event(tok, e, /*one_pass=*/true, /*blank_text=*/false, attrs);  // as set above
+        xml::read_event(tok, e, /*one_pass=*/true, /*blank_text=*/false);  // as set above
         // Tags and texts first, by tests that the branch predictor follows
         // better than one jump through a table.
         if (e.kind <= xml::EventKind::kEmpty) {
