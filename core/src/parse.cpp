@@ -104,8 +104,7 @@ struct OpenElement {
 // deeper one moves them to the C heap, grown by doubling.
 class OpenStack {
 public:
-    // Provided, so that making one under `{}` never zero-fills its room first.
-    OpenStack() noexcept {}
+    OpenStack() noexcept = default;
     OpenStack(const OpenStack&) = delete;
     OpenStack& operator=(const OpenStack&) = delete;
     ~OpenStack() {
