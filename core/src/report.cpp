@@ -282,7 +282,10 @@ alignas(16) constexpr unsigned char kTailMask[32] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 #endif
 
-PathScan scan_path(const char* s, std::size_t n) {
+// The scan of the n bytes at `from`; with kCopy, they are copied to `to` as
+// they are read (one pass over them instead of two).
+template <bool kCopy>
+PathScan scan_blocks(char* to, const char* from, std::size_t n) {
     PathScan r;
     std::size_t i = 0;
 #if defined(__SSE2__)
@@ -293,12 +296,13 @@ PathScan scan_path(const char* s, std::size_t n) {
         const __m128i control = _mm_set1_epi8(0x1F);
         const __m128i zero = _mm_setzero_si128();
         // Separators are counted per byte lane (a lane takes 255 at most, so
-        // the lanes are summed every 128 blocks); escapes are or-ed together.
+        // the lanes are summed every 127 blocks); escapes are or-ed together.
         __m128i count = zero, escapes = zero;
-        auto slashes = [&](__m128i v) { return _mm_cmpeq_epi8(v, slash); };
-        auto hits = [&](__m128i v) {
+        auto look = [&](const __m128i v, const __m128i keep) {
             const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, control), control);
-            return _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+            const __m128i hit = _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+            escapes = _mm_or_si128(escapes, _mm_and_si128(hit, keep));
+            count = _mm_sub_epi8(count, _mm_and_si128(_mm_cmpeq_epi8(v, slash), keep));
         };
         auto sum = [&] {
             const __m128i halves = _mm_sad_epu8(count, zero);
@@ -306,36 +310,41 @@ PathScan scan_path(const char* s, std::size_t n) {
                          static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
             count = zero;
         };
+        const __m128i all = _mm_cmpeq_epi8(zero, zero);
         // Runs of at most 127 blocks, so that the tail block still fits in
         // the lanes: one run, summed once at the end, for most paths.
         while (n - i >= 16) {
             const std::size_t stop = i + std::min<std::size_t>((n - i) / 16, 127) * 16;
             for (; i < stop; i += 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-                count = _mm_sub_epi8(count, slashes(v));
-                escapes = _mm_or_si128(escapes, hits(v));
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+                if constexpr (kCopy) _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), v);
+                look(v, all);
             }
             if (n - i >= 16) sum();
         }
         if (i < n) {
             // The tail, as the last 16 bytes less those already seen.
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
-            const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailMask + (n - i)));
-            count = _mm_sub_epi8(count, _mm_and_si128(slashes(v), keep));
-            escapes = _mm_or_si128(escapes, _mm_and_si128(hits(v), keep));
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
+            if constexpr (kCopy) _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16), v);
+            look(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailMask + (n - i))));
             i = n;
         }
         sum();
         r.plain = _mm_movemask_epi8(escapes) == 0;
+        return r;
     }
 #endif
+    if constexpr (kCopy)
+        if (n != 0) std::memcpy(to, from, n);
     for (; i < n; ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
+        const auto c = static_cast<unsigned char>(from[i]);
         r.slashes += c == '/';
         if (c < 0x20 || c == '"' || c == '\\') r.plain = false;
     }
     return r;
 }
+
+PathScan scan_path(const char* s, std::size_t n) { return scan_blocks<false>(nullptr, s, n); }
 
 // Shortens the path of `size` bytes at `s` where it lies, as bounded_path
 // would, when it holds more than kPathSegments separators; its new size, or
@@ -359,49 +368,8 @@ std::optional<std::size_t> bound_in_place(char* s, std::size_t size, std::size_t
 
 namespace {
 
-// scan_path of n bytes copied from `from` to `to`, as they are copied: one
-// pass over them instead of two.
-PathScan copy_scanned(char* to, const char* from, std::size_t n) {
-#if defined(__SSE2__)
-    // Up to 127 blocks, so that a byte lane's count of separators cannot
-    // overflow (paths are far shorter).
-    if (n >= 16 && n <= 127 * 16) {
-        const __m128i slash = _mm_set1_epi8('/');
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i backslash = _mm_set1_epi8('\\');
-        const __m128i control = _mm_set1_epi8(0x1F);
-        const __m128i zero = _mm_setzero_si128();
-        __m128i count = zero, escapes = zero;
-        auto look = [&](const __m128i v, const __m128i keep) {
-            const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, control), control);
-            const __m128i hit = _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
-            escapes = _mm_or_si128(escapes, _mm_and_si128(hit, keep));
-            count = _mm_sub_epi8(count, _mm_and_si128(_mm_cmpeq_epi8(v, slash), keep));
-        };
-        const __m128i all = _mm_cmpeq_epi8(zero, zero);
-        std::size_t i = 0;
-        for (; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), v);
-            look(v, all);
-        }
-        if (i < n) {
-            // The last 16 bytes, less those already seen.
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16), v);
-            look(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailMask + (n - i))));
-        }
-        const __m128i halves = _mm_sad_epu8(count, zero);
-        PathScan r;
-        r.slashes = static_cast<std::size_t>(_mm_cvtsi128_si32(halves)) +
-                    static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
-        r.plain = _mm_movemask_epi8(escapes) == 0;
-        return r;
-    }
-#endif
-    if (n != 0) std::memcpy(to, from, n);
-    return scan_path(to, n);
-}
+// scan_path of n bytes copied from `from` to `to`, as they are copied.
+PathScan copy_scanned(char* to, const char* from, std::size_t n) { return scan_blocks<true>(to, from, n); }
 
 }  // namespace
 
