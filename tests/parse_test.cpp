@@ -335,38 +335,6 @@ TEST(Parse, AttributesNeverShowAsElements) {
     EXPECT_EQ(d.root().attr("q").value_or(""), "1");
 }
 
-// A small document's nodes start in its arena's first block, sized for about
-// one slot per 32 bytes: a flood of the smallest elements outgrows it and
-// moves to a buffer of its own, around the size where documents stop
-// starting there too. The tree must be whole either way, and after the
-// document has been moved.
-TEST(Parse, NodesOutgrowingTheirFirstRoomStayWhole) {
-    for (std::size_t count : {1u, 7u, 100u, 2000u, 16380u, 16390u, 40000u}) {
-        std::string doc = "<r k=\"v\">";
-        for (std::size_t i = 0; i < count; ++i) doc += i % 3 ? "<a/>" : "<b x=\"1\" y='2'>t&amp;u</b>";
-        doc += "</r>";
-        Document parsed = parse(doc);
-        Document d = std::move(parsed);
-        ASSERT_FALSE(d.parse_error) << count;
-        const Node& root = d.root();
-        EXPECT_EQ(root.name(), "r");
-        EXPECT_EQ(root.span, d.nodes.size());
-        EXPECT_EQ(*root.attr("k"), "v");
-        std::size_t seen = 0;
-        for (const Node& c : root.children()) {
-            if (seen % 3) {
-                EXPECT_EQ(c.name(), "a");
-            } else {
-                EXPECT_EQ(c.name(), "b");
-                EXPECT_EQ(c.text(), "t&u");
-                EXPECT_EQ(*c.attr("y"), "2");
-            }
-            ++seen;
-        }
-        EXPECT_EQ(seen, count);
-    }
-}
-
 TEST(Parse, MillionNestedElements) {
     constexpr std::size_t kDepth = 1'000'000;
     std::string doc;

@@ -68,17 +68,15 @@ std::string_view Arena::copy(std::string_view s) {
     return {p, s.size()};
 }
 
-void* Arena::allocate_in_new_block(std::size_t bytes, std::size_t align, bool leading) {
+void* Arena::allocate_in_new_block(std::size_t bytes, std::size_t align) {
     auto aligned = [align](char* p) {
         auto v = reinterpret_cast<std::uintptr_t>(p);
         return reinterpret_cast<char*>((v + align - 1) & ~(std::uintptr_t(align) - 1));
     };
     // The next shared block, or one of its own for a large request (which
-    // leaves the current shared block in use); a leading request takes a
-    // shared block with room for it besides.
-    const bool own = !leading && bytes + align > next_size_ / 4;
-    if (leading && bytes > SIZE_MAX - kHeader - align - next_size_) throw std::bad_alloc();
-    const std::size_t size = own ? kHeader + bytes + align : leading ? kHeader + bytes + align + next_size_ : next_size_;
+    // leaves the current shared block in use).
+    const bool own = bytes + align > next_size_ / 4;
+    const std::size_t size = own ? kHeader + bytes + align : next_size_;
     void* raw = std::malloc(size);
     if (!raw) throw std::bad_alloc();
     auto* b = static_cast<Block*>(raw);

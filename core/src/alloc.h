@@ -46,10 +46,6 @@ public:
         static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
         return static_cast<T*>(allocate(n * sizeof(T), alignof(T)));
     }
-    // `bytes` bytes aligned to `align`, at the start of a new block that the
-    // next requests share: a first large piece that should not take a heap
-    // block of its own.
-    void* allocate_leading(std::size_t bytes, std::size_t align) { return allocate_in_new_block(bytes, align, true); }
     // A copy of s kept by the arena.
     std::string_view copy(std::string_view s);
     // Takes over the blocks of `other`, whose contents stay valid; carving
@@ -63,7 +59,7 @@ private:
     static constexpr std::size_t kMinBlock = 4 * 1024;
     static constexpr std::size_t kMaxBlock = 64 * 1024 * 1024;
 
-    void* allocate_in_new_block(std::size_t bytes, std::size_t align, bool leading = false);
+    void* allocate_in_new_block(std::size_t bytes, std::size_t align);
     void release() noexcept;
 
     Block* blocks_ = nullptr;

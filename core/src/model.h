@@ -178,34 +178,21 @@ static_assert(std::is_trivially_copyable_v<Attr> && alignof(Attr) <= alignof(Nod
 static_assert(sizeof(Node) == 2 * sizeof(const char*) + 4 * sizeof(std::uint32_t));  // 32 bytes on 64-bit targets
 
 // The nodes of one document, in document order, in one buffer from the C
-// heap. Growing a large buffer moves its pages rather than copying them. A
-// small document's list may start in room it does not own (carved from the
-// document's arena, so that one heap block serves both); growing past it
-// moves the nodes to a buffer of its own.
+// heap. Growing a large buffer moves its pages rather than copying them.
 class NodeList {
 public:
     NodeList() noexcept = default;
-    NodeList(NodeList&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_), owned_(o.owned_) {
-        o.data_ = nullptr, o.size_ = o.cap_ = 0, o.owned_ = true;
-    }
+    NodeList(NodeList&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_) { o.data_ = nullptr, o.size_ = o.cap_ = 0; }
     NodeList& operator=(NodeList&& o) noexcept {
         if (this != &o) {
-            if (owned_) std::free(data_);
-            data_ = o.data_, size_ = o.size_, cap_ = o.cap_, owned_ = o.owned_;
-            o.data_ = nullptr, o.size_ = o.cap_ = 0, o.owned_ = true;
+            std::free(data_);
+            data_ = o.data_, size_ = o.size_, cap_ = o.cap_;
+            o.data_ = nullptr, o.size_ = o.cap_ = 0;
         }
         return *this;
     }
-    ~NodeList() {
-        if (owned_) std::free(data_);
-    }
+    ~NodeList() { std::free(data_); }
 
-    // Starts the (empty) list in `slots` slots at `room`, which outlive it
-    // and are not its to free.
-    void start_in(Node* room, std::size_t slots) noexcept {
-        if (owned_) std::free(data_);
-        data_ = room, size_ = 0, cap_ = slots, owned_ = false;
-    }
     void reserve(std::size_t n);
     // Appends a default node with room for `attrs` attributes after it (to be
     // filled through attrs_of) and returns it; earlier references stay valid
@@ -229,7 +216,6 @@ private:
     Node* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t cap_ = 0;
-    bool owned_ = true;  // data_ is a heap block of the list's own
 };
 
 // The tree views the parsed text and lives in the document's arena and node

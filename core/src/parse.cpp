@@ -227,9 +227,6 @@ struct Builder {
 
 // Flattened: the tokenizer's reading and the tree's building are inlined into
 // the loop below, so that neither pays for calls per event.
-// Documents up to this size keep their nodes in their arena's first block.
-constexpr std::size_t kNodesInArena = 64 * 1024;
-
 [[gnu::flatten]] Document parse(std::string_view input) {
     // The arena keeps the texts that had to be joined, its first block sized
     // from the input (it is only taken when a first such text comes). Past a
@@ -255,13 +252,7 @@ constexpr std::size_t kNodesInArena = 64 * 1024;
     }
     Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
-    // Real documents take about one slot per 35 bytes. A small document's
-    // nodes start in its arena's first block, one heap block for both.
-    const std::size_t slots = input.size() / 32 + 16;
-    if (input.size() <= kNodesInArena)
-        nodes.start_in(static_cast<Node*>(mem.allocate_leading(slots * sizeof(Node), alignof(Node))), slots);
-    else
-        nodes.reserve(slots);
+    nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.one_pass = true;
