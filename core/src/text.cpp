@@ -3,10 +3,6 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
-#define ADSIEVE_WIDE_ASCII 1
-#include <immintrin.h>
-#endif
 
 namespace adsieve::text {
 
@@ -18,7 +14,7 @@ bool is_white_space_cp(char32_t c) noexcept {
            c == 0x205F || c == 0x3000;
 }
 
-#if defined(ADSIEVE_WIDE_ASCII)
+#if defined(ADSIEVE_AVX2_VARIANTS)
 // Length of the leading whole 128-byte runs of p[0..n) that are all ASCII,
 // 32 bytes a load on processors that have them (checked by the caller).
 [[gnu::target("avx2")]] std::size_t ascii_runs(const char* p, std::size_t n) noexcept {
@@ -107,14 +103,14 @@ bool iequals_ascii(std::string_view a, std::string_view b) noexcept {
 bool is_valid_utf8(std::string_view s) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     std::size_t n = s.size(), i = 0;
-#if defined(ADSIEVE_WIDE_ASCII)
+#if defined(ADSIEVE_AVX2_VARIANTS)
     // Most documents are ASCII throughout: their long runs are passed over
     // 32 bytes a load where the processor has it.
     const bool wide = n >= 256 && __builtin_cpu_supports("avx2");
 #endif
     while (i < n) {
         // Fast skip over ASCII, 128 bytes at a time, then 64, 32, 16 and 8.
-#if defined(ADSIEVE_WIDE_ASCII)
+#if defined(ADSIEVE_AVX2_VARIANTS)
         if (wide && n - i >= 128) i += ascii_runs(s.data() + i, n - i);
 #endif
 #if defined(__SSE2__)

@@ -12,6 +12,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// x86-64 builds carry AVX2 variants of a few long scans, each chosen at run
+// time (__builtin_cpu_supports) over the SSE2 one every processor there has.
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#define ADSIEVE_AVX2_VARIANTS 1
+#include <immintrin.h>
+#endif
 
 namespace adsieve::text {
 
