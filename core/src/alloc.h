@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string_view>
 #include <type_traits>
 
@@ -66,6 +69,55 @@ private:
     char* cur_ = nullptr;
     char* end_ = nullptr;
     std::size_t next_size_;  // size of the next shared block
+};
+
+// A list of trivially copyable items kept in place up to N of them, on the C
+// heap beyond (grown by doubling): the tokenizer's open names and a tag's
+// attributes, a walk's open elements, so that most documents need no heap
+// block for them.
+template <class T, std::size_t N>
+struct InlineList {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+    // Provided, so that making one in place never zero-fills its room first.
+    InlineList() noexcept {}
+    InlineList(const InlineList&) = delete;
+    InlineList& operator=(const InlineList&) = delete;
+    ~InlineList() {
+        if (data_ != inline_data()) std::free(data_);
+    }
+
+    bool empty() const noexcept { return size_ == 0; }
+    std::size_t size() const noexcept { return size_; }
+    T* begin() noexcept { return data_; }
+    T* end() noexcept { return data_ + size_; }
+    const T* begin() const noexcept { return data_; }
+    const T* end() const noexcept { return data_ + size_; }
+    T& operator[](std::size_t i) noexcept { return data_[i]; }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+    T& back() noexcept { return data_[size_ - 1]; }
+    void pop_back() noexcept { --size_; }
+    void clear() noexcept { size_ = 0; }
+    void push_back(const T& v) {
+        if (size_ == cap_) grow();
+        ::new (data_ + size_++) T(v);
+    }
+
+private:
+    T* inline_data() noexcept { return reinterpret_cast<T*>(inline_); }
+    [[gnu::noinline]] void grow() {
+        const std::size_t cap = 2 * cap_;
+        const bool moving_out = data_ == inline_data();
+        void* bigger = moving_out ? std::malloc(cap * sizeof(T)) : std::realloc(static_cast<void*>(data_), cap * sizeof(T));
+        if (!bigger) throw std::bad_alloc();
+        if (moving_out) std::memcpy(bigger, inline_, size_ * sizeof(T));
+        data_ = static_cast<T*>(bigger);
+        cap_ = cap;
+    }
+
+    alignas(T) unsigned char inline_[N * sizeof(T)];
+    T* data_ = inline_data();
+    std::size_t size_ = 0;
+    std::size_t cap_ = N;
 };
 
 }  // namespace adsieve

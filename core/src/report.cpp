@@ -235,7 +235,7 @@ void WalkPath::build() const {
 }
 
 char* WalkPath::reserve(std::size_t n) const {
-    if (cap_ - len_ >= n && text_) [[likely]]
+    if (cap_ - len_ >= n) [[likely]]
         return text_ + len_;
     return grow(n);
 }

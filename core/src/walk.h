@@ -24,8 +24,10 @@ enum class Segment : unsigned char {
     NameIndex,  // "/name[k]", k the child's index among all its parent's children
 };
 
-// Frames a walk makes room for at once.
+// Frames, and bytes of path text, a walk keeps in place before it takes a
+// heap block for them: most walks need none.
 inline constexpr std::size_t kWalkFrames = 16;
+inline constexpr std::size_t kWalkText = 256;
 
 // The path of the node a walk is visiting, built only when asked for: most
 // visits report nothing, so most paths are never written out. The text kept
@@ -73,16 +75,17 @@ private:
 
     PathRef ref_;
     Segment seg_;
-    // The text of paths built so far, in a block that only grows (a buffer
-    // on the stack would keep the walks of the families from being inlined).
+    // The text of paths built so far, in place, then in a heap block that
+    // only grows.
+    mutable char local_[kWalkText];
     mutable std::unique_ptr<char[]> heap_;
-    mutable char* text_ = nullptr;
+    mutable char* text_ = local_;
     mutable std::size_t len_ = 0;
-    mutable std::size_t cap_ = 0;
+    mutable std::size_t cap_ = kWalkText;
     // frames_[0] is the walk's start node; frames_[i] for i > 0 is child
     // frames_[i].index of frames_[i - 1]. The paths of frames_[0, built_) are
     // known once the start node's is.
-    mutable std::vector<Frame> frames_;
+    mutable InlineList<Frame, kWalkFrames> frames_;
     mutable std::size_t built_ = 1;
     mutable std::size_t base_len_ = 0;  // length of the start node's path, once built
     mutable bool base_built_ = false;
@@ -111,7 +114,6 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
         return;
     }
     auto& stack = wp.frames_;
-    stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
     stack.push_back({&node, node.first_child(), 0, 0, wp.base_len_});
     while (!stack.empty()) {
         auto& top = stack.back();

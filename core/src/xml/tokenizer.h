@@ -17,6 +17,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "alloc.h"
+
 namespace adsieve::xml {
 
 enum class EventKind : std::uint8_t {
@@ -75,54 +77,6 @@ struct RawAttr {
     std::string_view key;    // qualified name, raw
     std::string_view value;  // bytes between the quotes
     std::size_t local = 0;   // where the local name starts in `key`
-};
-
-// A list of trivially copyable items kept in place up to N of them, on the C
-// heap beyond (grown by doubling): the tokenizer's open names and a tag's
-// attributes, so that most documents need no heap block for either.
-template <class T, std::size_t N>
-struct InlineList {
-    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
-    // Provided, so that making one in place never zero-fills its room first.
-    InlineList() noexcept {}
-    InlineList(const InlineList&) = delete;
-    InlineList& operator=(const InlineList&) = delete;
-    ~InlineList() {
-        if (data_ != inline_data()) std::free(data_);
-    }
-
-    bool empty() const noexcept { return size_ == 0; }
-    std::size_t size() const noexcept { return size_; }
-    T* begin() noexcept { return data_; }
-    T* end() noexcept { return data_ + size_; }
-    const T* begin() const noexcept { return data_; }
-    const T* end() const noexcept { return data_ + size_; }
-    T& operator[](std::size_t i) noexcept { return data_[i]; }
-    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
-    T& back() noexcept { return data_[size_ - 1]; }
-    void pop_back() noexcept { --size_; }
-    void clear() noexcept { size_ = 0; }
-    void push_back(const T& v) {
-        if (size_ == cap_) grow();
-        ::new (data_ + size_++) T(v);
-    }
-
-private:
-    T* inline_data() noexcept { return reinterpret_cast<T*>(inline_); }
-    [[gnu::noinline]] void grow() {
-        const std::size_t cap = 2 * cap_;
-        const bool moving_out = data_ == inline_data();
-        void* bigger = moving_out ? std::malloc(cap * sizeof(T)) : std::realloc(static_cast<void*>(data_), cap * sizeof(T));
-        if (!bigger) throw std::bad_alloc();
-        if (moving_out) std::memcpy(bigger, inline_, size_ * sizeof(T));
-        data_ = static_cast<T*>(bigger);
-        cap_ = cap;
-    }
-
-    alignas(T) unsigned char inline_[N * sizeof(T)];
-    T* data_ = inline_data();
-    std::size_t size_ = 0;
-    std::size_t cap_ = N;
 };
 
 // Keys already met on the current tag. Reused across tags; switches to a hash
