@@ -188,6 +188,13 @@ inline const Node* first_child(Children children, std::string_view name) noexcep
         if (Node::same_name(c.name(), name)) return &c;
     return nullptr;
 }
+// First child of `n` with this code (see TopLevel::code), or nullptr; `n` is
+// an element below an ad's InLine or Wrapper.
+inline const Node* first_coded(const TopLevel& top, const Node& n, unsigned code) noexcept {
+    for (const Node& c : n.children())
+        if (top.code(c) == code) return &c;
+    return nullptr;
+}
 // True when v equals one of the values of a vocabulary table.
 inline bool one_of(std::string_view v, std::span<const std::string_view> set) noexcept {
     for (std::string_view s : set)
