@@ -1062,3 +1062,54 @@ TEST(TopLevel, ElementsAreCodedByName) {
 }
 
 }  // namespace index_check
+
+namespace run_codes {
+
+// The families tell the names below an ad apart by the codes each run sets:
+// every ad of a document checked in several runs gives the same findings as
+// the first, whichever run it falls in.
+TEST(TopLevel, EveryRunsAdsAreCodedForTheFamilies) {
+    const std::string inline_ad =
+        "<Ad><InLine><AdSystem>s</AdSystem><AdTitle>t</AdTitle><Impression>i</Impression>"
+        "<Impression>i</Impression><Category>c</Category><Category authority=\"x\">c</Category>"
+        "<Creatives><Creative><Linear><Duration>1</Duration><TrackingEvents><Tracking event=\"bogus\">u</Tracking>"
+        "<Tracking event=\"skip\">u</Tracking><Tracking event=\"progress\">u</Tracking></TrackingEvents>"
+        "<MediaFiles><MediaFile apiFramework=\"VPAID\" type=\"flash\">u</MediaFile><MediaFile bitrate=\"1\" "
+        "minBitrate=\"1\">u</MediaFile><Mezzanine>u</Mezzanine><InteractiveCreativeFile apiFramework=\"SIMID\">"
+        "http://u</InteractiveCreativeFile></MediaFiles><Icons><Icon><IconClicks><IconClickFallbackImages>"
+        "<IconClickFallbackImage/></IconClickFallbackImages></IconClicks></Icon></Icons></Linear></Creative>"
+        "<Creative><CompanionAds required=\"x\"><Companion renderingMode=\"x\"><CompanionClickTracking>u"
+        "</CompanionClickTracking></Companion></CompanionAds><NonLinearAds><NonLinear apiFramework=\"SIMID\">"
+        "<StaticResource>u</StaticResource></NonLinear></NonLinearAds></Creative></Creatives>"
+        "<Extensions><Extension><AdVerifications><Verification/></AdVerifications></Extension></Extensions>"
+        "</InLine></Ad>\n";
+    const std::string wrapper_ad =
+        "<Ad><Wrapper><AdSystem>s</AdSystem><VASTAdTagURI>u</VASTAdTagURI><BlockedAdCategories>b"
+        "</BlockedAdCategories><Creatives><Creative><Linear><VideoClicks><ClickThrough>u</ClickThrough>"
+        "</VideoClicks></Linear><NonLinearAds><NonLinear apiFramework=\"SIMID\"><IFrameResource>http://u"
+        "</IFrameResource></NonLinear></NonLinearAds></Creative></Creatives></Wrapper></Ad>\n";
+    for (const char* version : {"4.0", "4.1"}) {
+        std::string xml = std::string("<VAST version=\"") + version + "\">\n";
+        constexpr std::size_t kAds = 240;  // several runs' worth of nodes
+        for (std::size_t i = 0; i < kAds; i += 2) xml += inline_ad + wrapper_ad;
+        xml += "</VAST>";
+        // Each ad's findings with its index and line taken out.
+        std::vector<std::vector<std::string>> per_ad(kAds);
+        for (const std::string& line : adsieve::testing::issue_lines(validate(xml))) {
+            const std::size_t at = line.find("|/VAST/Ad[");
+            if (at == std::string::npos) continue;
+            const std::size_t close = line.find(']', at);
+            const std::size_t ad = std::stoul(line.substr(at + 10, close - at - 10));
+            std::string rest = line.substr(0, at) + line.substr(close);
+            const std::size_t line_field = rest.rfind('|', rest.rfind('|') - 1);
+            rest.erase(line_field, rest.rfind('|') - line_field);
+            ASSERT_LT(ad, kAds);
+            per_ad[ad].push_back(rest);
+        }
+        ASSERT_GE(per_ad[0].size(), 20u) << version;
+        ASSERT_GE(per_ad[1].size(), 4u) << version;
+        for (std::size_t i = 2; i < kAds; ++i) EXPECT_EQ(per_ad[i], per_ad[i % 2]) << version << " ad " << i;
+    }
+}
+
+}  // namespace run_codes

@@ -209,6 +209,20 @@ TEST(Values, SkipEventsAndOffsets) {
     EXPECT_EQ(value_ids(inline_doc("", tracking("progress", " offset=\"\""))),
               Lines{"VAST-3.0-progress-offset-format"});
     EXPECT_EQ(value_ids(inline_doc("3.0", tracking("progress"))), Lines{});
+    // A skip event's finding comes before the events' own, wherever the skip
+    // event and the faulty events are in the list.
+    const std::string skip_id = "VAST-3.0-skip-event-no-skipoffset", offset_id = "VAST-3.0-progress-offset-format",
+                      value_id = "VAST-4.1-tracking-event-value";
+    auto events = [](const std::string& list) {
+        return "<Creative><Linear><TrackingEvents>" + list + "</TrackingEvents></Linear></Creative>";
+    };
+    const std::string skip = "<Tracking event=\"skip\"/>", bad = "<Tracking event=\"bogus\"/>",
+                      late = "<Tracking event=\"progress\" offset=\"x\"/>", fine = "<Tracking event=\"start\"/>";
+    EXPECT_EQ(value_ids(inline_doc("3.0", events(bad + fine + skip))), (Lines{skip_id, value_id}));
+    EXPECT_EQ(value_ids(inline_doc("3.0", events(skip + fine + late + bad))), (Lines{skip_id, offset_id, value_id}));
+    EXPECT_EQ(value_ids(inline_doc("3.0", events(fine + fine + late))), Lines{offset_id});
+    EXPECT_EQ(value_ids(inline_doc("3.0", events(fine + skip + fine))), Lines{skip_id});
+    EXPECT_EQ(value_ids(inline_doc("", events(skip + bad))), Lines{skip_id});
 }
 
 TEST(Values, TrackingVocabularyPerVersion) {

@@ -10,18 +10,21 @@ namespace adsieve::rules::consistency {
 
 namespace {
 
+// Names below an ad's InLine and Wrapper are told apart by their codes.
+constexpr unsigned kImpression = code_for("Impression");
+
 // Impression texts compared with each other before a hash set is worth making.
 constexpr std::size_t kFewImpressions = 16;
 
 // Reports the first impression text repeated within one ad's container.
-void check_duplicate_impressions(const Node& container, const Node* first_impression, const PathRef& path,
+void check_duplicate_impressions(const TopLevel& top, const Node& container, const Node* first_impression, const PathRef& path,
                                  Report& report) {
     if (first_impression == nullptr) return;
     std::array<std::string_view, kFewImpressions> few;
     std::size_t count = 0;
     std::unordered_set<std::string_view> seen;  // once there are more
     for (const Node& c : Children(first_impression, &container + container.span)) {
-        if (c.name() != "Impression") continue;
+        if (top.code(c) != kImpression) continue;
         std::string_view url = text::trim(c.text());
         if (url.empty()) continue;
         bool repeated;
@@ -59,9 +62,9 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, bool parse_failed,
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
-            check_duplicate_impressions(*inline_, ad.inline_body.impression, join(ad_path, "/InLine"), report);
+            check_duplicate_impressions(top, *inline_, ad.inline_body.impression, join(ad_path, "/InLine"), report);
         else if (const Node* wrapper = ad.wrapper)
-            check_duplicate_impressions(*wrapper, ad.wrapper_body.impression, join(ad_path, "/Wrapper"), report);
+            check_duplicate_impressions(top, *wrapper, ad.wrapper_body.impression, join(ad_path, "/Wrapper"), report);
     }
 }
 

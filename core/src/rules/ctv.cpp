@@ -11,7 +11,10 @@ namespace adsieve::rules::ctv {
 
 namespace {
 
-void check_media_files(const Node& media_files, const LinearNodes& in_linear, const PathRef& linear_path,
+// Names below an ad's InLine and Wrapper are told apart by their codes.
+constexpr unsigned kMediaFile = code_for("MediaFile");
+
+void check_media_files(const TopLevel& top, const Node& media_files, const LinearNodes& in_linear, const PathRef& linear_path,
                        Report& report) {
     const PathRef mf_path = join(linear_path, "/MediaFiles");
     if (!in_linear.mezzanine)
@@ -19,7 +22,7 @@ void check_media_files(const Node& media_files, const LinearNodes& in_linear, co
     if (!in_linear.interactive_creative_file) return;
     std::size_t k = 0;
     for (const Node& mf : media_files.children()) {
-        if (mf.name() != "MediaFile") continue;
+        if (top.code(mf) != kMediaFile) continue;
         const std::size_t index = k++;
         auto api = mf.attr("apiFramework");
         if (api && text::iequals_ascii(*api, "vpaid"))
@@ -27,7 +30,7 @@ void check_media_files(const Node& media_files, const LinearNodes& in_linear, co
     }
 }
 
-void check_inline(const BodyNodes& body, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
+void check_inline(const TopLevel& top, const BodyNodes& body, std::span<const CreativeNodes> creatives, const PathRef& inline_path,
                   Report& report) {
     const PathRef creatives_path = join(inline_path, "/Creatives");
     bool serving_id_checked = false;
@@ -37,7 +40,7 @@ void check_inline(const BodyNodes& body, std::span<const CreativeNodes> creative
         const Node* media_files = creative.in_linear.media_files;
         if (!media_files) continue;
         const PathRef creative_path = indexed(creatives_path, "Creative", index);
-        check_media_files(*media_files, creative.in_linear, join(creative_path, "/Linear"), report);
+        check_media_files(top, *media_files, creative.in_linear, join(creative_path, "/Linear"), report);
         // The serving identifier is looked at once, by the first Creative with MediaFiles.
         if (serving_id_checked) continue;
         serving_id_checked = true;
@@ -59,7 +62,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
-        if (ad.inline_ad) check_inline(ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
+        if (ad.inline_ad) check_inline(top, ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"), report);
     }
 }
 

@@ -12,6 +12,9 @@ namespace adsieve::rules::deprecated {
 
 namespace {
 
+// Names below an ad's InLine and Wrapper are told apart by their codes.
+constexpr unsigned kMediaFile = code_for("MediaFile");
+
 void check_survey(const Node& holder, const BodyNodes& body, const PathRef& holder_path, Report& report) {
     if (!body.survey) return;
     // Reported at the element that holds the Survey.
@@ -34,7 +37,7 @@ void check_media_file(const Node& mf, const PathRef& path, bool v40, bool v41, R
     }
 }
 
-void check_inline(const Node& inl, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+void check_inline(const TopLevel& top, const Node& inl, const BodyNodes& body, std::span<const CreativeNodes> creatives,
                   const PathRef& inline_path, bool v40, bool v41, Report& report) {
     if (v41) check_survey(inl, body, inline_path, report);
 
@@ -50,7 +53,7 @@ void check_inline(const Node& inl, const BodyNodes& body, std::span<const Creati
         const PathRef base = join(creative_path, "/Linear/MediaFiles");
         std::size_t m = 0;
         for (const Node& mf : Children(first, media_files + media_files->span)) {
-            if (mf.name() != "MediaFile") continue;
+            if (top.code(mf) != kMediaFile) continue;
             check_media_file(mf, indexed(base, "MediaFile", m++), v40, v41, report);
         }
     }
@@ -72,7 +75,7 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
             report(rule::vast_conditionalad, ad_path, ad.ad);
         }
         if (const Node* inl = ad.inline_ad)
-            check_inline(*inl, ad.inline_body, top.range(ad.inline_all), join(ad_path, "/InLine"), v40, v41, report);
+            check_inline(top, *inl, ad.inline_body, top.range(ad.inline_all), join(ad_path, "/InLine"), v40, v41, report);
         if (const Node* wrapper = ad.wrapper; wrapper && v41)
             check_survey(*wrapper, ad.wrapper_body, join(ad_path, "/Wrapper"), report);
     }

@@ -59,9 +59,19 @@ void check_required_attrs(const Node& n, const PathRef& path, Report& report) {
     }(std::make_index_sequence<std::size(Attrs)>{});
 }
 
-bool has_resource(const Node& n) {
-    for (std::string_view r : kResourceNames)
-        if (n.has_child(r)) return true;
+// Names below an ad's InLine and Wrapper are told apart by their codes.
+constexpr unsigned kStaticResource = code_for(kResourceNames[0]), kIFrameResource = code_for(kResourceNames[1]),
+                   kHtmlResource = code_for(kResourceNames[2]), kCompanion = code_for("Companion"),
+                   kCompanionClickTracking = code_for("CompanionClickTracking"), kNonLinear = code_for("NonLinear"),
+                   kMediaFile = code_for("MediaFile"), kMezzanine = code_for("Mezzanine"), kIcon = code_for("Icon"),
+                   kInteractiveCreativeFile = code_for("InteractiveCreativeFile"),
+                   kAdVerifications = code_for("AdVerifications"), kVerification = code_for("Verification");
+
+bool has_resource(const TopLevel& top, const Node& n) {
+    for (const Node& c : n.children()) {
+        const unsigned code = top.code(c);
+        if (code == kStaticResource || code == kIFrameResource || code == kHtmlResource) return true;
+    }
     return false;
 }
 
@@ -119,7 +129,7 @@ bool names_reason_macro(std::string_view url) {
 
 }  // namespace
 
-void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
+void check_creative_requirements(const TopLevel& top, const CreativeNodes& cn, const PathRef& path,
                                  const DetectedVersion& version, Report& report);
 void check_pricing(const Node* pricing, const PathRef& parent_path,
                    Report& report);
@@ -127,7 +137,7 @@ void check_categories(Children children, const PathRef& parent_path,
                       Report& report);
 void check_ad_verifications(Children children, const PathRef& path,
                             Report& report);
-void check_embedded_ad_verifications(const Node& node, const PathRef& path,
+void check_embedded_ad_verifications(const TopLevel& top, const Node& node, const PathRef& path,
                                      Report& report);
 void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, const DetectedVersion& version,
               Report& report);
@@ -198,14 +208,14 @@ void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, cons
             const PathRef base = join(p, "/Creatives");
             std::size_t j = 0;
             for (const CreativeNodes& c : top.range(ad.inline_first))
-                check_creative_requirements(c, indexed(base, "Creative", j++), version, report);
+                check_creative_requirements(top, c, indexed(base, "Creative", j++), version, report);
         }
         if (first.category) check_categories(in.children(), p, report);
         check_pricing(first.pricing, p, report);
         if (const Node* av = first.ad_verifications)
             check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
         if (const Node* ext = first.extensions)
-            check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
+            check_embedded_ad_verifications(top, *ext, join(p, "/Extensions"), report);
     }
 
     if (wrapper) {
@@ -233,11 +243,11 @@ void check_ad(const TopLevel& top, const AdNodes& ad, std::size_t ad_index, cons
             if (const Node* av = first.ad_verifications)
                 check_ad_verifications(av->children(), join(p, "/AdVerifications"), report);
         if (const Node* ext = first.extensions)
-            check_embedded_ad_verifications(*ext, join(p, "/Extensions"), report);
+            check_embedded_ad_verifications(top, *ext, join(p, "/Extensions"), report);
     }
 }
 
-void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
+void check_creative_requirements(const TopLevel& top, const CreativeNodes& cn, const PathRef& path,
                                  const DetectedVersion& version, Report& report) {
     const Node& creative = *cn.creative;
     const Node* uid = cn.universal_ad_id;
@@ -265,16 +275,16 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         const PathRef base = join(path, "/CompanionAds");
         std::size_t k = 0;
         for (const Node& comp : companions->children()) {
-            if (comp.name() != "Companion") continue;
+            if (top.code(comp) != kCompanion) continue;
             const PathRef kp = indexed(base, "Companion", k++);
             std::size_t m = 0;
             for (const Node& ct : comp.children()) {
-                if (ct.name() != "CompanionClickTracking") continue;
+                if (top.code(ct) != kCompanionClickTracking) continue;
                 std::size_t idx = m++;
                 if (!ct.attr("id"))
                     report(rule::vast_companion_clicktracking_id, indexed(kp, "CompanionClickTracking", idx), &ct);
             }
-            if (!has_resource(comp))
+            if (!has_resource(top, comp))
                 report(rule::vast_companion_resource, kp, &comp);
         }
     }
@@ -283,9 +293,9 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         const PathRef base = join(path, "/NonLinearAds");
         std::size_t n = 0;
         for (const Node& nl : nonlinears->children()) {
-            if (nl.name() != "NonLinear") continue;
+            if (top.code(nl) != kNonLinear) continue;
             std::size_t idx = n++;
-            if (!has_resource(nl))
+            if (!has_resource(top, nl))
                 report(rule::vast_nonlinear_resource, indexed(base, "NonLinear", idx), &nl);
         }
     }
@@ -308,13 +318,13 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
     if (ln.media_file) {
         std::size_t i = 0;
         for (const Node& f : Children(ln.media_file, media_end))
-            if (f.name() == "MediaFile")
+            if (top.code(f) == kMediaFile)
                 check_required_attrs<kMediaFileAttrs>(f, indexed(m, "MediaFile", i++), report);
     }
     if (ln.mezzanine) {
         std::size_t i = 0;
         for (const Node& z : Children(ln.mezzanine, media_end))
-            if (z.name() == "Mezzanine")
+            if (top.code(z) == kMezzanine)
                 check_required_attrs<kMezzanineAttrs>(z, indexed(m, "Mezzanine", i++), report);
     }
 
@@ -322,10 +332,10 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
         const PathRef base = join(l, "/Icons");
         std::size_t i = 0;
         for (const Node& icon : icons->children()) {
-            if (icon.name() != "Icon") continue;
+            if (top.code(icon) != kIcon) continue;
             const PathRef ip = indexed(base, "Icon", i++);
             check_required_attrs<kIconAttrs>(icon, ip, report);
-            if (!has_resource(icon))
+            if (!has_resource(top, icon))
                 report(rule::vast_icon_resource, ip, &icon);
         }
     }
@@ -333,7 +343,7 @@ void check_creative_requirements(const CreativeNodes& cn, const PathRef& path,
     if (ln.interactive_creative_file) {
         std::size_t i = 0;
         for (const Node& f : Children(ln.interactive_creative_file, media_end)) {
-            if (f.name() != "InteractiveCreativeFile") continue;
+            if (top.code(f) != kInteractiveCreativeFile) continue;
             const PathRef fp = indexed(m, "InteractiveCreativeFile", i++);
             // Both findings point at the <Linear>, not at the file.
             if (!f.attr("apiFramework"))
@@ -442,21 +452,21 @@ void check_ad_verifications(Children children, const PathRef& path,
     }
 }
 
-void check_embedded_ad_verifications(const Node& node, const PathRef& path,
+void check_embedded_ad_verifications(const TopLevel& top, const Node& node, const PathRef& path,
                                      Report& report) {
     // The walk below finds something only where an AdVerifications or a
     // Verification element is; most extensions hold neither.
-    bool found = node.name() == "AdVerifications";
+    bool found = top.code(node) == kAdVerifications;
     for (const Node* d = node.first_child(), *end = &node + node.span; d != end && !found; d = d->first_child())
-        found = d->name() == "AdVerifications" || d->name() == "Verification";
+        found = top.code(*d) == kAdVerifications || top.code(*d) == kVerification;
     if (!found) return;
     walk(node, path, Segment::NameIndex, [&](const Node& n, const WalkPath& p) {
-        if (n.name() == "AdVerifications") {
+        if (top.code(n) == kAdVerifications) {
             check_ad_verifications(n.children(), p, report);
             return Step::Over;
         }
         for (const Node& c : n.children())
-            if (c.name() == "Verification") {
+            if (top.code(c) == kVerification) {
                 check_ad_verifications(n.children(), p, report);
                 return Step::Over;
             }

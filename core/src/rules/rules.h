@@ -39,6 +39,14 @@ inline constexpr std::array<std::string_view, 64> kElementNames{
 inline constexpr int kDedicatedNames = 62;
 inline constexpr auto kElementSet = text::make_name_set(kElementNames);
 
+// An element's code (see TopLevel::code) for a name of kElementNames; does not
+// compile for any other name.
+consteval unsigned code_for(std::string_view name) {
+    const int i = kElementSet.find(name);
+    if (i < 0) throw "not a name of kElementNames";
+    return static_cast<unsigned>(i) + 1;
+}
+
 // A table indexed by an element's code (see TopLevel::code): `of(name)` for
 // each name of kElementNames, `none` for code 0 (a name outside it).
 template <class T, class Of>
@@ -178,6 +186,13 @@ void run(const Node& root, bool parse_failed, const DetectedVersion& version, Re
 inline const Node* first_child(Children children, std::string_view name) noexcept {
     for (const Node& c : children)
         if (Node::same_name(c.name(), name)) return &c;
+    return nullptr;
+}
+// First child of `n` with this code (see TopLevel::code), or nullptr; `n` is
+// an element below an ad's InLine or Wrapper.
+inline const Node* first_coded(const TopLevel& top, const Node& n, unsigned code) noexcept {
+    for (const Node& c : n.children())
+        if (top.code(c) == code) return &c;
     return nullptr;
 }
 // True when v equals one of the values of a vocabulary table.

@@ -310,10 +310,12 @@ bool is_tracking_attribute(std::string_view name) noexcept { return name == "eve
 static_assert(kTracking.attrs == attrs_of(kAttrsTracking) && kAttrsTracking[0] == "event" &&
               kAttrsTracking[1] == "offset" && kAttrsTracking.size() == 2);
 
-void check_tracking_events(Children children, const PathRef& path, Report& report) {
+constexpr unsigned kTrackingCode = code_for(kTracking.name);
+
+void check_tracking_events(const TopLevel& top, Children children, const PathRef& path, Report& report) {
     std::size_t k = 0;
     for (const Node& c : children) {
-        if (c.name() != kTracking.name) {
+        if (top.code(c) != kTrackingCode) {
             report(rule::vast_trackingevents_unknown_child, indexed(path, "Tracking", k), &c);
         } else if (c.has_children() ||
                    !std::all_of(c.attrs().begin(), c.attrs().end(),
@@ -407,7 +409,7 @@ void check_container(const TopLevel& index, const Node& top, Kind top_kind, cons
     std::size_t depth = 0;
     auto enter = [&](const Node& n, Kind kind, const PathRef& path) {
         switch (kind) {
-            case Kind::TrackingEvents: check_tracking_events(n.children(), path, report); return;
+            case Kind::TrackingEvents: check_tracking_events(index, n.children(), path, report); return;
             case Kind::Extensions: check_extension_list(index, n.children(), path, kExtensions, report); return;
             case Kind::CreativeExtensions:
                 check_extension_list(index, n.children(), path, kCreativeExtensions, report);

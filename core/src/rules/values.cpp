@@ -90,6 +90,11 @@ bool is_known_event(std::string_view event, std::uint64_t known) noexcept {
     return i >= 0 && (known >> i & 1) != 0;
 }
 
+// Names below an ad's InLine and Wrapper are told apart by their codes.
+constexpr unsigned kTracking = code_for("Tracking"), kMediaFile = code_for("MediaFile"),
+                   kCompanion = code_for("Companion"), kCategory = code_for("Category"),
+                   kBlockedAdCategories = code_for("BlockedAdCategories");
+
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 bool is_ascii_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -194,7 +199,31 @@ bool is_taxonomy_authority(std::string_view host) {
             h[h.size() - kTaxonomyLabDomain.size() - 1] == '.');
 }
 
-void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path,
+// The findings of a linear's tracking events, in their order.
+void report_tracking_events(const TopLevel& top, const Node& tracking_events, const PathRef& linear_path,
+                            std::optional<VastVersion> version, std::uint64_t known, Report& report) {
+    const PathRef events_path = join(linear_path, "/TrackingEvents");
+    std::size_t k = 0;
+    for (const Node& t : tracking_events.children()) {
+        if (top.code(t) != kTracking) continue;
+        std::size_t index = k++;
+        auto event = t.attr("event");
+        if (!event) continue;
+        const PathRef tracking_path = indexed(events_path, "Tracking", index);
+        if (*event == "progress") {
+            auto offset = t.attr("offset");
+            if (offset && !is_valid_time_or_percent(*offset))
+                report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
+        }
+        if (!version || is_known_event(*event, known)) continue;
+        if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
+            report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
+        else
+            report(rule::vast_tracking_event_value, attr_path(tracking_path, "event"), &t);
+    }
+}
+
+void check_linear(const TopLevel& top, const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path,
                   std::optional<VastVersion> version, Report& report) {
     if (const Node* duration = in_linear.duration) {
         std::string_view d = text::trim(duration->text());
@@ -207,35 +236,24 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
         report(rule::vast_skipoffset_format, attr_path(linear_path, "skipoffset"), &linear);
 
     const Node* tracking_events = in_linear.tracking_events;
-    if (!skipoffset && tracking_events) {
-        for (const Node& t : tracking_events->children()) {
-            if (t.name() != "Tracking" || t.attr("event") != "skip") continue;
-            report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
-            break;
-        }
-    }
-
     if (tracking_events) {
-        const PathRef events_path = join(linear_path, "/TrackingEvents");
         const std::uint64_t known = version ? known_events(*version) : 0;
-        std::size_t k = 0;
+        // Most lists give no finding: one pass tells, and notes a skip event.
+        bool skip = false, findings = false;
         for (const Node& t : tracking_events->children()) {
-            if (t.name() != "Tracking") continue;
-            std::size_t index = k++;
+            if (top.code(t) != kTracking) continue;
             auto event = t.attr("event");
             if (!event) continue;
-            const PathRef tracking_path = indexed(events_path, "Tracking", index);
+            skip = skip || *event == "skip";
             if (*event == "progress") {
                 auto offset = t.attr("offset");
-                if (offset && !is_valid_time_or_percent(*offset))
-                    report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
+                findings = findings || (offset && !is_valid_time_or_percent(*offset));
             }
-            if (!version || is_known_event(*event, known)) continue;
-            if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
-                report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
-            else
-                report(rule::vast_tracking_event_value, attr_path(tracking_path, "event"), &t);
+            findings = findings || (version && !is_known_event(*event, known));
         }
+        if (!skipoffset && skip)
+            report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
+        if (findings) report_tracking_events(top, *tracking_events, linear_path, version, known, report);
     }
 
     if (const Node* first = in_linear.media_file) {
@@ -243,7 +261,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
         const PathRef files_path = join(linear_path, "/MediaFiles");
         std::size_t m = 0;
         for (const Node& mf : Children(first, media_files + media_files->span)) {
-            if (mf.name() != "MediaFile") continue;
+            if (top.code(mf) != kMediaFile) continue;
             std::size_t index = m++;
             const PathRef media_path = indexed(files_path, "MediaFile", index);
             // The four attributes looked at, in one pass (the first of a name counts).
@@ -272,7 +290,7 @@ void check_linear(const Node& linear, const LinearNodes& in_linear, const PathRe
     }
 }
 
-void check_companions(const Node& companion_ads, const PathRef& creative_path,
+void check_companions(const TopLevel& top, const Node& companion_ads, const PathRef& creative_path,
                       Report& report) {
     const PathRef companions_path = join(creative_path, "/CompanionAds");
     auto required = companion_ads.attr("required");
@@ -280,7 +298,7 @@ void check_companions(const Node& companion_ads, const PathRef& creative_path,
         report(rule::vast_companion_required_attr, attr_path(companions_path, "required"), &companion_ads);
     std::size_t c = 0;
     for (const Node& companion : companion_ads.children()) {
-        if (companion.name() != "Companion") continue;
+        if (top.code(companion) != kCompanion) continue;
         std::size_t index = c++;
         auto mode = companion.attr("renderingMode");
         if (mode && !one_of(*mode, kRenderingModes)) {
@@ -304,11 +322,11 @@ void check_pricing(const Node& pricing, const PathRef& pricing_path,
     }
 }
 
-void check_authorities(Children children, const PathRef& content_path, std::string_view element,
+void check_authorities(const TopLevel& top, Children children, const PathRef& content_path, std::string_view element, unsigned code,
                        const Rule& not_uri, const Rule& unknown, Report& report) {
     std::size_t g = 0;
     for (const Node& c : children) {
-        if (c.name() != element) continue;
+        if (top.code(c) != code) continue;
         std::size_t index = g++;
         if (auto authority = c.attr("authority")) {
             const PathRef element_path = indexed(content_path, element, index);
@@ -367,7 +385,7 @@ void check_authority_value(std::string_view value, const PathRef& path, const Ru
         report(unknown, path, at);
 }
 
-void check_ad_content(Children children, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+void check_ad_content(const TopLevel& top, Children children, const BodyNodes& body, std::span<const CreativeNodes> creatives,
                       const PathRef& content_path, std::optional<VastVersion> version, Report& report) {
     if (body.creatives) {
         const PathRef creatives_path = join(content_path, "/Creatives");
@@ -375,9 +393,9 @@ void check_ad_content(Children children, const BodyNodes& body, std::span<const 
         for (const CreativeNodes& creative : creatives) {
             const PathRef creative_path = indexed(creatives_path, "Creative", j++);
             if (const Node* linear = creative.linear)
-                check_linear(*linear, creative.in_linear, join(creative_path, "/Linear"), version, report);
+                check_linear(top, *linear, creative.in_linear, join(creative_path, "/Linear"), version, report);
             if (const Node* companion_ads = creative.companion_ads)
-                check_companions(*companion_ads, creative_path, report);
+                check_companions(top, *companion_ads, creative_path, report);
         }
     }
 
@@ -385,10 +403,10 @@ void check_ad_content(Children children, const BodyNodes& body, std::span<const 
         check_pricing(*pricing, join(content_path, "/Pricing"), version, report);
 
     if (version && *version >= VastVersion::V4_0 && body.category)
-        check_authorities(children, content_path, "Category", rule::vast_category_authority_not_uri,
+        check_authorities(top, children, content_path, "Category", kCategory, rule::vast_category_authority_not_uri,
                           rule::vast_category_authority_unknown, report);
     if (version && *version >= VastVersion::V4_1 && body.blocked_ad_categories)
-        check_authorities(children, content_path, "BlockedAdCategories",
+        check_authorities(top, children, content_path, "BlockedAdCategories", kBlockedAdCategories,
                           rule::vast_blockedadcategories_authority_not_uri,
                           rule::vast_blockedadcategories_authority_unknown, report);
 }
@@ -417,10 +435,10 @@ void check_ads(const Node&, const TopLevel& top, AdRange ads, const DetectedVers
         const AdNodes& ad = top.ads[i];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ = ad.inline_ad)
-            check_ad_content(inline_->children(), ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"),
+            check_ad_content(top, inline_->children(), ad.inline_body, top.range(ad.inline_first), join(ad_path, "/InLine"),
                              effective, report);
         if (const Node* wrapper = ad.wrapper)
-            check_ad_content(wrapper->children(), ad.wrapper_body, top.range(ad.wrapper_first), join(ad_path, "/Wrapper"),
+            check_ad_content(top, wrapper->children(), ad.wrapper_body, top.range(ad.wrapper_first), join(ad_path, "/Wrapper"),
                              effective, report);
     }
 }

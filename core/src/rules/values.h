@@ -18,10 +18,10 @@ void check_ad_types(const TopLevel& top, AdRange ads, const DetectedVersion& ver
 // and the rest, the content of their InLines and Wrappers.
 void check_ads(const Node& root, const TopLevel& top, AdRange ads, const DetectedVersion& version, Report& report);
 
-// Checks the children of one <InLine> or <Wrapper> whose path is `content_path`
+// Checks the children of one <InLine> or <Wrapper> of `top` whose path is `content_path`
 // ("/VAST/Ad[0]/InLine"), with its indexed children and the Creatives of its
 // first <Creatives>. `version` is the effective version, if known.
-void check_ad_content(Children children, const BodyNodes& body, std::span<const CreativeNodes> creatives,
+void check_ad_content(const TopLevel& top, Children children, const BodyNodes& body, std::span<const CreativeNodes> creatives,
                       const PathRef& content_path, std::optional<VastVersion> version, Report& report);
 
 // Checks one taxonomy authority attribute value and reports at most one of
