@@ -3,7 +3,6 @@
 // up instead of being rebuilt for every node.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -80,42 +79,10 @@ private:
     mutable char* text_ = nullptr;
     mutable std::size_t len_ = 0;
     mutable std::size_t cap_ = 0;
-    // The open frames: the first kWalkFrames in place (documents are rarely
-    // deeper, and a walk then takes no heap block for them), the rest in a
-    // block that only grows.
-    struct Frames {
-        Frame inline_[kWalkFrames];
-        std::unique_ptr<Frame[]> heap;
-        Frame* data = inline_;
-        std::size_t count = 0, cap = kWalkFrames;
-
-        Frames() noexcept {}
-        Frames(const Frames&) = delete;
-        Frames& operator=(const Frames&) = delete;
-        bool empty() const noexcept { return count == 0; }
-        std::size_t size() const noexcept { return count; }
-        Frame& operator[](std::size_t i) noexcept { return data[i]; }
-        const Frame& operator[](std::size_t i) const noexcept { return data[i]; }
-        Frame& back() noexcept { return data[count - 1]; }
-        const Frame& back() const noexcept { return data[count - 1]; }
-        void pop_back() noexcept { --count; }
-        void push_back(const Frame& f) {
-            if (count == cap) [[unlikely]]
-                grow();
-            data[count++] = f;
-        }
-        void grow() {
-            auto bigger = std::make_unique_for_overwrite<Frame[]>(2 * cap);
-            std::copy(data, data + count, bigger.get());
-            heap = std::move(bigger);
-            data = heap.get();
-            cap *= 2;
-        }
-    };
     // frames_[0] is the walk's start node; frames_[i] for i > 0 is child
     // frames_[i].index of frames_[i - 1]. The paths of frames_[0, built_) are
     // known once the start node's is.
-    mutable Frames frames_;
+    mutable std::vector<Frame> frames_;
     mutable std::size_t built_ = 1;
     mutable std::size_t base_len_ = 0;  // length of the start node's path, once built
     mutable bool base_built_ = false;
@@ -144,6 +111,7 @@ void walk(const Node& node, const PathRef& base, Segment seg, Visit&& visit) {
         return;
     }
     auto& stack = wp.frames_;
+    stack.reserve(kWalkFrames);  // documents are rarely deeper: one allocation
     stack.push_back({&node, node.first_child(), 0, 0, wp.base_len_});
     while (!stack.empty()) {
         auto& top = stack.back();
