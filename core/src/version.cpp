@@ -1,8 +1,6 @@
 #include "version.h"
 
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <iterator>
 
 #include "text.h"
@@ -46,6 +44,7 @@ constexpr std::array<std::string_view, std::size(kSignals)> kSignalNames = [] {
     for (std::size_t k = 0; k < names.size(); ++k) names[k] = kSignals[k].element;
     return names;
 }();
+constexpr auto kSignalSet = text::make_name_set(kSignalNames);
 // Most names are passed over by their length alone: the lengths of the
 // signals newer than the newest found so far (all of them at first).
 constexpr std::array<std::uint64_t, std::size(kSignals) + 1> kLengthsBefore = [] {
@@ -55,20 +54,6 @@ constexpr std::array<std::uint64_t, std::size(kSignals) + 1> kLengthsBefore = []
     return masks;
 }();
 static_assert(kLengthsBefore.back() == text::length_mask(kSignalNames));
-// No two signals have the same length: a name of a signal's length is that
-// signal or none, told by one compare.
-constexpr std::array<std::int8_t, 64> kSignalByLength = [] {
-    std::array<std::int8_t, 64> t{};
-    t.fill(-1);
-    for (std::size_t k = 0; k < kSignalNames.size(); ++k) t[kSignalNames[k].size()] = static_cast<std::int8_t>(k);
-    return t;
-}();
-static_assert([] {
-    for (std::size_t k = 0; k < kSignalNames.size(); ++k)
-        if (kSignalNames[k].size() >= 63 || kSignalByLength[kSignalNames[k].size()] != static_cast<std::int8_t>(k))
-            return false;
-    return true;
-}());
 
 std::optional<VastVersion> declared_version(std::string_view v) {
     v = text::trim(v);
@@ -93,9 +78,8 @@ std::optional<VastVersion> infer_version(const Node& root) {
     std::uint64_t lengths = kLengthsBefore[kNone];
     for (const Node *n = root.first_child(), *end = &root + root.span; n != end; n = n->first_child()) {
         if (!text::may_have_length(lengths, n->name_size)) continue;
-        const int k = kSignalByLength[n->name_size];
-        if (static_cast<std::size_t>(k) >= best || std::memcmp(n->name().data(), kSignalNames[k].data(), n->name_size) != 0)
-            continue;
+        const int k = kSignalSet.find(n->name());
+        if (k < 0 || static_cast<std::size_t>(k) >= best) continue;
         best = static_cast<std::size_t>(k);
         if (best == 0) break;
         lengths = kLengthsBefore[best];
