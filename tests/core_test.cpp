@@ -104,6 +104,25 @@ TEST(Version, EveryPairOfSignalsInfersTheNewer) {
         }
 }
 
+// A name of a signal's length is that signal only when every byte matches:
+// each signal with one byte changed (first, middle, last), or cut short by
+// one, infers nothing.
+TEST(Version, NamesOfASignalsLengthInferNothingElse) {
+    for (std::string name : {"AdServingId", "UniversalAdId", "Verification", "AdVerifications", "InteractiveCreativeFile",
+                             "Pricing", "Icons", "ViewableImpression", "MediaFile"}) {
+        std::vector<std::string> near{name.substr(0, name.size() - 1), name.substr(1)};
+        for (std::size_t at : {std::size_t{0}, name.size() / 2, name.size() - 1}) {
+            std::string changed = name;
+            changed[at] = changed[at] == 'x' ? 'y' : 'x';
+            near.push_back(changed);
+        }
+        for (const std::string& other : near) {
+            const std::string xml = "<VAST><Ad><InLine><Creatives/><" + other + "/><Companion/></InLine></Ad></VAST>";
+            EXPECT_EQ(detect(xml.c_str()).state, VersionState::Unknown) << xml;
+        }
+    }
+}
+
 TEST(Frame, DocumentKindsAndParseErrors) {
     auto r = validate("<VAST version=\"4.2\"><Ad>");
     ASSERT_EQ(adsieve::testing::issue_lines(r), std::vector<std::string>{"VAST-2.0-parse-error|2|/VAST|-|-"});

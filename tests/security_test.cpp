@@ -1,6 +1,7 @@
 // URL security family: emptiness, validity, plain HTTP and CDATA advice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -189,6 +190,42 @@ TEST(Security, FindingsNextToMacroFindings) {
         "VAST-2.0-macro-unknown|1|/VAST/Ad[1]/Wrapper/Impression[2]|12|1",
         "VAST-2.0-macro-wrong-context|0|/VAST/Error[0]|7|1",
     }));
+}
+
+
+// A document large enough to be checked a run of ads at a time: each ad's
+// findings sit after clean subtrees and deeper than them, in the InLine of
+// some ads and the Wrapper of others, so that the walk passes over, goes into
+// and stops at the right elements of every run.
+TEST(Security, FindingsOfManyAdsInRuns) {
+    constexpr int kAds = 700;
+    std::string xml = "<VAST version=\"4.2\">\n";
+    Lines expected;
+    for (int i = 0; i < kAds; ++i) {
+        const std::string ad = "/VAST/Ad[" + std::to_string(i) + "]/";
+        const int line = static_cast<int>(std::count(xml.begin(), xml.end(), '\n')) + 1;
+        if (i % 3 == 2) {
+            const std::string wrapper =
+                "<Ad><Wrapper><AdSystem>s</AdSystem><Creatives><Creative><Linear><TrackingEvents>"
+                "<Tracking event=\"start\"><![CDATA[https://t.example/]]></Tracking>"
+                "<Tracking event=\"end\"><![CDATA[http://t.example/]]></Tracking>"
+                "</TrackingEvents></Linear></Creative></Creatives>"
+                "<VASTAdTagURI><![CDATA[https://w.example/]]></VASTAdTagURI></Wrapper></Ad>\n";
+            xml += wrapper;
+            expected.push_back("VAST-2.0-tracking-https|1|" + ad +
+                               "Wrapper/Creatives[1]/Creative[0]/Linear[0]/TrackingEvents[0]/Tracking[1]|" +
+                               std::to_string(line) + "|" + std::to_string(wrapper.find("<Tracking event=\"end\"") + 1));
+        } else {
+            xml += "<Ad><InLine><AdTitle>t</AdTitle><Creatives><Creative><Linear><Duration>00:00:01</Duration>"
+                   "</Linear></Creative><Creative><Linear><MediaFiles><MediaFile><![CDATA[https://m.example/a.mp4]]>"
+                   "</MediaFile><MediaFile></MediaFile></MediaFiles></Linear></Creative></Creatives>"
+                   "<Impression><![CDATA[https://i.example/]]></Impression></InLine></Ad>\n";
+            expected.push_back("VAST-2.0-url-empty|2|" + ad +
+                               "InLine/Creatives[1]/Creative[1]/Linear[0]/MediaFiles[0]/MediaFile[1]|-|-");
+        }
+    }
+    xml += "</VAST>";
+    EXPECT_EQ(check(xml), expected);
 }
 
 }  // namespace

@@ -317,53 +317,48 @@ void scan_subtree(const TopLevel& top, const Node& node, const Node* first, cons
     });
 }
 
-// Codes the elements of `node`'s subtree after `last`; `codes` is where the
-// subtree's start.
-void code_rest(std::uint8_t* codes, const Node& node, const Node* last) {
-    for (const Node *n = last->first_child(), *end = &node + node.span; n != end; n = n->first_child())
-        codes[n - &node] = static_cast<std::uint8_t>(kElementSet.find(n->name()) + 1);
-}
-
-// The first elements of `node`'s subtree, in document order, with a finding
-// of this family and of the security family. Codes the elements on the way;
-// after both have been found, code_elements codes the rest.
-UrlFirsts first_findings(TopLevel& top, const Node& node, bool deprecation_enabled) {
+// The elements of `node`'s subtree, in document order, with a finding of the
+// security family (appended to `security`), and the first with a finding of
+// this family. Codes every element on the way.
+UrlFirsts first_findings(TopLevel& top, const Node& node, bool deprecation_enabled, std::pmr::vector<UrlFinding>& security) {
     UrlFirsts first;
+    first.security_begin = security.size();
     std::uint8_t* const codes = top.codes.data() + (&node - top.base);
-    for (const Node *n = &node, *end = &node + node.span; n != end; n = n->first_child()) {
+    const Node* n = &node;
+    const Node* const end = &node + node.span;
+    for (; n != end; n = n->first_child()) {
         const unsigned code = static_cast<unsigned>(kElementSet.find(n->name()) + 1);
         codes[n - &node] = static_cast<std::uint8_t>(code);
-        const int kind = kMacroKindByCode[code];
-        if (first.security == nullptr && security::has_url_finding(*n, security::kHttpsByCode[code])) {
-            first.security = n;
-            if (first.macros != nullptr) {
-                code_rest(codes, node, n);
-                break;
-            }
-        }
-        if (first.macros == nullptr && scan_macro_element(*n, kind, deprecation_enabled, true) != 0) {
+        if (const unsigned what = security::url_findings(*n, security::kHttpsByCode[code])) security.push_back({n, what});
+        if (scan_macro_element(*n, kMacroKindByCode[code], deprecation_enabled, true) != 0) {
             first.macros = n;
-            if (first.security != nullptr) {
-                code_rest(codes, node, n);
-                break;
-            }
+            n = n->first_child();
+            break;
         }
     }
+    // The rest without the macro scan.
+    for (; n != end; n = n->first_child()) {
+        const unsigned code = static_cast<unsigned>(kElementSet.find(n->name()) + 1);
+        codes[n - &node] = static_cast<std::uint8_t>(code);
+        if (const unsigned what = security::url_findings(*n, security::kHttpsByCode[code])) security.push_back({n, what});
+    }
+    first.security_end = security.size();
     return first;
 }
 
 }  // namespace
 
-std::pmr::vector<AdUrlFirsts> first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version,
-                                                std::pmr::memory_resource* mem) {
+UrlFindings first_url_findings(TopLevel& top, AdRange ads, const DetectedVersion& version, std::pmr::memory_resource* mem) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
-    std::pmr::vector<AdUrlFirsts> firsts(ads.end - ads.begin, mem);
+    UrlFindings out{std::pmr::vector<AdUrlFirsts>(ads.end - ads.begin, mem), std::pmr::vector<UrlFinding>(mem)};
+    out.security.reserve(32);
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
-        if (ad.inline_ad) firsts[i - ads.begin].inline_ad = first_findings(top, *ad.inline_ad, deprecation_enabled);
-        if (ad.wrapper) firsts[i - ads.begin].wrapper = first_findings(top, *ad.wrapper, deprecation_enabled);
+        AdUrlFirsts& firsts = out.ads[i - ads.begin];
+        if (ad.inline_ad) firsts.inline_ad = first_findings(top, *ad.inline_ad, deprecation_enabled, out.security);
+        if (ad.wrapper) firsts.wrapper = first_findings(top, *ad.wrapper, deprecation_enabled, out.security);
     }
-    return firsts;
+    return out;
 }
 
 void check(const Node& root, const DetectedVersion& version, Report& report) {
@@ -371,13 +366,13 @@ void check(const Node& root, const DetectedVersion& version, Report& report) {
     check_ads(root, top, all_ads(top), first_url_findings(top, all_ads(top), version), version, report);
 }
 
-void check_ads(const Node&, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
+void check_ads(const Node&, const TopLevel& top, AdRange ads, const UrlFindings& firsts, const DetectedVersion& version,
            Report& report) {
     const bool deprecation_enabled = version.at_least(VastVersion::V4_1);
 
     for (std::size_t i = ads.begin; i < ads.end; ++i) {
         const AdNodes& ad = top.ads[i];
-        const AdUrlFirsts& first = firsts[i - ads.begin];
+        const AdUrlFirsts& first = firsts.ads[i - ads.begin];
         const PathRef ad_path = indexed(kVastPath, "Ad", i);
         if (const Node* inline_ad = ad.inline_ad)
             scan_subtree(top, *inline_ad, first.inline_ad.macros, join(ad_path, "/InLine"), deprecation_enabled, report);

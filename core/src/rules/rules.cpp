@@ -74,7 +74,7 @@ AdRange run_from(const TopLevel& top, std::size_t begin) noexcept {
 // Every family over the ads of one run. With `streams`, each family records
 // into a stream of its own, so that the findings of several runs can be put
 // back in family order.
-void check_run(const Node& root, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> url_firsts,
+void check_run(const Node& root, const TopLevel& top, AdRange ads, const UrlFindings& url_firsts,
                const DetectedVersion& version, Report& report, bool streams) {
     std::uint8_t next = 0;
     auto family = [&] {

@@ -165,16 +165,27 @@ void index_ads(TopLevel& top, AdRange ads);
 // Sets TopLevel::codes for the elements of `sub`'s subtree.
 void code_elements(TopLevel& top, const Node& sub);
 
-// The first element below an ad's InLine or Wrapper (the element itself
-// included) that the security family, and the one that the macros family,
-// reports something for; nullptr when there is none. Both families walk the
-// same elements, so one scan finds both.
+// An element below an ad's InLine or Wrapper that the security family reports
+// something for, with what (bits of that family's own).
+struct UrlFinding {
+    const Node* node;
+    unsigned what;
+};
+// Below an ad's InLine or Wrapper (the element itself included): the elements
+// the security family reports something for, [security_begin, security_end)
+// of UrlFindings::security in document order, and the first element that the
+// macros family reports something for (nullptr when there is none). Both
+// families walk the same elements, so one scan finds both.
 struct UrlFirsts {
-    const Node* security = nullptr;
+    std::size_t security_begin = 0, security_end = 0;
     const Node* macros = nullptr;
 };
 struct AdUrlFirsts {
     UrlFirsts inline_ad, wrapper;
+};
+struct UrlFindings {
+    std::pmr::vector<AdUrlFirsts> ads;  // ads[0] for the first ad of the run
+    std::pmr::vector<UrlFinding> security;
 };
 
 // Runs the families that apply to a document's root, reporting into `report`.

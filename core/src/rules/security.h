@@ -13,9 +13,10 @@ namespace adsieve::rules::security {
 
 void check(const Node& root, const DetectedVersion& version, Report& report);
 // The same with the root's children already sorted out, for the ads in
-// `ads` (see AdRange), and with where each of them finds its first issue
-// (`firsts[0]` for the first of them; see first_url_findings in macros.h).
-void check_ads(const Node& root, const TopLevel& top, AdRange ads, std::span<const AdUrlFirsts> firsts, const DetectedVersion& version,
+// `ads` (see AdRange), and with the elements each of them reports something
+// for (`firsts.ads[0]` for the first of them; see first_url_findings in
+// macros.h).
+void check_ads(const Node& root, const TopLevel& top, AdRange ads, const UrlFindings& firsts, const DetectedVersion& version,
            Report& report);
 
 // Elements whose content is a URL that must use https: the tracker and click
@@ -65,15 +66,20 @@ inline bool is_valid_url(std::string_view s) {
 
 inline bool is_plain_http(std::string_view s) noexcept { return has_prefix(s, "http://"); }
 
-// Whether the walk below an ad's InLine or Wrapper reports anything for
-// `node`; `https` is the node name's place in kHttpsElements, or -1.
-inline bool has_url_finding(const Node& node, int https) {
+// What the walk below an ad's InLine or Wrapper reports for an element, as
+// bits: a URL outside CDATA, an empty or invalid URL, a plain http URL.
+inline constexpr unsigned kUrlCdata = 1, kUrlEmpty = 2, kUrlInvalid = 4, kUrlHttp = 8;
+
+// The findings of `node` (UrlFinding::what), 0 for none; `https` is the node
+// name's place in kHttpsElements, or -1.
+inline unsigned url_findings(const Node& node, int https) {
     const std::string_view value = node.text();
-    if (https < 0)
-        return !value.empty() && !node.has_cdata && !node.has_children() && url::may_be_absolute_url(value) &&
-               is_valid_url(value);
-    if (value.empty() || !is_valid_url(value)) return true;
-    return (!node.has_cdata && !node.has_children()) || is_plain_http(value);
+    const bool bare = !node.has_cdata && !node.has_children();
+    // Texts of other elements are mostly not URLs.
+    if (https < 0) return !value.empty() && bare && url::may_be_absolute_url(value) && is_valid_url(value) ? kUrlCdata : 0;
+    if (value.empty()) return kUrlEmpty;
+    const unsigned f = !is_valid_url(value) ? kUrlInvalid : bare ? kUrlCdata : 0;
+    return is_plain_http(value) ? f | kUrlHttp : f;
 }
 
 }  // namespace adsieve::rules::security
