@@ -204,9 +204,10 @@ def test_threads_give_the_same_results(corpus_docs):
 
 
 def test_gil_released_while_validating():
-    # A validation of about a second; while it runs in a thread, this thread
-    # must keep running. Holding the GIL would block it for the whole call.
-    n = 400_000
+    # A validation of some tens of milliseconds; while it runs in a thread,
+    # this thread must keep running, a millisecond a turn. Holding the GIL
+    # would block it for the whole call: a turn or two at most, at its ends.
+    n = 800_000
     doc = '<VAST version="4.2">' + "<Ad>" * n + "</Ad>" * n + "</VAST>"
     started = threading.Event()
 
@@ -227,4 +228,4 @@ def test_gil_released_while_validating():
         t.join()
     finally:
         sys.setswitchinterval(old)
-    assert spins > 20
+    assert spins >= 8
