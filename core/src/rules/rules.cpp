@@ -192,9 +192,7 @@ CreativeNodes index_creative(const Node& creative) {
     return cn;
 }
 
-constexpr unsigned code_of(std::string_view name) { return static_cast<unsigned>(kElementSet.find(name) + 1); }
-constexpr unsigned kCreativeCode = code_of("Creative");
-static_assert(kCreativeCode != 0);
+constexpr unsigned kCreativeCode = code_for("Creative");
 
 // Indexes the <Creative> children of one <Creatives>.
 void index_creatives(const TopLevel& top, const Node& creatives, std::pmr::vector<CreativeNodes>& out) {

@@ -243,12 +243,6 @@ constexpr Container kContainers[]{
 using ChildActions = std::array<std::uint8_t, kElementNames.size() + 1>;
 constexpr std::uint8_t kAccepted = 1, kTextOnly = 2, kSub = 0x80;
 
-consteval int element_code(std::string_view name) {
-    const int i = kElementSet.find(name);
-    if (i < 0) throw "a name of the vocabulary is missing from kElementNames";
-    return i + 1;
-}
-
 consteval std::array<ChildActions, std::size(kContainers)> make_child_actions() {
     std::array<ChildActions, std::size(kContainers)> all{};
     for (std::size_t k = 0; k < std::size(kContainers); ++k) {
@@ -256,10 +250,10 @@ consteval std::array<ChildActions, std::size(kContainers)> make_child_actions() 
         if (c.text_only.size() >= kSub - kTextOnly || c.subs.size() >= kSub) throw "too many children";
         ChildActions& actions = all[k];
         for (std::size_t i = c.subs.size(); i-- > 0;)
-            actions[element_code(c.subs[i].name)] = std::uint8_t(kSub + i);
-        for (std::string_view n : c.accepted) actions[element_code(n)] = kAccepted;
+            actions[code_for(c.subs[i].name)] = std::uint8_t(kSub + i);
+        for (std::string_view n : c.accepted) actions[code_for(n)] = kAccepted;
         for (std::size_t i = c.text_only.size(); i-- > 0;)
-            actions[element_code(c.text_only[i].name)] = std::uint8_t(kTextOnly + i);
+            actions[code_for(c.text_only[i].name)] = std::uint8_t(kTextOnly + i);
     }
     return all;
 }

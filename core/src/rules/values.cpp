@@ -199,30 +199,6 @@ bool is_taxonomy_authority(std::string_view host) {
             h[h.size() - kTaxonomyLabDomain.size() - 1] == '.');
 }
 
-// The findings of a linear's tracking events, in their order.
-void report_tracking_events(const TopLevel& top, const Node& tracking_events, const PathRef& linear_path,
-                            std::optional<VastVersion> version, std::uint64_t known, Report& report) {
-    const PathRef events_path = join(linear_path, "/TrackingEvents");
-    std::size_t k = 0;
-    for (const Node& t : tracking_events.children()) {
-        if (top.code(t) != kTracking) continue;
-        std::size_t index = k++;
-        auto event = t.attr("event");
-        if (!event) continue;
-        const PathRef tracking_path = indexed(events_path, "Tracking", index);
-        if (*event == "progress") {
-            auto offset = t.attr("offset");
-            if (offset && !is_valid_time_or_percent(*offset))
-                report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
-        }
-        if (!version || is_known_event(*event, known)) continue;
-        if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
-            report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
-        else
-            report(rule::vast_tracking_event_value, attr_path(tracking_path, "event"), &t);
-    }
-}
-
 void check_linear(const TopLevel& top, const Node& linear, const LinearNodes& in_linear, const PathRef& linear_path,
                   std::optional<VastVersion> version, Report& report) {
     if (const Node* duration = in_linear.duration) {
@@ -236,24 +212,35 @@ void check_linear(const TopLevel& top, const Node& linear, const LinearNodes& in
         report(rule::vast_skipoffset_format, attr_path(linear_path, "skipoffset"), &linear);
 
     const Node* tracking_events = in_linear.tracking_events;
+    if (!skipoffset && tracking_events) {
+        for (const Node& t : tracking_events->children()) {
+            if (top.code(t) != kTracking || t.attr("event") != "skip") continue;
+            report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
+            break;
+        }
+    }
+
     if (tracking_events) {
+        const PathRef events_path = join(linear_path, "/TrackingEvents");
         const std::uint64_t known = version ? known_events(*version) : 0;
-        // Most lists give no finding: one pass tells, and notes a skip event.
-        bool skip = false, findings = false;
+        std::size_t k = 0;
         for (const Node& t : tracking_events->children()) {
             if (top.code(t) != kTracking) continue;
+            std::size_t index = k++;
             auto event = t.attr("event");
             if (!event) continue;
-            skip = skip || *event == "skip";
+            const PathRef tracking_path = indexed(events_path, "Tracking", index);
             if (*event == "progress") {
                 auto offset = t.attr("offset");
-                findings = findings || (offset && !is_valid_time_or_percent(*offset));
+                if (offset && !is_valid_time_or_percent(*offset))
+                    report(rule::vast_progress_offset_format, attr_path(tracking_path, "offset"), &t);
             }
-            findings = findings || (version && !is_known_event(*event, known));
+            if (!version || is_known_event(*event, known)) continue;
+            if (*version >= VastVersion::V4_0 && (*event == "fullscreen" || *event == "exitFullscreen"))
+                report(rule::vast_tracking_event_removed, attr_path(tracking_path, "event"), &t);
+            else
+                report(rule::vast_tracking_event_value, attr_path(tracking_path, "event"), &t);
         }
-        if (!skipoffset && skip)
-            report(rule::vast_skip_event_no_skipoffset, join(linear_path, "/TrackingEvents"), &linear);
-        if (findings) report_tracking_events(top, *tracking_events, linear_path, version, known, report);
     }
 
     if (const Node* first = in_linear.media_file) {
