@@ -10,6 +10,7 @@
 #include "api.h"
 #include "model.h"
 #include "parse.h"
+#include "tree.h"
 #include "walk.h"
 #include "xml/tokenizer.h"
 
@@ -572,6 +573,44 @@ TEST(Parse, AReusedEventReadsAsAFreshOne) {
             }
         }
     }
+}
+
+// A small document's element list may start in room lent from an arena; a
+// list that outgrows it moves to the heap whole.
+TEST(Parse, ElementListsInLentRoomMatchTheirOwn) {
+    std::string many = "<r>", attrs = "<r>", deep;
+    for (int i = 0; i < 3000; ++i) many += "<a/>";
+    many += "</r>";
+    for (int i = 0; i < 400; ++i) attrs += "<a k='" + std::to_string(i) + "' b=\"x\" c=''>t</a>";
+    attrs += "</r>";
+    for (int i = 0; i < 2000; ++i) deep += "<d>";
+    for (const std::string& doc : {many, attrs, deep, std::string("<VAST version=\"4.2\"><Ad/></VAST>"), std::string()}) {
+        adsieve::Arena room(64);
+        const std::string lent = adsieve::tree_json(parse(doc, &room));
+        EXPECT_EQ(lent, adsieve::tree_json(parse(doc))) << doc.substr(0, 40);
+    }
+}
+
+// Whether a text holds a carriage return is found while its end is looked
+// for; a text whose end was found earlier (after a reference) is checked
+// again. Each return, wherever it lies, is turned into a line feed.
+TEST(Parse, ReturnsAnywhereInATextAreNormalised) {
+    for (std::size_t before = 0; before < 40; ++before)
+        for (std::size_t after : {0, 1, 15, 16, 17, 40})
+            for (const char* tail : {"</A>", ""}) {
+                // Pieces are trimmed apart: the return lies between letters.
+                const std::string x = std::string(before, 'x') + "a", y = "b" + std::string(after, 'y');
+                for (const std::string& body : {x + "\r\n" + y, x + "\r" + y, "&amp;" + x + "\r" + y, x + "&lt;a\r\n" + y}) {
+                    std::string want = body;
+                    for (std::size_t at; (at = want.find("\r\n")) != std::string::npos;) want.erase(at, 1);
+                    for (char& c : want)
+                        if (c == '\r') c = '\n';
+                    for (std::size_t at; (at = want.find("&amp;")) != std::string::npos;) want.replace(at, 5, "&");
+                    for (std::size_t at; (at = want.find("&lt;")) != std::string::npos;) want.replace(at, 4, "<");
+                    const std::string doc = "<A>" + body + tail;
+                    EXPECT_EQ(parse(doc).root().text(), want) << before << " " << after << " " << tail;
+                }
+            }
 }
 
 }  // namespace

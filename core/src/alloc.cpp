@@ -74,9 +74,10 @@ void* Arena::allocate_in_new_block(std::size_t bytes, std::size_t align) {
         return reinterpret_cast<char*>((v + align - 1) & ~(std::uintptr_t(align) - 1));
     };
     // The next shared block, or one of its own for a large request (which
-    // leaves the current shared block in use).
-    const bool own = bytes + align > next_size_ / 4;
-    const std::size_t size = own ? kHeader + bytes + align : next_size_;
+    // leaves the current shared block in use). The first block is always
+    // shared, and large enough for the request.
+    const bool own = blocks_ && bytes + align > next_size_ / 4;
+    const std::size_t size = own ? kHeader + bytes + align : std::max(next_size_, kHeader + bytes + align);
     void* raw = std::malloc(size);
     if (!raw) throw std::bad_alloc();
     auto* b = static_cast<Block*>(raw);

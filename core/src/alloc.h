@@ -15,9 +15,10 @@
 namespace adsieve {
 
 // A bump allocator over a few large blocks from the C heap: the first one
-// sized from what the caller expects to need, each further one twice the size
-// of the last (up to a cap); a request larger than a quarter of the current
-// block size gets a block of its own. Nothing is freed before the arena
+// sized from what the caller expects to need (or the first request, if
+// larger), each further one twice the size of the last (up to a cap); a later
+// request larger than a quarter of the current block size gets a block of its
+// own. Nothing is freed before the arena
 // itself, which frees its blocks in one go.
 class Arena final {
 public:

@@ -178,21 +178,33 @@ static_assert(std::is_trivially_copyable_v<Attr> && alignof(Attr) <= alignof(Nod
 static_assert(sizeof(Node) == 2 * sizeof(const char*) + 4 * sizeof(std::uint32_t));  // 32 bytes on 64-bit targets
 
 // The nodes of one document, in document order, in one buffer from the C
-// heap. Growing a large buffer moves its pages rather than copying them.
+// heap, or first in room lent by the caller (kept by whoever lent it). Growing
+// a large buffer moves its pages rather than copying them.
 class NodeList {
 public:
     NodeList() noexcept = default;
-    NodeList(NodeList&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_) { o.data_ = nullptr, o.size_ = o.cap_ = 0; }
+    NodeList(NodeList&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_), owned_(o.owned_) {
+        o.data_ = nullptr, o.size_ = o.cap_ = 0;
+    }
     NodeList& operator=(NodeList&& o) noexcept {
         if (this != &o) {
-            std::free(data_);
-            data_ = o.data_, size_ = o.size_, cap_ = o.cap_;
+            if (owned_) std::free(data_);
+            data_ = o.data_, size_ = o.size_, cap_ = o.cap_, owned_ = o.owned_;
             o.data_ = nullptr, o.size_ = o.cap_ = 0;
         }
         return *this;
     }
-    ~NodeList() { std::free(data_); }
+    ~NodeList() {
+        if (owned_) std::free(data_);
+    }
 
+    // Room for `n` slots at `room`, taken while the list is still empty; the
+    // list grows onto the C heap beyond it.
+    void lend(Node* room, std::size_t n) noexcept {
+        if (size_ != 0 || n <= cap_) return;
+        if (owned_) std::free(data_);
+        data_ = room, cap_ = n, owned_ = false;
+    }
     void reserve(std::size_t n);
     // Appends a default node with room for `attrs` attributes after it (to be
     // filled through attrs_of) and returns it; earlier references stay valid
@@ -216,6 +228,7 @@ private:
     Node* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t cap_ = 0;
+    bool owned_ = true;  // data_ is from the C heap (or null)
 };
 
 // The tree views the parsed text and lives in the document's arena and node

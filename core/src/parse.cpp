@@ -178,10 +178,11 @@ struct Builder {
         o.state = OpenElement::kJoined;
     }
 
-    void add_text(std::string_view raw) {
+    // `may_hold_cr`: false when `raw` is known to hold no carriage return.
+    void add_text(std::string_view raw, bool may_hold_cr) {
         std::string_view piece = text::trim(raw);
         if (piece.empty()) return;
-        if (std::memchr(piece.data(), '\r', piece.size()) == nullptr) {
+        if (!may_hold_cr || std::memchr(piece.data(), '\r', piece.size()) == nullptr) {
             add_piece(piece, true);
             return;
         }
@@ -227,7 +228,7 @@ struct Builder {
 
 // Flattened: the tokenizer's reading and the tree's building are inlined into
 // the loop below, so that neither pays for calls per event.
-[[gnu::flatten]] Document parse(std::string_view input) {
+[[gnu::flatten]] Document parse(std::string_view input, Arena* room) {
     // The arena keeps the texts that had to be joined, its first block sized
     // from the input (it is only taken when a first such text comes). Past a
     // few tens of kilobytes the block is at least 256 KiB: the C heap then
@@ -252,7 +253,10 @@ struct Builder {
     }
     Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
-    nodes.reserve(input.size() / 32 + 16);  // real documents take about one slot per 35 bytes
+    // Real documents take about one slot per 35 bytes.
+    const std::size_t slots = input.size() / 32 + 16;
+    if (room) nodes.lend(room->make_array<Node>(slots), slots);
+    else nodes.reserve(slots);
     xml::Tokenizer tok = xml::make_tokenizer(input);
     tok.blank_text = false;  // blank pieces add nothing to a text
     tok.one_pass = true;
@@ -293,7 +297,7 @@ struct Builder {
             continue;
         }
         if (e.kind == xml::EventKind::kText) {
-            if (!b.open.empty()) b.add_text(e.data);
+            if (!b.open.empty()) b.add_text(e.data, e.may_hold_cr);
             continue;
         }
         switch (e.kind) {

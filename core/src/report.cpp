@@ -441,11 +441,8 @@ std::optional<std::string_view> Report::add(const Rule& r, std::string_view mess
         truncated = true;
         return std::nullopt;
     }
-    // Room for all the findings of most documents in one allocation (those
-    // that report hardly fall below a dozen; an eighth of them go past 32).
-    constexpr std::size_t kFirstRoom = 64;
-    if (issues.empty())
-        issues.reserve(ctx.max_issues != 0 && ctx.max_issues < kFirstRoom ? ctx.max_issues : kFirstRoom);
+    // The first finding takes the room carved for the findings.
+    if (issues.empty()) issues.reserve(issues.get_allocator().room);
     // The path as a plain view and a flag: an optional built here and read
     // back whole would stall on its one-byte flag.
     std::string_view text;

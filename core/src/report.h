@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "alloc.h"
@@ -107,7 +109,47 @@ struct Issue {
     }
 };
 
-using Issues = std::vector<Issue>;
+// The allocator of a findings list: its first room can be carved from an
+// arena (a report's), given when the list is made; anything larger comes from
+// the C++ heap. The room is handed out once and never freed here: it goes
+// with its arena. A moved allocator gives its room up; a list made as a copy
+// of another starts without one.
+template <class T>
+struct FirstRoom {
+    using value_type = T;
+    using propagate_on_container_move_assignment = std::true_type;
+    using propagate_on_container_swap = std::true_type;
+    using is_always_equal = std::false_type;
+
+    T* spare = nullptr;   // the room, until it is handed out
+    T* carved = nullptr;  // the room, which deallocate leaves alone
+    std::size_t room = 0;
+
+    FirstRoom() noexcept = default;
+    FirstRoom(T* at, std::size_t n) noexcept : spare(at), carved(at), room(n) {}
+    FirstRoom(const FirstRoom&) noexcept = default;
+    FirstRoom(FirstRoom&& o) noexcept : spare(o.spare), carved(o.carved), room(o.room) { o.spare = nullptr; }
+    FirstRoom& operator=(const FirstRoom&) noexcept = default;
+    FirstRoom& operator=(FirstRoom&& o) noexcept {
+        spare = o.spare, carved = o.carved, room = o.room;
+        o.spare = nullptr;
+        return *this;
+    }
+    template <class U>
+    FirstRoom(const FirstRoom<U>&) noexcept {}
+    FirstRoom select_on_container_copy_construction() const noexcept { return {}; }
+
+    T* allocate(std::size_t n) {
+        if (spare && n <= room) return std::exchange(spare, nullptr);
+        return std::allocator<T>{}.allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (p != carved) std::allocator<T>{}.deallocate(p, n);
+    }
+    friend bool operator==(const FirstRoom& a, const FirstRoom& b) noexcept { return a.carved == b.carved; }
+};
+
+using Issues = std::vector<Issue, FirstRoom<Issue>>;
 
 class WalkPath;
 
@@ -228,8 +270,10 @@ struct Position {
 // position comes from.
 struct Report {
     const ValidationContext& ctx;
+    // The texts of the findings' paths, the findings' first room, and
+    // whatever else the caller keeps with them (see the constructor).
+    Arena paths;
     Issues issues;
-    Arena paths{kPathBlock};  // the texts of the issues' paths
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t infos = 0;
@@ -238,7 +282,21 @@ struct Report {
     // reported; a finding without a path gets the prefix alone.
     std::string_view path_prefix;
 
-    explicit Report(const ValidationContext& c) : ctx(c) {}
+    // Room for all the findings of most documents, carved from the arena
+    // (those that report hardly fall below a dozen; an eighth of them go
+    // past 32).
+    static constexpr std::size_t kFirstRoom = 64;
+
+    explicit Report(const ValidationContext& c) : Report(c, Arena(kPathBlock)) {}
+    // Reports into `memory`, an arena that may already hold what the caller
+    // keeps with the findings (a document's element list): what was carved
+    // from it stays where it is.
+    Report(const ValidationContext& c, Arena&& memory) : ctx(c), paths(std::move(memory)), issues(first_room()) {}
+
+    // The first block of an arena for a report (of the size given to
+    // Arena), holding a document's usual findings and their paths, and in
+    // the C interface the result and its JSON text too.
+    static constexpr std::size_t kPathBlock = 8192 + kFirstRoom * sizeof(Issue);
 
     // Each returns the path the finding was recorded with, for further
     // findings at the same place (PathArg::same_as); none when nothing was
@@ -291,9 +349,10 @@ private:
                                         Severity s, const PathArg& path, const Node* at);
     // The path as kept, and whether it is known to need no JSON escape.
     std::string_view store_path(const PathArg& path, bool& plain);
-    // The first block of the path arena holds a document's usual findings,
-    // and in the C interface the result and its JSON text too.
-    static constexpr std::size_t kPathBlock = 8192;
+    FirstRoom<Issue> first_room() {
+        const std::size_t n = ctx.max_issues != 0 && ctx.max_issues < kFirstRoom ? ctx.max_issues : kFirstRoom;
+        return {paths.make_array<Issue>(n), n};
+    }
 };
 
 }  // namespace adsieve

@@ -5,11 +5,25 @@
 
 namespace adsieve {
 
+namespace {
+
+// Up to this size, a document's element list is kept with its findings.
+constexpr std::size_t kSmallDocument = 16 * 1024;
+
+}  // namespace
+
 ValidationResult validate(std::string_view text) { return validate_with_context(text, ValidationContext{}); }
 
 ValidationResult validate_with_context(std::string_view text, ValidationContext context) {
     ValidationResult result;
-    Document doc = parse(text);
+    // One arena for the call's findings, their paths and, for a small
+    // document, its element list too (with room left for a JSON text of
+    // about the document's size): most calls then take one block from the
+    // C heap. A larger document's list has its own block, given back as the
+    // call returns.
+    const bool small = text.size() <= kSmallDocument;
+    Arena memory(Report::kPathBlock + (small ? (text.size() / 32 + 16) * sizeof(Node) + 2 * text.size() : 0));
+    Document doc = parse(text, small ? &memory : nullptr);
     if (doc.root().name() == "DAAST") {
         result.kind = DocumentKind::Daast;
     } else if (doc.root().name() == "VMAP") {
@@ -23,7 +37,7 @@ ValidationResult validate_with_context(std::string_view text, ValidationContext 
             result.version = detect_version(doc.root());
         }
     }
-    Report report(context);
+    Report report(context, std::move(memory));
     rules::run(doc.root(), doc.parse_error.has_value(), result.version, report);
     report.finish(text);
     result.issues = std::move(report.issues);

@@ -17,8 +17,8 @@ namespace adsieve {
 enum class DocumentKind : std::uint8_t { Vast, Vmap, Daast };
 
 struct ValidationResult {
+    Arena paths;  // the texts of the issues' paths, and their first room
     Issues issues;
-    Arena paths;  // the texts of the issues' paths
     std::size_t errors = 0;
     std::size_t warnings = 0;
     std::size_t infos = 0;

@@ -69,6 +69,8 @@ struct Event {
     // of a text piece, or the error position. 0-based, in the input as given.
     std::size_t pos = 0;
     ErrorKind error = ErrorKind::kNone;
+    // Text: false when the text is known to hold no carriage return.
+    bool may_hold_cr = true;
 };
 
 // ---- attributes ----------------------------------------------------------
