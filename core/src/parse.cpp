@@ -104,7 +104,9 @@ struct OpenElement {
 // deeper one moves them to the C heap, grown by doubling.
 class OpenStack {
 public:
-    OpenStack() noexcept = default;
+    // Provided, so that making one (the parser's `{}`) never zero-fills its
+    // room first.
+    OpenStack() noexcept {}
     OpenStack(const OpenStack&) = delete;
     OpenStack& operator=(const OpenStack&) = delete;
     ~OpenStack() {
