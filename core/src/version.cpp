@@ -54,19 +54,6 @@ constexpr std::array<std::uint64_t, std::size(kSignals) + 1> kLengthsBefore = []
     return masks;
 }();
 static_assert(kLengthsBefore.back() == text::length_mask(kSignalNames));
-// A second sieve, by length and last byte together, so that the names the
-// scan looks up are few and its one test is mostly passed over the same way.
-constexpr unsigned pair_key(std::size_t size, unsigned char last) noexcept {
-    return static_cast<unsigned>((size * 7 + last) & 255);
-}
-constexpr std::array<std::uint64_t, 4> kSignalPairs = [] {
-    std::array<std::uint64_t, 4> bits{};
-    for (std::string_view n : kSignalNames) {
-        const unsigned k = pair_key(n.size(), static_cast<unsigned char>(n.back()));
-        bits[k >> 6] |= std::uint64_t{1} << (k & 63);
-    }
-    return bits;
-}();
 
 std::optional<VastVersion> declared_version(std::string_view v) {
     v = text::trim(v);
@@ -90,10 +77,7 @@ std::optional<VastVersion> infer_version(const Node& root) {
     std::size_t best = kNone;
     std::uint64_t lengths = kLengthsBefore[kNone];
     for (const Node *n = root.first_child(), *end = &root + root.span; n != end; n = n->first_child()) {
-        // Both sieves in one test; every parsed name holds a byte.
-        const std::size_t size = n->name_size;
-        const unsigned key = pair_key(size, static_cast<unsigned char>(n->name_data[size - (size != 0)]));
-        if (((lengths >> (size < 63 ? size : 63)) & (kSignalPairs[key >> 6] >> (key & 63)) & 1) == 0) continue;
+        if (!text::may_have_length(lengths, n->name_size)) continue;
         const int k = kSignalSet.find(n->name());
         if (k < 0 || static_cast<std::size_t>(k) >= best) continue;
         best = static_cast<std::size_t>(k);
