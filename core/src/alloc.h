@@ -18,8 +18,8 @@ namespace adsieve {
 // sized from what the caller expects to need (or the first request, if
 // larger), each further one twice the size of the last (up to a cap); a later
 // request larger than a quarter of the current block size gets a block of its
-// own. Nothing is freed before the arena
-// itself, which frees its blocks in one go.
+// own. Nothing is freed before the arena itself, which frees its blocks in one
+// go.
 class Arena final {
 public:
     explicit Arena(std::size_t expected = 0) noexcept;

@@ -183,13 +183,13 @@ static_assert(sizeof(Node) == 2 * sizeof(const char*) + 4 * sizeof(std::uint32_t
 class NodeList {
 public:
     NodeList() noexcept = default;
-    NodeList(NodeList&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_), owned_(o.owned_) {
+    NodeList(NodeList&& o) noexcept : data_(o.data_), size_(o.size_), cap_(o.cap_), owned_(o.owned_), most_(o.most_) {
         o.data_ = nullptr, o.size_ = o.cap_ = 0;
     }
     NodeList& operator=(NodeList&& o) noexcept {
         if (this != &o) {
             if (owned_) std::free(data_);
-            data_ = o.data_, size_ = o.size_, cap_ = o.cap_, owned_ = o.owned_;
+            data_ = o.data_, size_ = o.size_, cap_ = o.cap_, owned_ = o.owned_, most_ = o.most_;
             o.data_ = nullptr, o.size_ = o.cap_ = 0;
         }
         return *this;
@@ -199,11 +199,12 @@ public:
     }
 
     // Room for `n` slots at `room`, taken while the list is still empty; the
-    // list grows onto the C heap beyond it.
-    void lend(Node* room, std::size_t n) noexcept {
+    // list grows onto the C heap beyond it, at once to `most` slots (the
+    // most the rest can need), so that it moves once.
+    void lend(Node* room, std::size_t n, std::size_t most) noexcept {
         if (size_ != 0 || n <= cap_) return;
         if (owned_) std::free(data_);
-        data_ = room, cap_ = n, owned_ = false;
+        data_ = room, cap_ = n, owned_ = false, most_ = most;
     }
     void reserve(std::size_t n);
     // Appends a default node with room for `attrs` attributes after it (to be
@@ -229,6 +230,7 @@ private:
     std::size_t size_ = 0;
     std::size_t cap_ = 0;
     bool owned_ = true;  // data_ is from the C heap (or null)
+    std::size_t most_ = 0;  // while in lent room: what to grow to
 };
 
 // The tree views the parsed text and lives in the document's arena and node

@@ -17,10 +17,10 @@ ValidationResult validate(std::string_view text) { return validate_with_context(
 ValidationResult validate_with_context(std::string_view text, ValidationContext context) {
     ValidationResult result;
     // One arena for the call's findings, their paths and, for a small
-    // document, its element list too (with room left for a JSON text of
-    // about the document's size): most calls then take one block from the
-    // C heap. A larger document's list has its own block, given back as the
-    // call returns.
+    // document, its element list too, with room left for the findings'
+    // paths and a JSON text of up to about twice the document's size: most
+    // calls then take one block from the C heap. A larger document's list
+    // has its own block, given back as the call returns.
     const bool small = text.size() <= kSmallDocument;
     Arena memory(Report::kPathBlock + (small ? (text.size() / 32 + 16) * sizeof(Node) + 2 * text.size() : 0));
     Document doc = parse(text, small ? &memory : nullptr);
