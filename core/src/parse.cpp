@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model.h"
+#include "parse.h"
 #include "text.h"
 #include "xml/tokenizer.h"
 // The tokenizer is compiled here, so that its hot paths can be inlined into the loop below.
@@ -255,9 +256,9 @@ struct Builder {
     }
     Arena& mem = doc.arena;
     NodeList& nodes = doc.nodes;
-    // Real documents take about one slot per 35 bytes; none takes more than
-    // one per 4 bytes (`<a/>`, or an attribute `a=""`).
-    const std::size_t slots = input.size() / 32 + 16;
+    // No document takes more than one slot per 4 bytes (`<a/>`, or an
+    // attribute `a=""`).
+    const std::size_t slots = first_slots(input.size());
     if (room) nodes.lend(room->make_array<Node>(slots), slots, input.size() / 4 + 16);
     else nodes.reserve(slots);
     xml::Tokenizer tok = xml::make_tokenizer(input);

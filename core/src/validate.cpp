@@ -22,7 +22,7 @@ ValidationResult validate_with_context(std::string_view text, ValidationContext 
     // calls then take one block from the C heap. A larger document's list
     // has its own block, given back as the call returns.
     const bool small = text.size() <= kSmallDocument;
-    Arena memory(Report::kPathBlock + (small ? (text.size() / 32 + 16) * sizeof(Node) + 2 * text.size() : 0));
+    Arena memory(Report::kPathBlock + (small ? parse_room(text.size()) + 2 * text.size() : 0));
     Document doc = parse(text, small ? &memory : nullptr);
     if (doc.root().name() == "DAAST") {
         result.kind = DocumentKind::Daast;
